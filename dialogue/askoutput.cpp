@@ -1,0 +1,27 @@
+#include <ostream>
+
+#include "dialogue/dialogue.h"
+#include "merge/console.h"
+
+OutputFile askoutput(const char* prompt, std::istream& in, std::ostream& con) {
+  OutputFile out;
+  say(con, "%s", prompt);
+  out.name = askline(in, con);
+  if (out.name.empty()) return out;
+  // binary: the writers put CR LF themselves, on every platform
+  out.file.open(out.name, std::ios::out | std::ios::trunc | std::ios::binary);
+  if (!out.file.is_open()) {
+    say(con, "Couldn't open file.  I die.\n");
+    out.status = OutputFile::failed;
+    return out;
+  }
+  out.status = OutputFile::opened;
+  return out;
+}
+
+bool closeoutput(OutputFile& out, bool written, std::ostream& con) {
+  out.file.close();
+  if (written && !out.file.fail()) return true;
+  say(con, "Couldn't write file %s.  I die.\n", out.name.c_str());
+  return false;
+}

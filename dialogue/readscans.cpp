@@ -1,0 +1,44 @@
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <system_error>
+
+#include "dialogue/dialogue.h"
+#include "merge/console.h"
+
+void banner(std::ostream& con) {
+  say(con, "First file must have lowest angle.  Max %d points.\n", maxpts);
+  say(con, "Each scan must have same step.  Sums repeated points.\n");
+  say(con, "tau = %.2e sec.\n", tau);
+}
+
+// Only a regular file counts as opened: a directory or a device is no scan.
+static bool openscan(const std::string& name, std::ifstream& scan) {
+  if (name.empty()) return false;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(name, ec)) return false;
+  scan.open(name, std::ios::in | std::ios::binary);
+  return scan.is_open();
+}
+
+bool readscans(MergedPattern& pattern, std::istream& in, std::ostream& con) {
+  for (int filenum = 1;; ++filenum) {
+    say(con, "Enter KORVAL data file no. %d name (blank to end): ", filenum);
+    std::ifstream scan;
+    for (;;) {
+      std::string name = askline(in, con);
+      if (openscan(name, scan)) break;
+      if (name.empty()) return true;
+      say(con, "? ");
+    }
+    if (mergescan(pattern, scan, filenum, con) == MergeStatus::lowestangle)
+      return false;
+  }
+}
+
+void summary(MergedPattern& p, std::ostream& con) {
+  p.tthmax = p.tthmin + p.imax * p.tthstep;
+  say(con, "imax, tthmin, tthstep, tthmax = %d, %.3f, %.3f, %.4f\n", p.imax,
+      p.tthmin, p.tthstep, p.tthmax);
+}

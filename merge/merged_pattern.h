@@ -1,0 +1,31 @@
+// The common 2theta grid on which every scan file is summed, and the rules
+// that place a scan's rows on it.
+#pragma once
+
+#include <iosfwd>
+
+constexpr int maxpts = 20001;  // grid indices 0 to 20000
+
+// Dead time of the detector, seconds, 32-bit.
+constexpr float tau = 3e-6f;
+
+struct MergedPattern {
+  // While reading: sums of dead-time-corrected counts and of monitor counts.
+  // After normalize: intensity per 1 000 000 monitor counts and its sigma.
+  float cts[maxpts] = {};
+  float mon[maxpts] = {};
+  double tthmin = 0;   // deg, angle of index 0, from file 1's first row
+  double tthstep = 0;  // deg, from file 1's first two rows
+  int imax = 0;        // highest index that received a row
+  double tthmax = 0;   // deg, tthmin + imax * tthstep, set after reading
+};
+
+enum class MergeStatus {
+  merged,       // the file's rows (maybe none) are in the pattern
+  lowestangle,  // a later file starts below the grid: the run must end
+};
+
+// Merges the scan file open on scan; filenum 1 is the file that fixes the
+// grid. Progress and warnings go to con.
+MergeStatus mergescan(MergedPattern& pattern, std::istream& scan, int filenum,
+                      std::ostream& con);

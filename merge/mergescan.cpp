@@ -1,0 +1,110 @@
+#include <climits>
+#include <cmath>
+#include <istream>
+#include <ostream>
+
+#include "merge/console.h"
+#include "merge/merged_pattern.h"
+#include "merge/scanreader.h"
+
+constexpr float lowmonitor = 1000.0f;
+constexpr float fullmonitor = 1000000.0f;
+constexpr double shortesttime = 0.01;  // s
+constexpr double steptolerance = 0.0001;  // deg
+
+// Grid index of a later file's first row: the integer part of quotient + 0.5,
+// toward zero. Returns false where that is negative, not finite or beyond an
+// int, all of which mean the file starts below the grid.
+static bool placeongrid(double start, const MergedPattern& p, int& datoffset) {
+  double q = std::trunc((start - p.tthmin) / p.tthstep + 0.5);
+  if (!(q >= 0.0 && q <= static_cast<double>(INT_MAX))) return false;
+  datoffset = static_cast<int>(q);
+  return true;
+}
+
+// The angle of the last merged row as read, against the grid angle it was
+// placed at: a step that is not a multiple of 0.0001 deg lets them drift.
+static void checkdrift(const MergedPattern& p, int datoffset, int i,
+                       float lasttth, std::ostream& con) {
+  if (i == 0 || p.tthstep == 0.0) return;
+  double grid = p.tthmin + (static_cast<double>(datoffset) + i - 1) * p.tthstep;
+  double off = grid - static_cast<double>(lasttth);
+  if (std::isfinite(off) && std::fabs(off) > 0.5 * std::fabs(p.tthstep))
+    say(con, "!!!!! Grid off by %.4f deg at last point of this file.\n", off);
+}
+
+MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum,
+                      std::ostream& con) {
+  ScanColumns cols = readheader(scan, con);
+  ScanPoint pt;
+  double start = p.tthmin;  // deg; a file without rows has no start of its own
+  int datoffset = 0;
+  int i = 0;
+  float lasttth = 0.0f;
+  while (i < maxpts && readpoint(scan, cols, pt)) {
+    float m = pt.mon;
+    float c = pt.cts;
+    if (m < lowmonitor) {  // too few monitor counts: no counts, full weight
+      m = fullmonitor;
+      c = 0.0f;
+    }
+    float t = pt.tim / 1000.0f;  // s, 32-bit
+
+    if (i == 0) {
+      start = pt.tth;
+      if (filenum == 1) {
+        p.tthmin = start;
+        datoffset = 0;
+        say(con, "First point, %.1f sec., %.0f mon.\n", t, m);
+        say(con, "Normalizing to %.0f monitor counts.\n", 1000000.0);
+      } else if (!placeongrid(start, p, datoffset)) {
+        say(con, "First file must contain lowest angle.\n");
+        return MergeStatus::lowestangle;
+      }
+      say(con, "Scan runs from 2theta = %.4f, datoffset = %d, ", start,
+          datoffset);
+    } else if (i == 1) {
+      if (filenum == 1) {
+        // the step is the first two angles' difference to 1/10000 deg,
+        // its integer part taken toward zero
+        p.tthstep = std::trunc((pt.tth - p.tthmin) * 10000.0 + 0.5) * 0.0001;
+        say(con, "tthstep = %.8f, ", p.tthstep);
+      } else {
+        float d = static_cast<float>(pt.tth - start);
+        if (std::fabs(d - p.tthstep) > steptolerance)
+          say(con, "\n!!!!! Can't mix tthstep.  %f\n", d);
+      }
+    }
+
+    long long idx = static_cast<long long>(datoffset) + i;
+    if (idx >= maxpts) {
+      say(con, "Too long.  i, datoffset = %d,%d.  Aborting file.\n", i,
+          datoffset);
+      break;
+    }
+    if (idx > p.imax) p.imax = static_cast<int>(idx);
+
+    // non-paralysable detector: true counts = c / (1 - c/t * tau)
+    float f = 1.0f;
+    if (t < shortesttime) {
+      say(con, "Cannot make dead time correction:\n");
+      con.write(pt.line, pt.len);
+    } else {
+      f = static_cast<float>(1.0 - static_cast<double>(c) * tau / t);
+    }
+    if (f <= 0.0f) {
+      say(con, "Cannot make dead time correction.  tau, cts, tim = %f, %f, %f\n",
+          tau, c, t);
+      f = 1.0f;
+    }
+
+    p.cts[idx] = static_cast<float>(static_cast<double>(p.cts[idx]) +
+                                    static_cast<double>(c) / f);
+    p.mon[idx] = static_cast<float>(static_cast<double>(p.mon[idx]) + m);
+    lasttth = pt.tth;
+    ++i;
+  }
+  say(con, " to %.4f\n", start + (i - 1) * p.tthstep);
+  checkdrift(p, datoffset, i, lasttth, con);
+  return MergeStatus::merged;
+}

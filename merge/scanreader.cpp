@@ -1,0 +1,92 @@
+#include "merge/scanreader.h"
+
+#include <cstdio>
+#include <cstring>
+#include <istream>
+#include <ostream>
+#include <streambuf>
+
+#include "merge/console.h"
+
+int readpiece(std::istream& in, char* buf, int size) {
+  std::streambuf* sb = in.rdbuf();
+  int len = 0;
+  while (sb && len < size - 1) {
+    int ch = sb->sbumpc();
+    if (ch == std::char_traits<char>::eof()) break;
+    if (ch == '\r' && sb->sgetc() == '\n') ch = sb->sbumpc();
+    buf[len++] = static_cast<char>(ch);
+    if (ch == '\n') break;
+  }
+  buf[len] = '\0';
+  return len > 0 ? len : -1;
+}
+
+static bool isblank_c(char ch) {
+  return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' ||
+         ch == '\r';
+}
+
+static bool labelled(const char* name, const char* lower, const char* upper) {
+  return std::strncmp(name, lower, 3) == 0 || std::strncmp(name, upper, 3) == 0;
+}
+
+// Line 14 names the columns; a name is known by its first three characters.
+static ScanColumns decodecolumns(const char* line) {
+  ScanColumns cols;
+  const char* p = line;
+  while (cols.n < 8) {
+    while (*p && isblank_c(*p)) ++p;
+    if (!*p) break;
+    const char* name = p;
+    while (*p && !isblank_c(*p)) ++p;
+    if (p - name >= 3) {
+      if (labelled(name, "tth", "TTH")) cols.tth = cols.n;
+      if (labelled(name, "cts", "CTS")) cols.cts = cols.n;
+      if (labelled(name, "mon", "MON")) cols.mon = cols.n;
+      if (labelled(name, "tim", "TIM")) cols.tim = cols.n;
+    }
+    ++cols.n;
+  }
+  return cols;
+}
+
+ScanColumns readheader(std::istream& scan, std::ostream& con) {
+  char line[headerpiece];
+  int len = 0;
+  for (int lineno = 1; lineno <= 14; ++lineno) {
+    len = readpiece(scan, line, headerpiece);
+    if (len < 0) {  // the file ends inside the header: no column line
+      len = 0;
+      line[0] = '\0';
+      break;
+    }
+    if (lineno == 11 || lineno == 12)  // lines 11, 12: sample and conditions
+      con.write(line, len);
+  }
+  ScanColumns cols = decodecolumns(line);
+  if (cols.tth < 0 || cols.cts < 0 || cols.mon < 0 || cols.tim < 0) {
+    say(con, "HELP! can't decode columns ");
+    con.write(line, len);
+    say(con, "\n");
+  }
+  return cols;
+}
+
+bool readpoint(std::istream& scan, const ScanColumns& columns, ScanPoint& pt) {
+  if (columns.n == 0) return false;  // no column line, no rows
+  pt.len = readpiece(scan, pt.line, datapiece);
+  if (pt.len < 0) return false;
+  float* v = pt.val;
+  int got = std::sscanf(pt.line, "%f %f %f %f %f %f %f %f", &v[0], &v[1],
+                        &v[2], &v[3], &v[4], &v[5], &v[6], &v[7]);
+  if (got < columns.n) return false;
+  pt.nval = got;
+  // Stand-ins for a role without a column: no angle, no counts, no time
+  // (so no dead-time correction), and a constant monitor.
+  pt.tth = columns.tth >= 0 ? v[columns.tth] : 0.0f;
+  pt.cts = columns.cts >= 0 ? v[columns.cts] : 0.0f;
+  pt.mon = columns.mon >= 0 ? v[columns.mon] : 1000000.0f;
+  pt.tim = columns.tim >= 0 ? v[columns.tim] : 0.0f;
+  return true;
+}
