@@ -4,10 +4,146 @@
 #include <string>
 
 #include "merge/scanreader.h"
+#include "scanfile.h"
 
-TEST(ReadPiece, Placeholder) {
-  std::istringstream in("ab\r\ncd");
-  char buf[10];
-  EXPECT_EQ(readpiece(in, buf, 10), 3);
-  EXPECT_STREQ(buf, "ab\n");
+static ScanColumns decode(const std::string& columns, std::string* console = nullptr) {
+  std::istringstream in(scanfile(columns, ""));
+  std::ostringstream con;
+  ScanColumns cols = readheader(in, con);
+  if (console) *console = con.str();
+  return cols;
+}
+
+TEST(ReadPiece, CutsLongLinesAndFoldsCrLf) {
+  std::istringstream in(std::string(98, 'a') + "\r\n" + std::string(99, 'b') +
+                        "\r\nx\ry");
+  char buf[datapiece];
+  EXPECT_EQ(readpiece(in, buf, datapiece), 99);  // 98 characters and one LF
+  EXPECT_EQ(buf[98], '\n');
+  EXPECT_EQ(readpiece(in, buf, datapiece), 99);  // 99 characters, no line end
+  EXPECT_EQ(buf[98], 'b');
+  EXPECT_EQ(readpiece(in, buf, datapiece), 1);  // the line end alone
+  EXPECT_STREQ(buf, "\n");
+  EXPECT_EQ(readpiece(in, buf, datapiece), 3);  // a lone CR is kept
+  EXPECT_STREQ(buf, "x\ry");
+  EXPECT_EQ(readpiece(in, buf, datapiece), -1);
+}
+
+TEST(ReadHeader, EchoesLines11And12AndDecodesColumns) {
+  std::string console;
+  ScanColumns cols = decode("tth cts mon tim", &console);
+  EXPECT_EQ(console, "sample\nconditions\n");
+  EXPECT_EQ(cols.n, 4);
+  EXPECT_EQ(cols.tth, 0);
+  EXPECT_EQ(cols.cts, 1);
+  EXPECT_EQ(cols.mon, 2);
+  EXPECT_EQ(cols.tim, 3);
+
+  cols = decode("  TIM\t MON   CTS  TTH  ", &console);
+  EXPECT_EQ(console, "sample\nconditions\n");
+  EXPECT_EQ(cols.n, 4);
+  EXPECT_EQ(cols.tim, 0);
+  EXPECT_EQ(cols.tth, 3);
+}
+
+TEST(ReadHeader, ColumnRules) {
+  // the later tth-name wins; a longer name matches on its first three letters
+  ScanColumns cols = decode("tthraw cts mon tim tthdeg");
+  EXPECT_EQ(cols.tth, 4);
+  EXPECT_EQ(cols.n, 5);
+
+  // the ninth name is ignored, so tim is missing
+  std::string console;
+  cols = decode("tth cts mon a b c d e tim", &console);
+  EXPECT_EQ(cols.n, 8);
+  EXPECT_EQ(cols.tim, -1);
+  EXPECT_EQ(console,
+            "sample\nconditions\n"
+            "HELP! can't decode columns tth cts mon a b c d e tim\n\n");
+
+  // mixed case and short names match nothing
+  cols = decode("Tth cts mon ti tim");
+  EXPECT_EQ(cols.tth, -1);
+  EXPECT_EQ(cols.tim, 4);
+}
+
+TEST(ReadHeader, LongHeaderLineShiftsTheLinesAfterIt) {
+  // 199 characters before its end: the line end becomes a line of its own,
+  // so what was line 10 is echoed as line 11
+  std::string text;
+  text += std::string(199, 'x') + "\n";
+  for (int k = 2; k <= 13; ++k) text += "line " + std::to_string(k) + "\n";
+  text += "tth cts mon tim\n";
+  std::istringstream in(text);
+  std::ostringstream con;
+  ScanColumns cols = readheader(in, con);
+  EXPECT_EQ(con.str(),
+            "line 10\nline 11\n"
+            "HELP! can't decode columns line 13\n\n");
+  EXPECT_EQ(cols.tth, -1);
+}
+
+TEST(ReadHeader, ShortFileHasNoColumnsAndNoRows) {
+  std::istringstream in("one\ntwo\nthree\n");
+  std::ostringstream con;
+  ScanColumns cols = readheader(in, con);
+  EXPECT_EQ(con.str(), "HELP! can't decode columns \n");
+  ScanPoint pt;
+  EXPECT_FALSE(readpoint(in, cols, pt));
+}
+
+TEST(ReadPoint, RowsUntilTooFewNumbers) {
+  std::istringstream in(scanfile("tim tth cts mon",
+                                 "1000 10.00 50 2000 7 8\r\n"
+                                 "1000 10.02 60\n"
+                                 "1000 10.04 70 2000\n"));
+  std::ostringstream con;
+  ScanColumns cols = readheader(in, con);
+  ScanPoint pt;
+  ASSERT_TRUE(readpoint(in, cols, pt));  // extra numbers are converted, unused
+  EXPECT_EQ(pt.nval, 6);
+  EXPECT_EQ(pt.tim, 1000.0f);
+  EXPECT_EQ(pt.tth, 10.0f);
+  EXPECT_EQ(pt.cts, 50.0f);
+  EXPECT_EQ(pt.mon, 2000.0f);
+  EXPECT_STREQ(pt.line, "1000 10.00 50 2000 7 8\n");
+  EXPECT_FALSE(readpoint(in, cols, pt));  // three numbers end the data
+}
+
+TEST(ReadPoint, EndsAtTrailerAndTakesALastRowWithoutLineEnd) {
+  std::istringstream in(scanfile("tth cts mon tim", "10 1 2000 1000\nend of scan\n"));
+  std::ostringstream con;
+  ScanColumns cols = readheader(in, con);
+  ScanPoint pt;
+  EXPECT_TRUE(readpoint(in, cols, pt));
+  EXPECT_FALSE(readpoint(in, cols, pt));
+
+  std::istringstream last(scanfile("tth cts mon tim", "10 1 2000 1000"));
+  cols = readheader(last, con);
+  EXPECT_TRUE(readpoint(last, cols, pt));
+  EXPECT_EQ(pt.tim, 1000.0f);
+  EXPECT_FALSE(readpoint(last, cols, pt));
+}
+
+TEST(ReadPoint, LongDataLineEndsTheData) {
+  // 99 characters are a full piece; the line end left over converts nothing
+  std::string row = "10 1 2000 1000";
+  row += std::string(99 - row.size(), ' ');
+  std::istringstream in(scanfile("tth cts mon tim", row + "\n11 1 2000 1000\n"));
+  std::ostringstream con;
+  ScanColumns cols = readheader(in, con);
+  ScanPoint pt;
+  EXPECT_TRUE(readpoint(in, cols, pt));
+  EXPECT_EQ(pt.len, 99);
+  EXPECT_FALSE(readpoint(in, cols, pt));
+}
+
+TEST(ReadPoint, StandInsForMissingColumns) {
+  std::istringstream in(scanfile("tth cts", "10 5\n"));
+  std::ostringstream con;
+  ScanColumns cols = readheader(in, con);
+  ScanPoint pt;
+  ASSERT_TRUE(readpoint(in, cols, pt));
+  EXPECT_EQ(pt.mon, 1000000.0f);
+  EXPECT_EQ(pt.tim, 0.0f);
 }

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "merge/merged_pattern.h"
+#include "scanfile.h"
+
+namespace {
+
+struct Runs {
+  std::unique_ptr<MergedPattern> p{new MergedPattern()};
+  int filenum = 0;
+  // Merges one file given as "tth cts mon tim" rows; returns its console text.
+  std::string merge(const std::string& rows, MergeStatus want = MergeStatus::merged) {
+    std::istringstream scan(scanfile("tth cts mon tim", rows, "s", "c"));
+    std::ostringstream con;
+    EXPECT_EQ(mergescan(*p, scan, ++filenum, con), want);
+    std::string text = con.str();
+    EXPECT_EQ(text.substr(0, 4), "s\nc\n");
+    return text.substr(4);
+  }
+};
+
+// Rows from start by step, with the given counts, monitor and time.
+std::string rows(double start, double step, int count, const char* rest = "100 2000 1000") {
+  std::string text;
+  char line[100];
+  for (int k = 0; k < count; ++k) {
+    std::snprintf(line, sizeof line, "%.5f %s\n", start + k * step, rest);
+    text += line;
+  }
+  return text;
+}
+
+}  // namespace
+
+TEST(MergeScan, TwoOverlappingFilesSumOnTheGrid) {
+  Runs run;
+  EXPECT_EQ(run.merge(rows(10.0, 0.02, 3)),
+            "First point, 1.0 sec., 2000 mon.\n"
+            "Normalizing to 1000000 monitor counts.\n"
+            "Scan runs from 2theta = 10.0000, datoffset = 0, tthstep = 0.02000000,  to 10.0400\n");
+  EXPECT_EQ(run.merge(rows(10.02, 0.02, 3)),
+            "Scan runs from 2theta = 10.0200, datoffset = 1,  to 10.0600\n");
+  MergedPattern& p = *run.p;
+  EXPECT_EQ(p.imax, 3);
+  EXPECT_DOUBLE_EQ(p.tthstep, 0.02);
+  EXPECT_EQ(p.mon[0], 2000.0f);
+  EXPECT_EQ(p.mon[1], 4000.0f);
+  EXPECT_EQ(p.mon[3], 2000.0f);
+  // 100 counts in 1 s with a dead time of 3e-6 s are 100 / (1 - 3e-4) true counts
+  EXPECT_FLOAT_EQ(p.cts[0], 100.030009f);
+  EXPECT_FLOAT_EQ(p.cts[1], 200.060018f);
+  EXPECT_EQ(p.cts[4], 0.0f);
+}
+
+TEST(MergeScan, LaterFileStartBelowTheGrid) {
+  Runs run;
+  run.merge("10 1 2000 1000\n10.5 1 2000 1000\n");
+  // half a step below tthmin still lands on index 0, a whole step off
+  EXPECT_EQ(run.merge("9.5 1 2000 1000\n10 1 2000 1000\n"),
+            "Scan runs from 2theta = 9.5000, datoffset = 0,  to 10.0000\n"
+            "!!!!! Grid off by 0.5000 deg at last point of this file.\n");
+  EXPECT_EQ(run.p->mon[1], 4000.0f);
+  EXPECT_EQ(run.merge("9.25 1 2000 1000\n", MergeStatus::lowestangle),
+            "First file must contain lowest angle.\n");
+}
+
+TEST(MergeScan, LaterFileAfterAFileOneRowOrNoRows) {
+  Runs single;
+  single.merge("10 1 2000 1000\n");
+  EXPECT_EQ(single.merge("11 1 2000 1000\n", MergeStatus::lowestangle),
+            "First file must contain lowest angle.\n");
+
+  Runs empty;  // tthmin stays 0; the end line uses it as the start
+  EXPECT_EQ(empty.merge(""), " to 0.0000\n");
+  EXPECT_EQ(empty.merge("11 1 2000 1000\n", MergeStatus::lowestangle),
+            "First file must contain lowest angle.\n");
+}
+
+TEST(MergeScan, FallingFirstFileTruncatesItsStep) {
+  Runs run;
+  EXPECT_EQ(run.merge("10 1 2000 1000\n9.98 1 2000 1000\n"),
+            "First point, 1.0 sec., 2000 mon.\n"
+            "Normalizing to 1000000 monitor counts.\n"
+            "Scan runs from 2theta = 10.0000, datoffset = 0, tthstep = -0.01990000,  to 9.9801\n");
+}
+
+TEST(MergeScan, DeadTimeAndMonitorRules) {
+  Runs run;
+  std::string console = run.merge(
+      "10.0 400 999 1000\n"     // low monitor: no counts, full monitor
+      "10.5 400 2000 10\n"      // 10 ms is just below 0.01 s: uncorrected
+      "11.0 400 2000 5\n"       // too short as well
+      "11.5 1000000 2000 1000\n");  // factor below 0: uncorrected
+  EXPECT_EQ(console,
+            "First point, 1.0 sec., 1000000 mon.\n"
+            "Normalizing to 1000000 monitor counts.\n"
+            "Scan runs from 2theta = 10.0000, datoffset = 0, tthstep = 0.50000000, "
+            "Cannot make dead time correction:\n10.5 400 2000 10\n"
+            "Cannot make dead time correction:\n11.0 400 2000 5\n"
+            "Cannot make dead time correction.  tau, cts, tim = 0.000003, 1000000.000000, 1.000000\n"
+            " to 11.5000\n");
+  const MergedPattern& p = *run.p;
+  EXPECT_EQ(p.cts[0], 0.0f);
+  EXPECT_EQ(p.mon[0], 1000000.0f);
+  EXPECT_EQ(p.cts[1], 400.0f);
+  EXPECT_EQ(p.cts[2], 400.0f);
+  EXPECT_EQ(p.cts[3], 1000000.0f);
+}
+
+TEST(MergeScan, StepMismatchWarnsAndMergesOnTheGrid) {
+  Runs run;
+  run.merge("10 1 2000 1000\n10.5 1 2000 1000\n");
+  EXPECT_EQ(run.merge("11 1 2000 1000\n11.875 1 2000 1000\n"),
+            "Scan runs from 2theta = 11.0000, datoffset = 2, \n"
+            "!!!!! Can't mix tthstep.  0.875000\n"
+            " to 11.5000\n"
+            "!!!!! Grid off by -0.3750 deg at last point of this file.\n");
+  EXPECT_EQ(run.p->imax, 3);
+}
+
+TEST(MergeScan, GridCapacity) {
+  Runs first;  // 20001 rows are taken, the rest is never read
+  first.merge(rows(0.0, 0.01, 20005));
+  EXPECT_EQ(first.p->imax, 20000);
+  EXPECT_EQ(first.p->mon[20000], 2000.0f);
+
+  Runs later;
+  later.merge("10 1 2000 1000\n10.5 1 2000 1000\n");
+  EXPECT_EQ(later.merge(rows(10009.5, 0.5, 3)),
+            "Scan runs from 2theta = 10009.5000, datoffset = 19999, "
+            "Too long.  i, datoffset = 2,19999.  Aborting file.\n"
+            " to 10010.0000\n");
+  EXPECT_EQ(later.p->imax, 20000);
+  EXPECT_EQ(later.p->mon[20000], 2000.0f);
+}
+
+TEST(MergeScan, GridDriftWarning) {
+  // a step of 0.01313 deg is gridded as 0.0131: after 2999 steps the grid
+  // angle 49.2869 lies 0.0900 below the row's own 49.37687
+  Runs odd;
+  std::string console = odd.merge(rows(10.0, 0.01313, 3000));
+  EXPECT_NE(console.find(" to 49.2869\n!!!!! Grid off by -0.0900 deg at last point of this file.\n"),
+            std::string::npos);
+
+  for (double step : {0.01, 0.02, 0.05}) {
+    Runs round;
+    std::string text = round.merge(rows(5.0, step, static_cast<int>(145.0 / step) + 1));
+    EXPECT_EQ(text.find("Grid off"), std::string::npos) << step;
+    // a later file a third of a step off the grid is still on its nearest point
+    text = round.merge(rows(20.0 + step / 3, step, 100));
+    EXPECT_EQ(text.find("Grid off"), std::string::npos) << step;
+  }
+}
