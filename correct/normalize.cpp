@@ -1,0 +1,21 @@
+#include <cmath>
+#include <ostream>
+
+#include "correct/corrections.h"
+#include "merge/console.h"
+
+constexpr double normmonitor = 1000000.0;  // monitor counts per intensity unit
+
+void normalize(MergedPattern& pattern, std::ostream& con) {
+  // index imax was summed but is never written, so it stays a raw sum
+  for (int k = 0; k < pattern.imax; ++k) {
+    double c = pattern.cts[k];
+    double m = pattern.mon[k];
+    if (m == 0) say(con, "HELP.  i, cts, mon = %d %f %f\n", k, c, m);
+    // 0 / 0 at an index no scan reached: not a number, left for the writers
+    pattern.cts[k] = static_cast<float>(c * normmonitor / m);
+    // counting statistics; a point without counts gets sigma 1
+    pattern.mon[k] = c > 0 ? static_cast<float>(std::sqrt(c) * normmonitor / m)
+                           : 1.0f;
+  }
+}

@@ -1,0 +1,28 @@
+// PROFIN file: the grid on one line, then blocks of ten intensities and
+// their sigmas, read by refinement programs that take a .PROFIN file.
+#include <algorithm>
+#include <ostream>
+
+#include "output/textfile.h"
+#include "output/writers.h"
+
+bool writeprofin(const MergedPattern& pattern, std::ostream& file) {
+  // cols 1-8 tthmin, 9-16 tthstep, 17-24 angle of the last point (3F8.3)
+  if (!writetext(file, "%8.3f%8.3f%8.3f\n", pattern.tthmin, pattern.tthstep,
+                 pattern.tthmax - pattern.tthstep))
+    return false;
+  for (int first = 0; first < pattern.imax; first += 10) {
+    int last = std::min(first + 10, pattern.imax);
+    // cols 1-80: up to ten intensities (10F8.1)
+    for (int k = first; k < last; ++k)
+      if (!writetext(file, "%s", realfield(pattern.cts[k], 8, 1).c_str()))
+        return false;
+    if (!writetext(file, "\n")) return false;
+    // cols 1-80: their sigmas (10F8.2)
+    for (int k = first; k < last; ++k)
+      if (!writetext(file, "%s", realfield(pattern.mon[k], 8, 2).c_str()))
+        return false;
+    if (!writetext(file, "\n")) return false;
+  }
+  return true;
+}

@@ -1,0 +1,22 @@
+// Wyriet file: the grid on one line, then the intensities as integers,
+// eight to a line, read by the Wyriet Rietveld program.
+#include <algorithm>
+#include <ostream>
+
+#include "output/textfile.h"
+#include "output/writers.h"
+
+bool writewyriet(const MergedPattern& pattern, std::ostream& file) {
+  // cols 1-8 tthmin, 9-16 tthstep, 17-24 tthmax (3F8.3)
+  if (!writetext(file, "%8.3f%8.3f%8.3f\n", pattern.tthmin, pattern.tthstep,
+                 pattern.tthmax))
+    return false;
+  for (int first = 0; first < pattern.imax; first += 8) {
+    int last = std::min(first + 8, pattern.imax);
+    // cols 1-64: up to eight intensities, each I7 and a blank
+    for (int k = first; k < last; ++k)
+      if (!writetext(file, "%7d ", roundcount(pattern.cts[k]))) return false;
+    if (!writetext(file, "\n")) return false;
+  }
+  return true;
+}
