@@ -15,11 +15,12 @@ OutputFile askoutput(const char* prompt, std::istream& in, std::ostream& con) {
     out.status = OutputFile::failed;
     return out;
   }
-  out.status = OutputFile::opened;
+  out.status = OutputFile::open;
   return out;
 }
 
-bool closeoutput(OutputFile& out, bool written, std::ostream& con) {
+bool keepoutput(OutputFile& out, bool written, std::ostream& con) {
+  if (out.status != OutputFile::open) return out.status == OutputFile::none;
   out.file.close();
   if (written && !out.file.fail()) return true;
   say(con, "Couldn't write file %s.  I die.\n", out.name.c_str());

@@ -18,16 +18,18 @@ void summary(MergedPattern& pattern, std::ostream& con);
 
 struct OutputFile {
   enum Status {
-    none,    // blank answer: no file wanted
-    opened,  // file is open, created or emptied
-    failed,  // could not be opened; the message is printed, the run must end
+    none,     // blank answer: no file wanted
+    open,     // file is open, created or emptied
+    failed,   // could not be opened; the message is printed, the run must end
   } status = none;
   std::string name;
   std::ofstream file;
+  bool isopen() const { return status == open; }
 };
 
 OutputFile askoutput(const char* prompt, std::istream& in, std::ostream& con);
 
-// Closes a file its writer has filled; false, after a message naming the
-// file, where the writer or the close reported a write error.
-bool closeoutput(OutputFile& out, bool written, std::ostream& con);
+// Closes a file its writer has filled (written: the writer saw no error).
+// false where the run must end: the file could not be opened, or it could
+// not be written, which is reported here naming the file.
+bool keepoutput(OutputFile& out, bool written, std::ostream& con);

@@ -4,9 +4,12 @@
 #include <memory>
 #include <new>
 
+#include "correct/corrections.h"
 #include "dialogue/dialogue.h"
 #include "merge/console.h"
+#include "output/writers.h"
 
+// Exit statuses: 1 normal end, 0 fatal condition, -1 "Range Error!".
 int main() {
   std::ios::sync_with_stdio(false);
   std::istream& in = std::cin;
@@ -22,6 +25,18 @@ int main() {
   banner(con);
   if (!readscans(p, in, con)) return 0;
   summary(p, con);
-  // normalisation, the EIV correction and the output files follow here
+  normalize(p, con);
+  if (eivcorrect(p, in, con) == EivStatus::rangeerror) return -1;
+
+  // Each file is closed as soon as it is written, so a later fatal answer
+  // leaves the earlier files complete.
+  OutputFile xrs = askoutput("To get XRS82 output file with stdev, enter file name: ", in, con);
+  if (!keepoutput(xrs, xrs.isopen() && writexrs82(p, xrs.file), con)) return 0;
+  OutputFile wyr = askoutput("To get Wyriet output file, enter file name: ", in, con);
+  if (!keepoutput(wyr, wyr.isopen() && writewyriet(p, wyr.file), con)) return 0;
+  OutputFile pro = askoutput("To get .PROFIN output file with weights, enter file name: ", in, con);
+  if (!keepoutput(pro, pro.isopen() && writeprofin(p, pro.file), con)) return 0;
+  OutputFile gda = askoutput("To get .GDAT output file with weights, enter file name: ", in, con);
+  if (!keepoutput(gda, gda.isopen() && writegdat(p, gda.file, in, con), con)) return 0;
   return 1;
 }
