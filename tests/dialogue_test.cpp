@@ -38,6 +38,15 @@ std::vector<std::string> casenames() {
   return names;
 }
 
+// Runs the program in work with answers.txt on its console; returns its
+// exit status, -1 where it did not exit by itself (a crash, or the timeout).
+int runin(const fs::path& work) {
+  const std::string command = "cd '" + work.string() + "' && timeout 60 '" SCANMERGE_BIN
+                              "' < answers.txt > console.out 2>&1";
+  const int rc = std::system(command.c_str());
+  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
 class Dialogue : public testing::TestWithParam<std::string> {};
 
 TEST_P(Dialogue, ConsoleStatusAndFiles) {
@@ -51,13 +60,10 @@ TEST_P(Dialogue, ConsoleStatusAndFiles) {
   if (!fs::exists(work / "answers.txt")) std::ofstream(work / "answers.txt").close();
   const std::set<std::string> inputs = filesunder(work);
 
-  const std::string command = "cd '" + work.string() + "' && timeout 60 '" SCANMERGE_BIN
-                              "' < answers.txt > console.out 2>&1";
-  const int rc = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(rc));
+  const int status = runin(work);
   const fs::path expected = source / "expected";
   EXPECT_EQ(slurp(work / "console.out"), slurp(expected / "console.txt"));
-  EXPECT_EQ(WEXITSTATUS(rc), std::stoi(slurp(expected / "status")));
+  EXPECT_EQ(status, std::stoi(slurp(expected / "status")));
 
   std::set<std::string> made = filesunder(work);
   for (const std::string& name : inputs) made.erase(name);
@@ -75,5 +81,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, Dialogue, testing::ValuesIn(casenames()),
                            std::replace(name.begin(), name.end(), '-', '_');
                            return name;
                          });
+
+TEST(Dialogue, AnswersOf100000Characters) {
+  const fs::path work = fs::path(E2E_WORK) / "long-answers";
+  fs::remove_all(work);
+  fs::create_directories(work);
+  fs::copy(fs::path(CASES_DIR) / "two-scans" / "a.dat", work / "a.dat");
+  const std::string x(100000, 'x');
+  const std::string title(100000, 'T');
+  std::ofstream(work / "answers.txt", std::ios::binary)
+      << x << "\na.dat\n\n" << x << "\n\n\n\n\nt.gda\n" << title << "\n";
+  EXPECT_EQ(runin(work), 1);
+  const std::string console = slurp(work / "console.out");
+  EXPECT_NE(console.find("(blank to end): ? Sample A"), std::string::npos);
+  EXPECT_NE(console.find("Otherwise, blank.\nLook, I need 3 numbers.\nTo apply EIV"),
+            std::string::npos);
+  // a title longer than its 80 columns is written whole
+  const std::string gdat = slurp(work / "t.gda");
+  EXPECT_EQ(gdat.substr(0, title.size() + 2), title + "\r\n");
+}
 
 }  // namespace
