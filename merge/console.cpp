@@ -25,6 +25,14 @@ std::string vformat(const char* fmt, std::va_list args) {
   return text;
 }
 
+std::string format(const char* fmt, ...) {
+  std::va_list args;
+  va_start(args, fmt);
+  std::string text = vformat(fmt, args);
+  va_end(args);
+  return text;
+}
+
 void say(std::ostream& con, const char* fmt, ...) {
   std::va_list args;
   va_start(args, fmt);

@@ -9,6 +9,7 @@
 #define SCANMERGE_PRINTF(f, a) __attribute__((format(printf, f, a)))
 
 std::string vformat(const char* fmt, std::va_list args);
+std::string format(const char* fmt, ...) SCANMERGE_PRINTF(1, 2);
 void say(std::ostream& con, const char* fmt, ...) SCANMERGE_PRINTF(2, 3);
 
 // One answer typed at the console, without its line end (LF or CR LF).

@@ -5,15 +5,6 @@
 #include <cstdarg>
 #include <ostream>
 
-static std::string text(const char* fmt, ...) SCANMERGE_PRINTF(1, 2);
-static std::string text(const char* fmt, ...) {
-  std::va_list args;
-  va_start(args, fmt);
-  std::string s = vformat(fmt, args);
-  va_end(args);
-  return s;
-}
-
 bool writetext(std::ostream& file, const char* fmt, ...) {
   std::va_list args;
   va_start(args, fmt);
@@ -38,7 +29,7 @@ int roundcount(double value) {
 }
 
 std::string realfield(double value, int width, int decimals) {
-  if (std::isfinite(value)) return text("%*.*f", width, decimals, value);
+  if (std::isfinite(value)) return format("%*.*f", width, decimals, value);
   const char* name = std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
-  return text("%*s", width, name);
+  return format("%*s", width, name);
 }
