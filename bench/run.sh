@@ -4,7 +4,9 @@
 # and against wc -l, and shows the peak resident memory of each.
 # BUILD=dir picks the build directory (default build-bench, a Release
 # build); REPS=n the runs of each command (the fastest counts, default 5);
-# WORK=dir keeps the workload there for profiling (made once, reused).
+# WORK=dir keeps the workload there for profiling (made once, reused);
+# REF=path runs another build of scanmerge on it too and checks that it
+# prints and writes the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD:-build-bench}
@@ -93,6 +95,15 @@ measure program "$prog"
 grep -q "imax, tthmin, tthstep, tthmax = 20000, 5.000, 0.005, 105.0000$" console.txt ||
   { echo "bench: unexpected summary:"; grep imax console.txt; exit 1; }
 [ "$(wc -l <out.xrs)" -eq 20000 ] || { echo "bench: out.xrs incomplete"; exit 1; }
+if [ -n "${REF:-}" ]; then
+  mkdir -p ref
+  (cd ref && for f in "${files[@]}"; do ln -sf "../$f" .; done &&
+    "$REF" <../answers.txt >console.txt) || [ $? -eq 1 ]
+  for f in console.txt out.xrs out.wyr out.pro out.gda; do
+    cmp "$f" "ref/$f" || { echo "bench: $f differs from $REF's"; exit 1; }
+  done
+  echo "console and the four files: the same bytes as $REF"
+fi
 
 awk -v p="$program_wall" -v f="$floor_wall" -v w="$wc_wall" -v rows=$rows 'BEGIN {
   printf "program/floor %.2f   program/wc %.2f   floor/wc %.2f\n", p / f, p / w, f / w
