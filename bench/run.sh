@@ -14,11 +14,13 @@ reps=${REPS:-5}
 nfiles=40
 nrows=20001
 
+case $build in /*) ;; *) build=$PWD/$build ;; esac
+
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j2 --target scanmerge >/dev/null
 g++ -std=c++17 -O2 -Wall -Wextra -o "$build/floor" bench/floor.cpp
-prog=$PWD/$build/scanmerge
-floor=$PWD/$build/floor
+prog=$build/scanmerge
+floor=$build/floor
 
 if [ -n "${WORK:-}" ]; then
   mkdir -p "$WORK"
@@ -66,6 +68,7 @@ measure() {
     if [ -x /usr/bin/time ]; then
       t=$( { TIMEFORMAT='%3R %3U %3S'; time /usr/bin/time -v -o tv.txt "$@" <"$input" >/dev/null 2>&1; } 2>&1 ) || true
       r=$(awk -F': ' '/Maximum resident set size/ {print $2}' tv.txt)
+      r=${r:-0}
     else
       t=$( { TIMEFORMAT='%3R %3U %3S'; time "$@" <"$input" >/dev/null 2>&1; } 2>&1 ) || true
       r=0
@@ -77,6 +80,7 @@ measure() {
     fi
     [ "$r" -gt "$rss" ] && rss=$r
   done
+  [ "$rss" -gt 0 ] || rss=n/a  # no /usr/bin/time: no memory figure
   printf '%-8s %8s s wall %8s s cpu %8s KiB peak RSS\n' "$name" "$best" "$cpu" "$rss"
   eval "${name}_wall=$best ${name}_rss=$rss"
 }
@@ -110,3 +114,7 @@ awk -v p="$program_wall" -v f="$floor_wall" -v w="$wc_wall" -v rows=$rows 'BEGIN
   if (p > 0) printf "program: %.1f million rows/s\n", rows / p / 1e6
 }'
 echo "peak RSS KiB: program $program_rss, floor $floor_rss, wc $wc_rss"
+awk -v p="$program_wall" -v f="$floor_wall" -v m="$program_rss" 'BEGIN {
+  printf "targets: within 3x the floor %s, peak RSS under 4 MiB %s\n",
+         p <= 3 * f ? "met" : "missed", m == "n/a" ? "unknown" : m < 4096 ? "met" : "missed"
+}'
