@@ -20,8 +20,8 @@ std::string scantext(int rows) {
   text += "    tth     mon     cts   tim\n";
   char line[64];
   for (int i = 0; i < rows; ++i) {
-    std::snprintf(line, sizeof line, "%8.3f%8d%8d%6d\n", 5 + i * 0.005,
-                  336000 + (i * 7919) % 400, 400 + (i * 104729) % 600, 1500);
+    std::snprintf(line, sizeof line, "%8.3f%8d%8d%6d\n", 5 + i * 0.005, 336000 + (i * 7919) % 400,
+                  400 + (i * 104729) % 600, 1500);
     text += line;
   }
   return text;
@@ -51,10 +51,8 @@ void BM_sscanfrow(benchmark::State& state) {
   float v[8];
   int k = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(std::sscanf(samplerows[k],
-                                         "%f %f %f %f %f %f %f %f", &v[0],
-                                         &v[1], &v[2], &v[3], &v[4], &v[5],
-                                         &v[6], &v[7]));
+    benchmark::DoNotOptimize(std::sscanf(samplerows[k], "%f %f %f %f %f %f %f %f", &v[0], &v[1],
+                                         &v[2], &v[3], &v[4], &v[5], &v[6], &v[7]));
     benchmark::DoNotOptimize(v);
     k = (k + 1) & 3;
   }

@@ -7,8 +7,7 @@
 
 // isspace in the C locale: the separators sscanf skips
 static bool isspace_c(char ch) {
-  return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' ||
-         ch == '\r';
+  return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
 }
 
 static bool isdigit_c(char ch) { return ch >= '0' && ch <= '9'; }
@@ -20,8 +19,7 @@ static bool isdigit_c(char ch) { return ch >= '0' && ch <= '9'; }
 constexpr long longestplain = 38;
 
 // Every power of ten a float holds exactly.
-constexpr float exactpow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                                1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+constexpr float exactpow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 constexpr std::uint64_t exactmantissa = std::uint64_t{1} << 24;
 
 int convertrow(const char* line, float v[8]) {
@@ -45,9 +43,7 @@ int convertrow(const char* line, float v[8]) {
       decimals = p - fraction;
       digits += decimals;
     }
-    if (digits == 0 || p - token > longestplain ||
-        !(*p == '\0' || isspace_c(*p)))
-      break;
+    if (digits == 0 || p - token > longestplain || !(*p == '\0' || isspace_c(*p))) break;
     if (digits <= 19 && mantissa <= exactmantissa && decimals <= 10) {
       // both operands exact, so the one rounding of the quotient is that of
       // the decimal value itself: the float nearest it, as strtof gives
@@ -62,6 +58,6 @@ int convertrow(const char* line, float v[8]) {
     ++got;
   }
   if (got == 8) return got;
-  return std::sscanf(line, "%f %f %f %f %f %f %f %f", &v[0], &v[1], &v[2],
-                     &v[3], &v[4], &v[5], &v[6], &v[7]);
+  return std::sscanf(line, "%f %f %f %f %f %f %f %f", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
+                     &v[6], &v[7]);
 }

@@ -1,6 +1,8 @@
 // A data row's numbers must come out exactly as sscanf's "%f %f %f %f %f %f
 // %f %f" gives them: the same count (EOF included) and the same bits in
 // every value, converted or not.
+#include "merge/numbers.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,8 +12,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-#include "merge/numbers.h"
 
 namespace {
 
@@ -43,8 +43,8 @@ Row bysscanf(const std::string& line) {
   Row r = blank();
   float v[8];
   std::memcpy(v, r.bits, sizeof v);
-  r.got = std::sscanf(line.c_str(), "%f %f %f %f %f %f %f %f", &v[0], &v[1],
-                      &v[2], &v[3], &v[4], &v[5], &v[6], &v[7]);
+  r.got = std::sscanf(line.c_str(), "%f %f %f %f %f %f %f %f", &v[0], &v[1], &v[2], &v[3], &v[4],
+                      &v[5], &v[6], &v[7]);
   std::memcpy(r.bits, v, sizeof v);
   return r;
 }
@@ -68,18 +68,16 @@ std::string shown(const std::string& line) {
 bool agrees(const std::string& line) {
   Row want = bysscanf(line);
   Row got = byconvertrow(line);
-  bool same = want.got == got.got &&
-              std::memcmp(want.bits, got.bits, sizeof want.bits) == 0;
+  bool same = want.got == got.got && std::memcmp(want.bits, got.bits, sizeof want.bits) == 0;
   if (!same) {
     std::string detail;
     char field[32];
     for (int k = 0; k < 8; ++k) {
-      std::snprintf(field, sizeof field, " %08x/%08x", want.bits[k],
-                    got.bits[k]);
+      std::snprintf(field, sizeof field, " %08x/%08x", want.bits[k], got.bits[k]);
       detail += field;
     }
-    ADD_FAILURE() << "line \"" << shown(line) << "\": sscanf " << want.got
-                  << ", convertrow " << got.got << ";" << detail;
+    ADD_FAILURE() << "line \"" << shown(line) << "\": sscanf " << want.got << ", convertrow "
+                  << got.got << ";" << detail;
   }
   return same;
 }
@@ -128,6 +126,7 @@ TEST(ConvertRow, RowsWorkedOutByHand) {
 }
 
 TEST(ConvertRow, AgreesWithSscanfOnOddShapes) {
+  // clang-format off
   const char* const lines[] = {
       "-", ".", "-.", "--1", "- 1", "+", "+.", "+1", "+.5", "-+1", "1e", "1e+",
       "1e-", "1e5", "1E5", "1.5e-3", ".5e1", "5.e1", "1ex", "1e 2", "e5",
@@ -136,7 +135,7 @@ TEST(ConvertRow, AgreesWithSscanfOnOddShapes) {
       "0xg", "0x1.fffffep127", "0x1p-149", "0x1p-150", "inf", "-inf", "INF",
       "Infinity", "infinit", "in", "nan", "-nan", "NAN", "nan(123)", "nan(",
       "nanx", "1.5abc", "1.2.3", "1..2", "1-2", "1+2", "12,5 3", "1,2,3",
-      "\xc2\xa0" "1", "1\xc2\xa0" "2", "\xff", "1\xff", "\x80" "5",
+      "\302\2401", "1\302\2402", "\xff", "1\xff", "\2005",
       "1\t2\n", "1\v2\f3\r4", "1\r\n", "\r", "1 2 3 4 5 6 7 8 9",
       "1 2 3 4 5 6 7 8x", "1 2 3 4 5 6 7 8e", "1 2 3 4 5 6 7x 8",
       "16777216", "16777217", "167772160", "167772161", "1677721.6",
@@ -150,6 +149,7 @@ TEST(ConvertRow, AgreesWithSscanfOnOddShapes) {
       ".00000000000000000000000000000000000001",
       "0.000000000000000000000000000000000000011754943508222875",
   };
+  // clang-format on
   for (const char* line : lines) {
     agrees(line);
     agrees(std::string("  ") + line + " 7\n");
@@ -157,7 +157,10 @@ TEST(ConvertRow, AgreesWithSscanfOnOddShapes) {
   }
   // a NUL ends the line wherever it stands
   agrees(std::string("1 2\0 3", 6));
-  agrees(std::string("1\0" "2", 3));
+  agrees(
+      std::string("1\0"
+                  "2",
+                  3));
   agrees(std::string("\0 1", 3));
 }
 
@@ -182,8 +185,7 @@ TEST(ConvertRow, AgreesWithSscanfOnPlainDecimals) {
   for (int n = 0; n < 20000 && failures < 20; ++n) {
     std::string digits = std::to_string(gen() % ((1u << 24) + 1));
     size_t decimals = gen() % 15;
-    if (digits.size() <= decimals)
-      digits.insert(0, decimals - digits.size() + 1, '0');
+    if (digits.size() <= decimals) digits.insert(0, decimals - digits.size() + 1, '0');
     digits.insert(digits.size() - decimals, ".");
     if (!agrees(digits)) ++failures;
   }
@@ -198,13 +200,30 @@ TEST(ConvertRow, AgreesWithSscanfOnPlainDecimals) {
 
 // Lines of whatever tokens, joined by whatever separators.
 TEST(ConvertRow, AgreesWithSscanfOnRandomLines) {
-  const std::vector<std::string> odd = {
-      "+1",  "1e5", "1e",  "1e-50", "1e50", "0x1p3", "inf", "nan", "-",
-      ".",   "-.",  "abc", "1.2.3", "5x",   "\xa0",  "\xff", "+",   "E",
-      "1e+", "0x",  std::string(45, '7'), "0." + std::string(44, '0') + "1"};
+  const std::vector<std::string> odd = {"+1",
+                                        "1e5",
+                                        "1e",
+                                        "1e-50",
+                                        "1e50",
+                                        "0x1p3",
+                                        "inf",
+                                        "nan",
+                                        "-",
+                                        ".",
+                                        "-.",
+                                        "abc",
+                                        "1.2.3",
+                                        "5x",
+                                        "\xa0",
+                                        "\xff",
+                                        "+",
+                                        "E",
+                                        "1e+",
+                                        "0x",
+                                        std::string(45, '7'),
+                                        "0." + std::string(44, '0') + "1"};
   const std::vector<std::string> separators = {
-      " ", " ", "  ", "\t", "\n", "\v", "\f", "\r", " \t ", "", ",",
-      std::string(1, '\0')};
+      " ", " ", "  ", "\t", "\n", "\v", "\f", "\r", " \t ", "", ",", std::string(1, '\0')};
   std::mt19937 gen(42);
   int failures = 0;
   for (int n = 0; n < 60000 && failures < 20; ++n) {
