@@ -1,12 +1,12 @@
 #include "merge/scanreader.h"
 
-#include <cstdio>
 #include <cstring>
 #include <istream>
 #include <ostream>
 #include <streambuf>
 
 #include "merge/console.h"
+#include "merge/numbers.h"
 
 int readpiece(std::istream& in, char* buf, int size) {
   std::streambuf* sb = in.rdbuf();
@@ -78,8 +78,7 @@ bool readpoint(std::istream& scan, const ScanColumns& columns, ScanPoint& pt) {
   pt.len = readpiece(scan, pt.line, datapiece);
   if (pt.len < 0) return false;
   float* v = pt.val;
-  int got = std::sscanf(pt.line, "%f %f %f %f %f %f %f %f", &v[0], &v[1],
-                        &v[2], &v[3], &v[4], &v[5], &v[6], &v[7]);
+  int got = convertrow(pt.line, v);
   if (got < columns.n) return false;
   pt.nval = got;
   // Stand-ins for a role without a column: no angle, no counts, no time

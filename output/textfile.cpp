@@ -3,20 +3,37 @@
 #include <climits>
 #include <cmath>
 #include <cstdarg>
+#include <cstdio>
 #include <ostream>
 
 bool writetext(std::ostream& file, const char* fmt, ...) {
+  // a record nearly always fits this piece; only a long title needs a string
+  char piece[256];
   std::va_list args;
   va_start(args, fmt);
-  std::string s = vformat(fmt, args);
+  std::va_list again;
+  va_copy(again, args);
+  int n = std::vsnprintf(piece, sizeof piece, fmt, args);
   va_end(args);
-  std::string crlf;
-  crlf.reserve(s.size() + 2);
-  for (char ch : s) {
-    if (ch == '\n') crlf += '\r';
-    crlf += ch;
+  std::string whole;
+  const char* formatted = piece;
+  if (n >= static_cast<int>(sizeof piece)) {
+    whole = vformat(fmt, again);
+    formatted = whole.data();
+    n = static_cast<int>(whole.size());
   }
-  file.write(crlf.data(), static_cast<std::streamsize>(crlf.size()));
+  va_end(again);
+  char crlf[2 * sizeof piece];
+  size_t len = 0;
+  for (int k = 0; k < n; ++k) {
+    if (len + 2 > sizeof crlf) {  // a long text goes out in several writes
+      file.write(crlf, static_cast<std::streamsize>(len));
+      len = 0;
+    }
+    if (formatted[k] == '\n') crlf[len++] = '\r';
+    crlf[len++] = formatted[k];
+  }
+  file.write(crlf, static_cast<std::streamsize>(len));
   return !file.fail();
 }
 

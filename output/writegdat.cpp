@@ -26,12 +26,13 @@ bool writegdat(const MergedPattern& pattern, std::ostream& file,
     return false;
   for (int first = 0; first < pattern.imax; first += 5) {
     int last = std::min(first + 5, pattern.imax);
+    std::string line;
     // cols 1-80: up to five pairs of intensity and sigma (10F8.1)
-    for (int k = first; k < last; ++k)
-      if (!writetext(file, "%s%s", realfield(pattern.cts[k], 8, 1).c_str(),
-                     realfield(pattern.mon[k], 8, 1).c_str()))
-        return false;
-    if (!writetext(file, "\n")) return false;
+    for (int k = first; k < last; ++k) {
+      line += realfield(pattern.cts[k], 8, 1);
+      line += realfield(pattern.mon[k], 8, 1);
+    }
+    if (!writetext(file, "%s\n", line.c_str())) return false;
   }
   return true;
 }

@@ -2,6 +2,7 @@
 // their sigmas, read by refinement programs that take a .PROFIN file.
 #include <algorithm>
 #include <ostream>
+#include <string>
 
 #include "output/textfile.h"
 #include "output/writers.h"
@@ -13,16 +14,14 @@ bool writeprofin(const MergedPattern& pattern, std::ostream& file) {
     return false;
   for (int first = 0; first < pattern.imax; first += 10) {
     int last = std::min(first + 10, pattern.imax);
+    std::string line;
     // cols 1-80: up to ten intensities (10F8.1)
-    for (int k = first; k < last; ++k)
-      if (!writetext(file, "%s", realfield(pattern.cts[k], 8, 1).c_str()))
-        return false;
-    if (!writetext(file, "\n")) return false;
+    for (int k = first; k < last; ++k) line += realfield(pattern.cts[k], 8, 1);
+    if (!writetext(file, "%s\n", line.c_str())) return false;
+    line.clear();
     // cols 1-80: their sigmas (10F8.2)
-    for (int k = first; k < last; ++k)
-      if (!writetext(file, "%s", realfield(pattern.mon[k], 8, 2).c_str()))
-        return false;
-    if (!writetext(file, "\n")) return false;
+    for (int k = first; k < last; ++k) line += realfield(pattern.mon[k], 8, 2);
+    if (!writetext(file, "%s\n", line.c_str())) return false;
   }
   return true;
 }

@@ -58,6 +58,24 @@ TEST(Fields, CountOutOfRange) {
     EXPECT_EQ(roundcount(v), INT_MIN) << v;
 }
 
+TEST(Fields, LineWriterPutsCrLfInTextOfAnyLength) {
+  // line ends on both sides of the writer's 256- and 512-byte pieces
+  for (size_t length : {1u, 255u, 256u, 257u, 511u, 512u, 513u, 3000u}) {
+    std::string text(length, 'a');
+    std::string want;
+    for (size_t k = 0; k < length; ++k) {
+      if (k % 7 == 6 || k + 1 == length) text[k] = '\n';
+      want += text[k] == '\n' ? "\r\n" : std::string(1, text[k]);
+    }
+    std::ostringstream file;
+    EXPECT_TRUE(writetext(file, "%s", text.c_str()));
+    EXPECT_EQ(file.str(), want) << length;
+    std::ostringstream allends;
+    EXPECT_TRUE(writetext(allends, "%s", std::string(length, '\n').c_str()));
+    EXPECT_EQ(allends.str().size(), 2 * length);
+  }
+}
+
 TEST(Writers, Xrs82) {
   EXPECT_EQ(written(writexrs82, *grid(10, 0.02, 0)), "");
   auto p = grid(10, 0.02, 3);

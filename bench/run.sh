@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Times a whole run on the largest workload (40 scan files of 20001 rows,
+# every row on the grid) against only reading the same files (bench/floor.cpp)
+# and against wc -l, and shows the peak resident memory of each.
+# BUILD=dir picks the build directory (default build-bench, a Release
+# build); REPS=n the runs of each command (the fastest counts, default 5);
+# WORK=dir keeps the workload there for profiling (made once, reused);
+# REF=path runs another build of scanmerge on it too and checks that it
+# prints and writes the same bytes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD:-build-bench}
+reps=${REPS:-5}
+nfiles=40
+nrows=20001
+
+case $build in /*) ;; *) build=$PWD/$build ;; esac
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j2 --target scanmerge >/dev/null
+g++ -std=c++17 -O2 -Wall -Wextra -o "$build/floor" bench/floor.cpp
+prog=$build/scanmerge
+floor=$build/floor
+
+if [ -n "${WORK:-}" ]; then
+  mkdir -p "$WORK"
+  cd "$WORK"
+else
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  cd "$work"
+fi
+
+# Scan k starts (k - 1) % 3 thousandths of a degree above the first one, which
+# the grid places at datoffset 0, so every row of every file is merged.
+[ -f scan$nfiles.dat ] || awk -v nfiles=$nfiles -v nrows=$nrows 'BEGIN {
+  srand(20240611)
+  for (k = 1; k <= nfiles; ++k) {
+    f = sprintf("scan%02d.dat", k)
+    for (h = 1; h <= 10; ++h) printf "header line %d of scan %d\n", h, k > f
+    printf "Sample: corundum, scan %d of %d\n", k, nfiles > f
+    printf "Cu Ka1, 40 kV 30 mA, step 0.005 deg, 1500 ms per step\n" > f
+    print "Columns: 2theta (deg), monitor, counts, time (ms)" > f
+    print "    tth     mon     cts   tim" > f
+    start = 5 + ((k - 1) % 3) * 0.001
+    for (i = 0; i < nrows; ++i) {
+      tth = start + i * 0.005
+      peak = 6000 * exp(-((tth - 46.6) / 0.08) ^ 2) + 3000 * exp(-((tth - 25.6) / 0.06) ^ 2)
+      printf "%8.3f%8d%8d%6d\n", tth, 336000 + int(rand() * 400), \
+             int(400 + peak + rand() * 40), 1500 > f
+    }
+    close(f)
+  }
+}'
+{
+  for k in $(seq -f %02g 1 $nfiles); do echo "scan$k.dat"; done
+  printf '\n\nout.xrs\nout.wyr\nout.pro\nout.gda\nbench title\n'
+} >answers.txt
+files=(scan*.dat)
+
+# measure NAME CMD...: runs CMD reps times, stdin from $input; keeps the
+# fastest wall time, its user+sys time, and the largest peak RSS
+measure() {
+  local name=$1
+  shift
+  local best= cpu= rss=0 t r
+  for ((n = 0; n < reps; ++n)); do
+    if [ -x /usr/bin/time ]; then
+      t=$( { TIMEFORMAT='%3R %3U %3S'; time /usr/bin/time -v -o tv.txt "$@" <"$input" >/dev/null 2>&1; } 2>&1 ) || true
+      r=$(awk -F': ' '/Maximum resident set size/ {print $2}' tv.txt)
+      r=${r:-0}
+    else
+      t=$( { TIMEFORMAT='%3R %3U %3S'; time "$@" <"$input" >/dev/null 2>&1; } 2>&1 ) || true
+      r=0
+    fi
+    read -r wall user sys <<<"$t"
+    if [ -z "$best" ] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then
+      best=$wall
+      cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.3f", u + s }')
+    fi
+    [ "$r" -gt "$rss" ] && rss=$r
+  done
+  [ "$rss" -gt 0 ] || rss=n/a  # no /usr/bin/time: no memory figure
+  printf '%-8s %8s s wall %8s s cpu %8s KiB peak RSS\n' "$name" "$best" "$cpu" "$rss"
+  eval "${name}_wall=$best ${name}_rss=$rss"
+}
+
+rows=$((nfiles * nrows))
+echo "workload: $nfiles files of $nrows rows, $(cat "${files[@]}" | wc -c) bytes; best of $reps runs"
+input=/dev/null
+cat "${files[@]}" >/dev/null  # into the page cache
+measure wc wc -l "${files[@]}"
+measure floor "$floor" "${files[@]}"
+input=answers.txt
+measure program "$prog"
+
+# the run must have merged every row and written every file
+"$prog" <answers.txt >console.txt || [ $? -eq 1 ]
+grep -q "imax, tthmin, tthstep, tthmax = 20000, 5.000, 0.005, 105.0000$" console.txt ||
+  { echo "bench: unexpected summary:"; grep imax console.txt; exit 1; }
+[ "$(wc -l <out.xrs)" -eq 20000 ] || { echo "bench: out.xrs incomplete"; exit 1; }
+if [ -n "${REF:-}" ]; then
+  mkdir -p ref
+  (cd ref && for f in "${files[@]}"; do ln -sf "../$f" .; done &&
+    "$REF" <../answers.txt >console.txt) || [ $? -eq 1 ]
+  for f in console.txt out.xrs out.wyr out.pro out.gda; do
+    cmp "$f" "ref/$f" || { echo "bench: $f differs from $REF's"; exit 1; }
+  done
+  echo "console and the four files: the same bytes as $REF"
+fi
+
+awk -v p="$program_wall" -v f="$floor_wall" -v w="$wc_wall" -v rows=$rows 'BEGIN {
+  printf "program/floor %.2f   program/wc %.2f   floor/wc %.2f\n", p / f, p / w, f / w
+  if (p > 0) printf "program: %.1f million rows/s\n", rows / p / 1e6
+}'
+echo "peak RSS KiB: program $program_rss, floor $floor_rss, wc $wc_rss"
+awk -v p="$program_wall" -v f="$floor_wall" -v m="$program_rss" 'BEGIN {
+  printf "targets: within 3x the floor %s, peak RSS under 4 MiB %s\n",
+         p <= 3 * f ? "met" : "missed", m == "n/a" ? "unknown" : m < 4096 ? "met" : "missed"
+}'

@@ -1,0 +1,63 @@
+#include "merge/numbers.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <system_error>
+
+// isspace in the C locale: the separators sscanf skips
+static bool isspace_c(char ch) {
+  return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
+}
+
+static bool isdigit_c(char ch) { return ch >= '0' && ch <= '9'; }
+
+// Plain tokens only: [-]digits[.digits], [-]digits. or [-].digits, at most
+// 38 characters (so never beyond a float's normal range), ended by
+// whitespace or the end of the line. Any other token sends the whole line
+// to sscanf, which then decides everything about it.
+constexpr long longestplain = 38;
+
+// Every power of ten a float holds exactly.
+constexpr float exactpow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+constexpr std::uint64_t exactmantissa = std::uint64_t{1} << 24;
+
+int convertrow(const char* line, float v[8]) {
+  const char* p = line;
+  int got = 0;
+  while (got < 8) {
+    while (isspace_c(*p)) ++p;
+    if (*p == '\0') return got > 0 ? got : EOF;
+    const char* token = p;
+    bool negative = *p == '-';
+    if (negative) ++p;
+    // the digits as one integer; past 19 digits it wraps and is not used
+    std::uint64_t mantissa = 0;
+    const char* intpart = p;
+    for (; isdigit_c(*p); ++p) mantissa = mantissa * 10 + (*p - '0');
+    long digits = p - intpart;
+    long decimals = 0;
+    if (*p == '.') {
+      const char* fraction = ++p;
+      for (; isdigit_c(*p); ++p) mantissa = mantissa * 10 + (*p - '0');
+      decimals = p - fraction;
+      digits += decimals;
+    }
+    if (digits == 0 || p - token > longestplain || !(*p == '\0' || isspace_c(*p))) break;
+    if (digits <= 19 && mantissa <= exactmantissa && decimals <= 10) {
+      // both operands exact, so the one rounding of the quotient is that of
+      // the decimal value itself: the float nearest it, as strtof gives
+      float value = static_cast<float>(static_cast<std::int32_t>(mantissa));
+      if (decimals > 0) value /= exactpow10[decimals];
+      v[got] = negative ? -value : value;
+    } else {
+      // correctly rounded to nearest, as strtof
+      std::from_chars_result r = std::from_chars(token, p, v[got]);
+      if (r.ec != std::errc() || r.ptr != p) break;
+    }
+    ++got;
+  }
+  if (got == 8) return got;
+  return std::sscanf(line, "%f %f %f %f %f %f %f %f", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
+                     &v[6], &v[7]);
+}

@@ -1,0 +1,194 @@
+// A data row's numbers must come out exactly as sscanf's "%f %f %f %f %f %f
+// %f %f" gives them: the same count (EOF included) and the same bits in
+// every value, converted or not.
+#include "merge/numbers.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A row's count and the bits of all eight slots; slots the conversion
+// leaves alone keep 0x7fa5a5a5, a NaN that no row makes.
+struct Row {
+  int got;
+  std::uint32_t bits[8];
+};
+
+Row converted(const std::string& line, bool bysscanf) {
+  Row r;
+  float v[8];
+  for (std::uint32_t& b : r.bits) b = 0x7fa5a5a5u;
+  std::memcpy(v, r.bits, sizeof v);
+  r.got = bysscanf ? std::sscanf(line.c_str(), "%f %f %f %f %f %f %f %f", &v[0], &v[1], &v[2],
+                                 &v[3], &v[4], &v[5], &v[6], &v[7])
+                   : convertrow(line.c_str(), v);
+  std::memcpy(r.bits, v, sizeof v);
+  return r;
+}
+
+// Adds a failure where convertrow and sscanf differ on line.
+bool agrees(const std::string& line) {
+  Row want = converted(line, true);
+  Row got = converted(line, false);
+  if (want.got == got.got && std::memcmp(want.bits, got.bits, sizeof want.bits) == 0) return true;
+  std::string text;
+  char hex[24];
+  for (unsigned char ch : line) {
+    std::snprintf(hex, sizeof hex, ch >= 0x20 && ch < 0x7f ? "%c" : "\\x%02x", ch);
+    text += hex;
+  }
+  text += "\": sscanf " + std::to_string(want.got) + ", convertrow " + std::to_string(got.got);
+  for (int k = 0; k < 8; ++k) {
+    std::snprintf(hex, sizeof hex, " %08x/%08x", want.bits[k], got.bits[k]);
+    text += hex;
+  }
+  ADD_FAILURE() << "line \"" << text;
+  return false;
+}
+
+float value(const std::string& text) {
+  float v[8];
+  EXPECT_EQ(convertrow(text.c_str(), v), 1) << text;
+  return v[0];
+}
+
+// [-]digits[.digits]: up to maxint digits before the point and maxfrac after.
+std::string plaintoken(std::mt19937& gen, unsigned maxint, unsigned maxfrac) {
+  std::string token;
+  if (gen() % 4 == 0) token += '-';
+  for (unsigned k = gen() % (maxint + 1); k > 0; --k) token += static_cast<char>('0' + gen() % 10);
+  unsigned fracdigits = gen() % (maxfrac + 1);
+  if (fracdigits > 0 || gen() % 4 == 0) token += '.';
+  for (; fracdigits > 0; --fracdigits) token += static_cast<char>('0' + gen() % 10);
+  return token;
+}
+
+}  // namespace
+
+TEST(ConvertRow, RowsWorkedOutByHand) {
+  float v[8];
+  ASSERT_EQ(convertrow("  46.600  336082     418  1500\n", v), 4);
+  EXPECT_EQ(v[0], 46.6f);
+  EXPECT_EQ(v[1], 336082.0f);
+  EXPECT_EQ(v[2], 418.0f);
+  EXPECT_EQ(v[3], 1500.0f);
+
+  EXPECT_EQ(convertrow("", v), EOF);
+  EXPECT_EQ(convertrow(" \t\r\n\v\f", v), EOF);
+  EXPECT_EQ(convertrow("end of data\n", v), 0);
+  EXPECT_EQ(convertrow("1 2 3 4 5 6 7 8 9\n", v), 8);  // the ninth is left
+  EXPECT_EQ(v[7], 8.0f);
+  // a number stops where its text does; the next starts right there
+  ASSERT_EQ(convertrow("1.2.3 4", v), 3);
+  EXPECT_EQ(v[1], 0.3f);
+  ASSERT_EQ(convertrow("1-2", v), 2);
+  EXPECT_EQ(v[1], -2.0f);
+  EXPECT_EQ(convertrow("1.5abc 2", v), 1);
+  EXPECT_EQ(convertrow("10 20\0 30", v), 2);  // the line ends at a NUL
+
+  // 2^24 + 1 lies halfway between two floats: the even one, 2^24
+  EXPECT_EQ(value("16777217"), 16777216.0f);
+  EXPECT_EQ(value("16777219"), 16777220.0f);
+  EXPECT_EQ(value("0.1"), 0.1f);
+  EXPECT_EQ(value("-.5"), -0.5f);
+  EXPECT_EQ(value("5."), 5.0f);
+  EXPECT_EQ(value("0000046.6000000"), 46.6f);
+  EXPECT_TRUE(std::signbit(value("-0")));
+  EXPECT_EQ(value("+2.5"), 2.5f);
+  EXPECT_EQ(value("1e3"), 1000.0f);
+  EXPECT_EQ(value("0x1p3"), 8.0f);
+  EXPECT_EQ(value(std::string(60, '9')), HUGE_VALF);  // beyond a float
+}
+
+TEST(ConvertRow, AgreesWithSscanfOnOddShapes) {
+  // clang-format off
+  const char* const lines[] = {
+      "-", ".", "-.", "--1", "- 1", "+", "+.", "+1", "+.5", "-+1", "1e", "1e+",
+      "1e-", "1e5", "1E5", "1.5e-3", ".5e1", "5.e1", "1ex", "1e 2", "e5",
+      "2.5e-40", "1e-45", "1e-46", "3.4028235e38", "3.4028236e38", "1e39",
+      "-1e39", "1.17549435e-38", "1.4e-45", "0x1p3", "0X1.8P1", "0x", "0x.",
+      "0xg", "0x1.fffffep127", "0x1p-149", "0x1p-150", "inf", "-inf", "INF",
+      "Infinity", "infinit", "in", "nan", "-nan", "NAN", "nan(123)", "nan(",
+      "nanx", "1.5abc", "1.2.3", "1..2", "1-2", "1+2", "12,5 3", "1,2,3",
+      "\302\2401", "1\302\2402", "\xff", "1\xff", "\2005",
+      "1\t2\n", "1\v2\f3\r4", "1\r\n", "\r", "1 2 3 4 5 6 7 8 9",
+      "1 2 3 4 5 6 7 8x", "1 2 3 4 5 6 7 8e", "1 2 3 4 5 6 7x 8",
+      "16777216", "16777217", "167772160", "167772161", "1677721.6",
+      "16777215.5", "0.0000000001", "0.00000000001", "1.0000000000",
+      "99999999999999999999", "9999999999999999999.5",
+      "340282346638528859811704183484516925440",
+      "340282356779733661637539395458142568448",
+      "34028234663852885981170418348451692544",
+      "-3402823466385288598117041834845169254",
+      ".0000000000000000000000000000000000001",
+      ".00000000000000000000000000000000000001",
+      "0.000000000000000000000000000000000000011754943508222875",
+  };
+  // clang-format on
+  for (const char* line : lines) {
+    agrees(line);
+    agrees(std::string("  ") + line + " 7\n");
+    agrees(std::string("1 2 3 ") + line);
+  }
+  // a NUL ends the line wherever it stands
+  agrees(std::string("1 2\0 3", 6));
+  agrees(std::string("1\0002", 3));
+  agrees(std::string("\0 1", 3));
+}
+
+// Plain decimals of up to 12 digits before and after the point, many of
+// them beyond what a float holds exactly, with and without a sign.
+TEST(ConvertRow, AgreesWithSscanfOnPlainDecimals) {
+  std::mt19937 gen(20240611);
+  int failures = 0;
+  for (int n = 0; n < 40000 && failures < 20; ++n)
+    if (!agrees(plaintoken(gen, 12, 12) + "\n")) ++failures;
+  // mantissas up to 2^24 with up to 14 decimals, leading zeros written out:
+  // the quotient is exact up to 10 decimals only
+  for (int n = 0; n < 20000 && failures < 20; ++n) {
+    std::string digits = std::to_string(gen() % ((1u << 24) + 1));
+    size_t decimals = gen() % 15;
+    if (digits.size() <= decimals) digits.insert(0, decimals - digits.size() + 1, '0');
+    digits.insert(digits.size() - decimals, ".");
+    if (!agrees(digits)) ++failures;
+  }
+  // every mantissa around 2^24, where the exact quotient gives way
+  for (std::uint32_t m = (1u << 24) - 40; m <= (1u << 24) + 40 && failures < 20; ++m)
+    for (int point = 0; point <= 8; ++point) {
+      std::string digits = std::to_string(m);
+      digits.insert(digits.size() - static_cast<size_t>(point), ".");
+      if (!agrees(digits)) ++failures;
+    }
+}
+
+// Lines of whatever tokens, joined by whatever separators.
+TEST(ConvertRow, AgreesWithSscanfOnRandomLines) {
+  std::vector<std::string> odd = {"+1",   "1e5",  "1e", "1e-50", "1e50", "0x1p3", "inf",
+                                  "nan",  "-",    ".",  "-.",    "abc",  "1.2.3", "5x",
+                                  "\xa0", "\xff", "+",  "E",     "1e+",  "0x"};
+  odd.push_back(std::string(45, '7'));
+  odd.push_back("0." + std::string(44, '0') + "1");
+  const std::vector<std::string> separators = {
+      " ", " ", "  ", "\t", "\n", "\v", "\f", "\r", " \t ", "", ",", std::string(1, '\0')};
+  std::mt19937 gen(42);
+  int failures = 0;
+  for (int n = 0; n < 60000 && failures < 20; ++n) {
+    std::string line;
+    if (gen() % 4 == 0) line += separators[gen() % separators.size()];
+    int tokens = static_cast<int>(gen() % 11);
+    for (int t = 0; t < tokens; ++t) {
+      if (t > 0) line += separators[gen() % 4 == 0 ? gen() % separators.size() : 0];
+      line += gen() % 8 == 0 ? odd[gen() % odd.size()] : plaintoken(gen, 7, 5);
+    }
+    if (gen() % 2 == 0) line += '\n';
+    if (!agrees(line)) ++failures;
+  }
+}
