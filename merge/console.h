@@ -8,7 +8,8 @@
 
 #define SCANMERGE_PRINTF(f, a) __attribute__((format(printf, f, a)))
 
-std::string vformat(const char* fmt, std::va_list args);
+std::string vformat(const char* fmt, std::va_list args)
+    SCANMERGE_PRINTF(1, 0);
 void say(std::ostream& con, const char* fmt, ...) SCANMERGE_PRINTF(2, 3);
 
 // One answer typed at the console, without its line end (LF or CR LF).
