@@ -4,7 +4,7 @@
 # Needs clang++ with libFuzzer; without it the run is skipped (exit 0).
 # The committed corpus is only read: the fuzzer works on a scratch copy.
 # Exits non-zero on a finding, whose input is kept in build-fuzz/ and
-# printed in base64.
+# printed in base64 after the end of the fuzzer's log (build-fuzz/fuzz.log).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 secs=${1:-60}
@@ -13,10 +13,13 @@ out=build-fuzz
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-probe='extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }'
+# the compiler must link a trivial fuzz target with both sanitizers
+probe='extern "C" int LLVMFuzzerTestOneInput(const unsigned char*,
+                                         unsigned long) { return 0; }'
 if ! command -v "$cxx" >/dev/null 2>&1 ||
    ! printf '%s\n' "$probe" |
-     "$cxx" -x c++ -fsanitize=fuzzer,address,undefined - -o "$scratch/probe" >/dev/null 2>&1; then
+     "$cxx" -x c++ -fsanitize=fuzzer,address,undefined - \
+       -o "$scratch/probe" >/dev/null 2>&1; then
   echo "fuzz run skipped: no $cxx with libFuzzer"
   exit 0
 fi
@@ -32,9 +35,10 @@ rm -f "$out"/crash-* "$out"/leak-* "$out"/timeout-* "$out"/oom-*
 status=0
 "$out/fuzz_mergescan" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 \
   -dict=fuzz/mergescan.dict -artifact_prefix="$out/" -print_final_stats=1 \
-  "$scratch/corpus" || status=$?
+  "$scratch/corpus" >"$out/fuzz.log" 2>&1 || status=$?
 
 if [ "$status" -ne 0 ]; then
+  tail -n 60 "$out/fuzz.log"
   for f in "$out"/crash-* "$out"/leak-* "$out"/timeout-* "$out"/oom-*; do
     [ -e "$f" ] || continue
     echo "finding: $f (base64 follows)"
@@ -44,4 +48,5 @@ if [ "$status" -ne 0 ]; then
   echo "fuzz run FAILED (status $status)"
   exit "$status"
 fi
+grep '^stat::' "$out/fuzz.log" || true
 echo "fuzz run passed: ${secs}s, no finding"

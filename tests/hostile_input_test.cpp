@@ -156,8 +156,8 @@ TEST(HostileLines, LongHeaderLineShiftsTheLinesAfterIt) {
   p = fresh();
   m = merge(*p, std::string(398, 'a') + "\n" + body, 1);
   // "conditions" is read as line 14; the blank line 13 then ends the data
-  EXPECT_EQ(m.con,
-            "skip\nskip\nHELP! can't decode columns conditions\n\n to 0.0000\n");
+  EXPECT_EQ(m.con, "skip\nskip\nHELP! can't decode columns conditions\n\n"
+                   " to 0.0000\n");
   EXPECT_EQ(p->mon[0], 0.0f);
 }
 
