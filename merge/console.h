@@ -8,7 +8,7 @@
 
 #define SCANMERGE_PRINTF(f, a) __attribute__((format(printf, f, a)))
 
-std::string vformat(const char* fmt, std::va_list args);
+std::string vformat(const char* fmt, std::va_list args) SCANMERGE_PRINTF(1, 0);
 std::string format(const char* fmt, ...) SCANMERGE_PRINTF(1, 2);
 void say(std::ostream& con, const char* fmt, ...) SCANMERGE_PRINTF(2, 3);
 
