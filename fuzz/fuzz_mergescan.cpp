@@ -7,15 +7,20 @@
 // merged on it as a later file. Where neither file holds a CR, the same
 // files with CR LF line ends must give the same console text and pattern.
 //
+// The first 99 bytes, taken as one data row, must also convert to the same
+// count and bits through the reader's fast path as through sscanf.
+//
 // Build and run: fuzz/run.sh [seconds].
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <string>
 
 #include "merge/merged_pattern.h"
+#include "merge/numbers.h"
 
 namespace {
 
@@ -85,10 +90,25 @@ std::string crlf(const std::string& file) {
   return out;
 }
 
+void checkconversion(const std::string& input) {
+  char line[100];
+  size_t len = input.size() < 99 ? input.size() : 99;
+  std::memcpy(line, input.data(), len);
+  line[len] = '\0';
+  float fast[8], slow[8];
+  std::memset(fast, 0x5a, sizeof fast);
+  std::memset(slow, 0x5a, sizeof slow);
+  int got = convertrow(line, fast);
+  check(got == std::sscanf(line, "%f %f %f %f %f %f %f %f", &slow[0], &slow[1], &slow[2],
+                           &slow[3], &slow[4], &slow[5], &slow[6], &slow[7]));
+  for (int k = 0; k < got; ++k) check(std::memcmp(&fast[k], &slow[k], sizeof(float)) == 0);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
+  checkconversion(input);
   std::string file1 = input, file2;
   bool two = false;
   size_t at = input.find(separator);

@@ -92,7 +92,9 @@ MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum,
     } else {
       f = static_cast<float>(1.0 - static_cast<double>(c) * tau / t);
     }
-    if (f <= 0.0f) {
+    // a factor that is not a positive number (a nan count or time among
+    // them) cannot correct anything either
+    if (!(f > 0.0f && std::isfinite(f))) {
       say(con, "Cannot make dead time correction.  tau, cts, tim = %f, %f, %f\n",
           tau, c, t);
       f = 1.0f;

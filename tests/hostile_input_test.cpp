@@ -255,16 +255,25 @@ TEST(NonFinite, EachRoleOfAFirstRow) {
        "Cannot make dead time correction.  tau, cts, tim = 0.000003, inf, "
        "1.000000\n",
        infinite, 2000},
-      // factor 1 + inf: no warning, counts -inf / inf
-      {"10 -inf 2000 1000", "1.0", "2000", "", notanumber, 2000},
-      {"10 nan 2000 1000", "1.0", "2000", "", notanumber, 2000},
+      // a factor of inf or nan corrects nothing: the counts go in as read
+      {"10 -inf 2000 1000", "1.0", "2000",
+       "Cannot make dead time correction.  tau, cts, tim = 0.000003, -inf, "
+       "1.000000\n",
+       -infinite, 2000},
+      {"10 nan 2000 1000", "1.0", "2000",
+       "Cannot make dead time correction.  tau, cts, tim = 0.000003, nan, "
+       "1.000000\n",
+       notanumber, 2000},
       {"10 0 1e40 1000", "1.0", "inf", "", 0, infinite},
       {"10 0 nan 1000", "1.0", "nan", "", 0, notanumber},
       // below 1000: full monitor weight, no counts
       {"10 500 -inf 1000", "1.0", "1000000", "", 0, 1000000},
       {"10 500 2000 inf", "inf", "2000", "", 500, 2000},
-      // nan is not below 0.01 s and the factor nan is not <= 0
-      {"10 0 2000 nan", "nan", "2000", "", notanumber, 2000},
+      // nan is not below 0.01 s, but the factor nan is no correction
+      {"10 0 2000 nan", "nan", "2000",
+       "Cannot make dead time correction.  tau, cts, tim = 0.000003, 0.000000, "
+       "nan\n",
+       0, 2000},
       {"10 500 2000 -inf", "-inf", "2000",
        "Cannot make dead time correction:\n10 500 2000 -inf\n", 500, 2000},
       {"10 500 2000 -1e40", "-inf", "2000",
