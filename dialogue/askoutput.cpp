@@ -8,8 +8,10 @@ OutputFile askoutput(const char* prompt, std::istream& in, std::ostream& con) {
   say(con, "%s", prompt);
   out.name = askline(in, con);
   if (out.name.empty()) return out;
-  // binary: the writers put CR LF themselves, on every platform
-  out.file.open(out.name, std::ios::out | std::ios::trunc | std::ios::binary);
+  // binary: the writers put CR LF themselves, on every platform; a name
+  // with a NUL byte would be cut short there and name another file
+  if (out.name.find('\0') == std::string::npos)
+    out.file.open(out.name, std::ios::out | std::ios::trunc | std::ios::binary);
   if (!out.file.is_open()) {
     say(con, "Couldn't open file.  I die.\n");
     out.status = OutputFile::failed;

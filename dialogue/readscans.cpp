@@ -14,8 +14,9 @@ void banner(std::ostream& con) {
 }
 
 // Only a regular file counts as opened: a directory or a device is no scan.
+// A NUL byte would cut the name short and open some other file.
 static bool openscan(const std::string& name, std::ifstream& scan) {
-  if (name.empty()) return false;
+  if (name.empty() || name.find('\0') != std::string::npos) return false;
   std::error_code ec;
   if (!std::filesystem::is_regular_file(name, ec)) return false;
   scan.open(name, std::ios::in | std::ios::binary);
