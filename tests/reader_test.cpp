@@ -67,31 +67,6 @@ TEST(ReadHeader, ColumnRules) {
   EXPECT_EQ(cols.tim, 4);
 }
 
-TEST(ReadHeader, LongHeaderLineShiftsTheLinesAfterIt) {
-  // 199 characters before its end: the line end becomes a line of its own,
-  // so what was line 10 is echoed as line 11
-  std::string text;
-  text += std::string(199, 'x') + "\n";
-  for (int k = 2; k <= 13; ++k) text += "line " + std::to_string(k) + "\n";
-  text += "tth cts mon tim\n";
-  std::istringstream in(text);
-  std::ostringstream con;
-  ScanColumns cols = readheader(in, con);
-  EXPECT_EQ(con.str(),
-            "line 10\nline 11\n"
-            "HELP! can't decode columns line 13\n\n");
-  EXPECT_EQ(cols.tth, -1);
-}
-
-TEST(ReadHeader, ShortFileHasNoColumnsAndNoRows) {
-  std::istringstream in("one\ntwo\nthree\n");
-  std::ostringstream con;
-  ScanColumns cols = readheader(in, con);
-  EXPECT_EQ(con.str(), "HELP! can't decode columns \n");
-  ScanPoint pt;
-  EXPECT_FALSE(readpoint(in, cols, pt));
-}
-
 TEST(ReadPoint, RowsUntilTooFewNumbers) {
   std::istringstream in(scanfile("tim tth cts mon",
                                  "1000 10.00 50 2000 7 8\r\n"
