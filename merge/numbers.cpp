@@ -5,11 +5,6 @@
 #include <cstdio>
 #include <system_error>
 
-// isspace in the C locale: the separators sscanf skips
-static bool isspace_c(char ch) {
-  return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
-}
-
 static bool isdigit_c(char ch) { return ch >= '0' && ch <= '9'; }
 
 // Plain tokens only: [-]digits[.digits], [-]digits. or [-].digits, at most

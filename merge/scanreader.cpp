@@ -22,11 +22,6 @@ int readpiece(std::istream& in, char* buf, int size) {
   return len > 0 ? len : -1;
 }
 
-static bool isblank_c(char ch) {
-  return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' ||
-         ch == '\r';
-}
-
 static bool labelled(const char* name, const char* lower, const char* upper) {
   return std::strncmp(name, lower, 3) == 0 || std::strncmp(name, upper, 3) == 0;
 }
@@ -36,10 +31,10 @@ static ScanColumns decodecolumns(const char* line) {
   ScanColumns cols;
   const char* p = line;
   while (cols.n < 8) {
-    while (*p && isblank_c(*p)) ++p;
+    while (*p && isspace_c(*p)) ++p;
     if (!*p) break;
     const char* name = p;
-    while (*p && !isblank_c(*p)) ++p;
+    while (*p && !isspace_c(*p)) ++p;
     if (p - name >= 3) {
       if (labelled(name, "tth", "TTH")) cols.tth = cols.n;
       if (labelled(name, "cts", "CTS")) cols.cts = cols.n;
