@@ -66,8 +66,8 @@ MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum,
     } else if (i == 1) {
       if (filenum == 1) {
         // the step is the first two angles' difference to 1/10000 deg,
-        // its integer part taken toward zero
-        p.tthstep = std::trunc((pt.tth - p.tthmin) * 10000.0 + 0.5) * 0.0001;
+        // its integer part taken toward zero (+ 0.0: an integer has no -0)
+        p.tthstep = (std::trunc((pt.tth - p.tthmin) * 10000.0 + 0.5) + 0.0) * 0.0001;
         say(con, "tthstep = %.8f, ", p.tthstep);
       } else {
         float d = static_cast<float>(pt.tth - start);
@@ -87,8 +87,7 @@ MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum,
     // non-paralysable detector: true counts = c / (1 - c/t * tau)
     float f = 1.0f;
     if (t < shortesttime) {
-      say(con, "Cannot make dead time correction:\n");
-      con.write(pt.line, pt.len);
+      say(con, "Cannot make dead time correction:\n%s", pt.line);
     } else {
       f = static_cast<float>(1.0 - static_cast<double>(c) * tau / t);
     }

@@ -61,9 +61,7 @@ ScanColumns readheader(std::istream& scan, std::ostream& con) {
   }
   ScanColumns cols = decodecolumns(line);
   if (cols.tth < 0 || cols.cts < 0 || cols.mon < 0 || cols.tim < 0) {
-    say(con, "HELP! can't decode columns ");
-    con.write(line, len);
-    say(con, "\n");
+    say(con, "HELP! can't decode columns %s\n", line);
   }
   return cols;
 }

@@ -87,6 +87,10 @@ TEST(MergeScan, FallingFirstFileTruncatesItsStep) {
             "First point, 1.0 sec., 2000 mon.\n"
             "Normalizing to 1000000 monitor counts.\n"
             "Scan runs from 2theta = 10.0000, datoffset = 0, tthstep = -0.01990000,  to 9.9801\n");
+  // a fall of less than half a ten-thousandth truncates to a step of 0, not -0
+  Runs tiny;
+  EXPECT_NE(tiny.merge("10 1 2000 1000\n9.99994 1 2000 1000\n").find("tthstep = 0.00000000, "),
+            std::string::npos);
 }
 
 TEST(MergeScan, DeadTimeAndMonitorRules) {
