@@ -9,14 +9,19 @@
 #include "merge/numbers.h"
 
 int readpiece(std::istream& in, char* buf, int size) {
-  std::streambuf* sb = in.rdbuf();
-  int len = 0;
-  while (sb && len < size - 1) {
+  // getline finds the LF in the stream's buffer in bulk; it stores one byte
+  // less than the piece holds, so a CR LF at the piece's end still folds
+  in.getline(buf, size - 1);
+  int len = static_cast<int>(in.gcount());
+  if (in.fail() && len > 0) {  // size - 2 bytes and no LF yet: one more byte
+    in.clear();
+    std::streambuf* sb = in.rdbuf();
     int ch = sb->sbumpc();
-    if (ch == std::char_traits<char>::eof()) break;
     if (ch == '\r' && sb->sgetc() == '\n') ch = sb->sbumpc();
-    buf[len++] = static_cast<char>(ch);
-    if (ch == '\n') break;
+    if (ch != std::char_traits<char>::eof()) buf[len++] = static_cast<char>(ch);
+  } else if (len > 0 && !in.eof()) {  // the LF was taken and counted
+    if (len > 1 && buf[len - 2] == '\r') --len;
+    buf[len - 1] = '\n';
   }
   buf[len] = '\0';
   return len > 0 ? len : -1;

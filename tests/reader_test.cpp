@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -27,6 +28,43 @@ TEST(ReadPiece, CutsLongLinesAndFoldsCrLf) {
   EXPECT_EQ(readpiece(in, buf, datapiece), 3);  // a lone CR is kept
   EXPECT_STREQ(buf, "x\ry");
   EXPECT_EQ(readpiece(in, buf, datapiece), -1);
+}
+
+// The rule a piece follows, a byte at a time, against the reader's bulk
+// reading, on lines of every length around both piece sizes.
+TEST(ReadPiece, AgreesWithTheByteRuleOnRandomText) {
+  const auto bytewise = [](std::istream& in, char* buf, int size) {
+    int len = 0;
+    while (len < size - 1) {
+      int ch = in.get();
+      if (ch == EOF) break;
+      if (ch == '\r' && in.peek() == '\n') ch = in.get();
+      buf[len++] = static_cast<char>(ch);
+      if (ch == '\n') break;
+    }
+    return len > 0 ? len : -1;
+  };
+  std::mt19937 gen(7);
+  const char alphabet[] = {'a', ' ', '\r', '\n', '\0', '1'};
+  for (int size : {datapiece, headerpiece}) {
+    for (int trial = 0; trial < 3000; ++trial) {
+      std::string text;
+      for (int n = static_cast<int>(gen() % 12); n > 0; --n) {
+        // mostly long runs of one byte, so lines end near the piece size
+        char ch = alphabet[gen() % 6];
+        text.append(gen() % 4 == 0 ? 1 : size - 4 + gen() % 8, ch);
+      }
+      std::istringstream fast(text), slow(text);
+      char a[headerpiece], b[headerpiece];
+      for (;;) {
+        int got = readpiece(fast, a, size);
+        ASSERT_EQ(got, bytewise(slow, b, size)) << "size " << size << " trial " << trial;
+        if (got < 0) break;
+        ASSERT_EQ(std::string(a, got), std::string(b, got));
+        ASSERT_EQ(a[got], '\0');
+      }
+    }
+  }
 }
 
 TEST(ReadHeader, EchoesLines11And12AndDecodesColumns) {
