@@ -4,7 +4,7 @@
 
 // isspace in the C locale: what separates numbers and column names
 inline bool isspace_c(char ch) {
-  return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
+  return ch == ' ' || (ch >= '\t' && ch <= '\r');
 }
 
 // Converts up to eight numbers from the start of line into v, 32-bit.
