@@ -1,8 +1,12 @@
 // scanmerge: merges powder diffraction step scans onto one 2theta grid,
 // normalises them and writes them for refinement programs.
+#include <csignal>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "correct/corrections.h"
 #include "dialogue/dialogue.h"
@@ -10,33 +14,50 @@
 #include "output/writers.h"
 
 // Exit statuses: 1 normal end, 0 fatal condition, -1 "Range Error!".
-int main() {
-  std::ios::sync_with_stdio(false);
-  std::istream& in = std::cin;
-  std::ostream& con = std::cout;
-
-  std::unique_ptr<MergedPattern> pattern(new (std::nothrow) MergedPattern());
-  if (!pattern) {
-    say(con, "allocation error\n");
-    return 0;
-  }
-  MergedPattern& p = *pattern;
-
+static int run(MergedPattern& p, std::istream& in, std::ostream& con) {
   banner(con);
-  if (!readscans(p, in, con)) return 0;
+  std::vector<std::string> scans;  // merged in this run, never overwritten
+  if (!readscans(p, scans, in, con)) return 0;
   summary(p, con);
   normalize(p, con);
   if (eivcorrect(p, in, con) == EivStatus::rangeerror) return -1;
+  if (in.bad()) return 0;  // the console failed at the EIV prompt
 
-  // Each file is closed as soon as it is written, so a later fatal answer
-  // leaves the earlier files complete.
-  OutputFile xrs = askoutput("To get XRS82 output file with stdev, enter file name: ", in, con);
-  if (!keepoutput(xrs, xrs.isopen() && writexrs82(p, xrs.file), con)) return 0;
-  OutputFile wyr = askoutput("To get Wyriet output file, enter file name: ", in, con);
-  if (!keepoutput(wyr, wyr.isopen() && writewyriet(p, wyr.file), con)) return 0;
-  OutputFile pro = askoutput("To get .PROFIN output file with weights, enter file name: ", in, con);
-  if (!keepoutput(pro, pro.isopen() && writeprofin(p, pro.file), con)) return 0;
-  OutputFile gda = askoutput("To get .GDAT output file with weights, enter file name: ", in, con);
-  if (!keepoutput(gda, gda.isopen() && writegdat(p, gda.file, in, con), con)) return 0;
+  // Each file is in place, complete, before the next is asked for, so a
+  // later fatal answer leaves the earlier files complete.
+  OutputFile xrs = askoutput("To get XRS82 output file with stdev, enter file name: ", scans, in, con);
+  if (!keepoutput(xrs, xrs.isopen() && writexrs82(p, xrs.file), in, con)) return 0;
+  OutputFile wyr = askoutput("To get Wyriet output file, enter file name: ", scans, in, con);
+  if (!keepoutput(wyr, wyr.isopen() && writewyriet(p, wyr.file), in, con)) return 0;
+  OutputFile pro = askoutput("To get .PROFIN output file with weights, enter file name: ", scans, in, con);
+  if (!keepoutput(pro, pro.isopen() && writeprofin(p, pro.file), in, con)) return 0;
+  OutputFile gda = askoutput("To get .GDAT output file with weights, enter file name: ", scans, in, con);
+  if (!keepoutput(gda, gda.isopen() && writegdat(p, gda.file, in, con), in, con)) return 0;
   return 1;
+}
+
+// Printed without allocating: the console's buffer is already there.
+static int allocationerror(std::ostream& con) {
+  con.write("allocation error\n", 17);
+  con.flush();
+  return 0;
+}
+
+int main() {
+#ifdef SIGXFSZ
+  std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit is a write error, as a full disk is
+#endif
+  ConsoleBuf console(stdin);
+  std::istream in(&console);
+  std::ostream& con = std::cout;
+
+  std::unique_ptr<MergedPattern> pattern(new (std::nothrow) MergedPattern());
+  if (!pattern) return allocationerror(con);
+  // Any allocation that fails ends the run here; on the way, every output
+  // file being written is closed and its temporary file removed.
+  try {
+    return run(*pattern, in, con);
+  } catch (const std::bad_alloc&) {
+    return allocationerror(con);
+  }
 }
