@@ -26,7 +26,7 @@ if [ ! -f "$gtest/CMakeLists.txt" ]; then
 fi
 
 echo "== windows: cross build in build-windows/"
-cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+cmake --no-warn-unused-cli -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DSCANMERGE_GTEST_SOURCES="$gtest" >/dev/null
 cmake --build build-windows -j2
 exe=$root/build-windows/scanmerge.exe
