@@ -3,15 +3,17 @@
 #include <ostream>
 #include <system_error>
 
+#include "dialogue/dialogue.h"
+#include "merge/console.h"
+#include "merge/scanreader.h"
+
+// after our headers: io.h declares a global open() that OutputFile::open
+// would shadow
 #ifdef _WIN32
 #include <io.h>  // _commit, _fileno: fsync's counterpart
 #else
 #include <unistd.h>  // fsync
 #endif
-
-#include "dialogue/dialogue.h"
-#include "merge/console.h"
-#include "merge/scanreader.h"
 
 namespace fs = std::filesystem;
 
