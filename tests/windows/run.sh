@@ -10,6 +10,8 @@
 # Where Wine is missing or cannot start, the tests are skipped with a line
 # saying so and the script ends with status 0 after the build.
 # GTEST_SOURCES: GoogleTest's sources (default: Debian's /usr/src/googletest).
+# WINE: the Wine program (default: wine64, then Debian's /usr/lib/wine/wine64,
+# then wine).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -59,7 +61,9 @@ else
   echo "== windows: clang++ not installed: no check with Clang"
 fi
 
-wine=$(command -v wine64 || true)
+# wine64 itself: Debian keeps it out of PATH, and its wine wrapper warns
+# on every run where the 32-bit Wine is missing
+wine=${WINE:-$(command -v wine64 || true)}
 [ -n "$wine" ] || [ ! -x /usr/lib/wine/wine64 ] || wine=/usr/lib/wine/wine64
 [ -n "$wine" ] || wine=$(command -v wine || true)
 if [ -z "$wine" ]; then
