@@ -2,6 +2,8 @@
 // run that failed never ends as if it went well: under hostile consoles,
 // memory and file-size limits, full disks and kill -9.
 #include <gtest/gtest.h>
+
+#ifndef _WIN32  // links, modes, devices, fork and ulimit are POSIX's
 #include <signal.h>     // kill
 #include <sys/wait.h>   // waitpid, WEXITSTATUS
 #include <unistd.h>     // fork, execl, getuid
@@ -521,3 +523,5 @@ TEST_F(Limits, KilledAtAnyMomentLeavesAWholeFile) {
       if (name.rfind("out.tmp", 0) == 0) fs::remove(name);
   }
 }
+
+#endif  // _WIN32
