@@ -319,6 +319,17 @@ TEST(Replace, WholeFileWithItsModeThroughLinks) {
   EXPECT_TRUE(fs::is_symlink("link.xrs"));
   EXPECT_EQ(slurp("old.xrs"), xrs());
   EXPECT_EQ(fs::status("old.xrs").permissions(), fs::perms(0640));
+  // a private file is never readable by others, not even half written
+  put("private.xrs", "old\n");
+  fs::permissions("private.xrs", fs::perms(0600));
+  std::istringstream in("private.xrs\n");
+  std::ostringstream con;
+  OutputFile out = askoutput(xrsprompt, {}, in, con);
+  ASSERT_TRUE(out.isopen());
+  EXPECT_EQ(fs::status(out.temp.name).permissions(), fs::perms(0600));
+  EXPECT_TRUE(keepoutput(out, true, in, con));
+  EXPECT_EQ(fs::status("private.xrs").permissions(), fs::perms(0600));
+  fs::remove("private.xrs");
 
   EXPECT_TRUE(askandwrite("new.xrs", {}).kept);
   EXPECT_EQ(slurp("new.xrs"), xrs());
