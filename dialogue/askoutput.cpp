@@ -37,9 +37,6 @@ static bool syncfile(const std::string& name) {
 
 // Makes a file that did not exist before, never through a link put there.
 static bool createnew(const std::string& name) {
-  std::error_code ec;
-  if (fs::symlink_status(name, ec).type() != fs::file_type::not_found)
-    return false;
 #ifdef _WIN32
   std::FILE* f = std::fopen(name.c_str(), "wb");
 #else
@@ -91,6 +88,11 @@ static bool openoutput(OutputFile& out) {
     out.temp.name = temp;
   }
   if (out.temp.name.empty()) return false;
+  // a private file stays private while it is written
+  if (fs::is_regular_file(st))
+    fs::permissions(out.temp.name,
+                    st.permissions() | fs::perms::owner_read | fs::perms::owner_write,
+                    ec);
   out.target = target.string();
   out.file.open(out.temp.name,
                 std::ios::out | std::ios::trunc | std::ios::binary);

@@ -2,6 +2,7 @@
 // normalises them and writes them for refinement programs.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <new>
@@ -51,8 +52,11 @@ int main() {
   std::istream in(&console);
   std::ostream& con = std::cout;
 
-  std::unique_ptr<MergedPattern> pattern(new (std::nothrow) MergedPattern());
-  if (!pattern) return allocationerror(con);
+  // calloc: no exception, which could not itself be had at such a limit
+  std::unique_ptr<void, void (*)(void*)> storage(
+      std::calloc(1, sizeof(MergedPattern)), std::free);
+  if (!storage) return allocationerror(con);
+  MergedPattern* pattern = new (storage.get()) MergedPattern();
   // Any allocation that fails ends the run here; on the way, every output
   // file being written is closed and its temporary file removed.
   try {
