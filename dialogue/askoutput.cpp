@@ -47,8 +47,7 @@ static bool createnew(const std::string& name) {
 
 // A scan: a file merged in this run, under any spelling or link, or any file
 // whose line 14 names a tth column, which no output file has there.
-static bool isscan(const std::string& name,
-                   const std::vector<std::string>& scans) {
+static bool isscan(const std::string& name, const std::vector<std::string>& scans) {
   std::error_code ec;
   for (const std::string& scan : scans)
     if (fs::equivalent(name, scan, ec)) return true;
@@ -83,8 +82,7 @@ static bool openoutput(OutputFile& out) {
     target = fs::canonical(out.name, ec);  // a link's target is replaced, not the link
     if (ec) return false;
   } else if (st.type() != fs::file_type::not_found ||
-             fs::symlink_status(out.name, ec).type() !=
-                 fs::file_type::not_found ||
+             fs::symlink_status(out.name, ec).type() != fs::file_type::not_found ||
              isdevice(out.name)) {
     out.file.open(out.name, std::ios::out | std::ios::trunc | std::ios::binary);
     return out.file.is_open();
@@ -92,8 +90,7 @@ static bool openoutput(OutputFile& out) {
   // the temporary file sits beside the name, so the rename stays on one disk
   for (int k = 0; k < 100 && out.temp.name.empty(); ++k) {
     std::string temp = target.string() + ".tmp" + std::to_string(k);
-    if (fs::symlink_status(temp, ec).type() != fs::file_type::not_found)
-      continue;
+    if (fs::symlink_status(temp, ec).type() != fs::file_type::not_found) continue;
     if (!createnew(temp)) return false;
     out.temp.name = temp;
   }
@@ -101,16 +98,14 @@ static bool openoutput(OutputFile& out) {
   // a private file stays private while it is written
   if (fs::is_regular_file(st))
     fs::permissions(out.temp.name,
-                    st.permissions() | fs::perms::owner_read | fs::perms::owner_write,
-                    ec);
+                    st.permissions() | fs::perms::owner_read | fs::perms::owner_write, ec);
   out.target = target.string();
-  out.file.open(out.temp.name,
-                std::ios::out | std::ios::trunc | std::ios::binary);
+  out.file.open(out.temp.name, std::ios::out | std::ios::trunc | std::ios::binary);
   return out.file.is_open();
 }
 
-OutputFile askoutput(const char* prompt, const std::vector<std::string>& scans,
-                     std::istream& in, std::ostream& con) {
+OutputFile askoutput(const char* prompt, const std::vector<std::string>& scans, std::istream& in,
+                     std::ostream& con) {
   OutputFile out;
   say(con, "%s", prompt);
   out.name = askline(in, con);
@@ -154,13 +149,10 @@ static bool commit(OutputFile& out) {
   return true;
 }
 
-bool keepoutput(OutputFile& out, bool written, std::istream& in,
-                std::ostream& con) {
+bool keepoutput(OutputFile& out, bool written, std::istream& in, std::ostream& con) {
   if (out.status != OutputFile::open) return out.status == OutputFile::none;
   out.file.close();
-  if (!in.bad() && written && !out.file.fail() &&
-      (out.target.empty() || commit(out)))
-    return true;
+  if (!in.bad() && written && !out.file.fail() && (out.target.empty() || commit(out))) return true;
   out.temp.drop();
   if (in.bad()) return false;  // askline has said so
   say(con, "Couldn't write file %s.  I die.\n", out.name.c_str());

@@ -13,8 +13,8 @@ void banner(std::ostream& con);
 // Asks for scan files by number until a blank name and merges each one,
 // adding its name to scans. false where the run must end: a file ended it
 // ("First file must contain lowest angle.") or the console failed.
-bool readscans(MergedPattern& pattern, std::vector<std::string>& scans,
-               std::istream& in, std::ostream& con);
+bool readscans(MergedPattern& pattern, std::vector<std::string>& scans, std::istream& in,
+               std::ostream& con);
 
 // Sets tthmax and prints the summary line.
 void summary(MergedPattern& pattern, std::ostream& con);
@@ -23,20 +23,17 @@ void summary(MergedPattern& pattern, std::ostream& con);
 struct TempFile {
   std::string name;  // empty: none
   TempFile() = default;
-  TempFile(TempFile&& other) noexcept : name(std::move(other.name)) {
-    other.name.clear();
-  }
+  TempFile(TempFile&& other) noexcept : name(std::move(other.name)) { other.name.clear(); }
   TempFile& operator=(TempFile&&) = delete;
   ~TempFile() { drop(); }
   void drop();  // removes the file now
-
 };
 
 struct OutputFile {
   enum Status {
-    none,     // blank answer: no file wanted
-    open,     // file is open, to be written
-    failed,   // refused; the message is printed, the run must end
+    none,    // blank answer: no file wanted
+    open,    // file is open, to be written
+    failed,  // refused; the message is printed, the run must end
   } status = none;
   std::string name;    // as typed
   std::string target;  // the file temp replaces when kept; empty: written in place
@@ -49,13 +46,12 @@ struct OutputFile {
 // existing one to be replaced) is written to a temporary file in the same
 // folder; any other name (a device, a FIFO) is written in place. A scan is
 // never opened: one merged in this run (scans) or one by its column line.
-OutputFile askoutput(const char* prompt, const std::vector<std::string>& scans,
-                     std::istream& in, std::ostream& con);
+OutputFile askoutput(const char* prompt, const std::vector<std::string>& scans, std::istream& in,
+                     std::ostream& con);
 
 // Closes a file its writer has filled (written: the writer saw no error) and
 // puts a temporary file in place of its name. false where the run must end:
 // the file was refused, it could not be written (reported here, naming it,
 // and the earlier file of that name left as it was), or the console failed
 // while the writer asked for something.
-bool keepoutput(OutputFile& out, bool written, std::istream& in,
-                std::ostream& con);
+bool keepoutput(OutputFile& out, bool written, std::istream& in, std::ostream& con);

@@ -26,13 +26,16 @@ static int run(MergedPattern& p, std::istream& in, std::ostream& con) {
 
   // Each file is in place, complete, before the next is asked for, so a
   // later fatal answer leaves the earlier files complete.
-  OutputFile xrs = askoutput("To get XRS82 output file with stdev, enter file name: ", scans, in, con);
+  OutputFile xrs =
+      askoutput("To get XRS82 output file with stdev, enter file name: ", scans, in, con);
   if (!keepoutput(xrs, xrs.isopen() && writexrs82(p, xrs.file), in, con)) return 0;
   OutputFile wyr = askoutput("To get Wyriet output file, enter file name: ", scans, in, con);
   if (!keepoutput(wyr, wyr.isopen() && writewyriet(p, wyr.file), in, con)) return 0;
-  OutputFile pro = askoutput("To get .PROFIN output file with weights, enter file name: ", scans, in, con);
+  OutputFile pro =
+      askoutput("To get .PROFIN output file with weights, enter file name: ", scans, in, con);
   if (!keepoutput(pro, pro.isopen() && writeprofin(p, pro.file), in, con)) return 0;
-  OutputFile gda = askoutput("To get .GDAT output file with weights, enter file name: ", scans, in, con);
+  OutputFile gda =
+      askoutput("To get .GDAT output file with weights, enter file name: ", scans, in, con);
   if (!keepoutput(gda, gda.isopen() && writegdat(p, gda.file, in, con), in, con)) return 0;
   return 1;
 }
@@ -53,8 +56,7 @@ int main() {
   std::ostream& con = std::cout;
 
   // calloc: no exception, which could not itself be had at such a limit
-  std::unique_ptr<void, void (*)(void*)> storage(
-      std::calloc(1, sizeof(MergedPattern)), std::free);
+  std::unique_ptr<void, void (*)(void*)> storage(std::calloc(1, sizeof(MergedPattern)), std::free);
   if (!storage) return allocationerror(con);
   MergedPattern* pattern = new (storage.get()) MergedPattern();
   // Any allocation that fails ends the run here; on the way, every output

@@ -3,10 +3,10 @@
 // memory and file-size limits, full disks and kill -9.
 #include <gtest/gtest.h>
 
-#ifndef _WIN32  // links, modes, devices, fork and ulimit are POSIX's
-#include <signal.h>     // kill
-#include <sys/wait.h>   // waitpid, WEXITSTATUS
-#include <unistd.h>     // fork, execl, getuid
+#ifndef _WIN32         // links, modes, devices, fork and ulimit are POSIX's
+#include <signal.h>    // kill
+#include <sys/wait.h>  // waitpid, WEXITSTATUS
+#include <unistd.h>    // fork, execl, getuid
 
 #include <chrono>
 #include <cstdio>
@@ -75,8 +75,7 @@ const std::string scan = scanfile("tth cts mon tim",
                                   "10.00 400 1000000 100000\n"
                                   "10.05 900 1000000 100000\n");
 // a scan no reader could take for one: no tth name on line 14
-const std::string anglescan = scanfile("angle cts mon tim",
-                                       "10.00 400 1000000 100000\n");
+const std::string anglescan = scanfile("angle cts mon tim", "10.00 400 1000000 100000\n");
 
 std::unique_ptr<MergedPattern> threepoints() {
   auto p = std::make_unique<MergedPattern>();
@@ -121,8 +120,7 @@ class FailingConsole : public std::stringbuf {
  protected:
   int_type underflow() override {
     int_type ch = std::stringbuf::underflow();
-    if (traits_type::eq_int_type(ch, traits_type::eof()))
-      throw std::runtime_error("read error");
+    if (traits_type::eq_int_type(ch, traits_type::eof())) throw std::runtime_error("read error");
     return ch;
   }
 };
@@ -134,12 +132,10 @@ struct Ran {
   std::string con;
 };
 
-Ran runprogram(const fs::path& dir, const std::string& input,
-               const std::string& prefix = "",
+Ran runprogram(const fs::path& dir, const std::string& input, const std::string& prefix = "",
                const std::string& launcher = "exec") {
-  const std::string command = "cd '" + dir.string() + "' && bash -c '" + prefix +
-                              " " + launcher + " " SCANMERGE_BIN "' < " + input +
-                              " > console.out 2>&1";
+  const std::string command = "cd '" + dir.string() + "' && bash -c '" + prefix + " " + launcher +
+                              " " SCANMERGE_BIN "' < " + input + " > console.out 2>&1";
   const int rc = std::system(command.c_str());
   Ran run{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(dir / "console.out")};
   fs::remove(dir / "console.out");
@@ -153,8 +149,7 @@ bool started(const Ran& r) {
 }
 
 bool endswith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() &&
-         text.compare(text.size() - end.size(), end.size(), end) == 0;
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 }  // namespace
@@ -247,9 +242,8 @@ TEST(ScanNames, MergedScanUnderEverySpellingAndLink) {
   fs::create_symlink(f.dir / "soft.dat", "sub/chain.dat");
   fs::create_hard_link("a.dat", "hard.dat");
   const std::set<std::string> files = listing(".");
-  for (const std::string& name :
-       {"a.dat"s, "./a.dat"s, (f.dir / "a.dat").string(), "sub/../a.dat"s,
-        "soft.dat"s, "sub/chain.dat"s, "hard.dat"s, ".//a.dat"s}) {
+  for (const std::string& name : {"a.dat"s, "./a.dat"s, (f.dir / "a.dat").string(), "sub/../a.dat"s,
+                                  "soft.dat"s, "sub/chain.dat"s, "hard.dat"s, ".//a.dat"s}) {
     SCOPED_TRACE(name);
     Asked a = askandwrite(name, {"a.dat"});
     EXPECT_FALSE(a.kept);
@@ -266,13 +260,14 @@ TEST(ScanNames, MergedScanUnderEverySpellingAndLink) {
 
 TEST(ScanNames, UnmergedScanKnownByItsColumnLine) {
   Folder f("unmerged");
-  const std::string scans[] = {
-      scan, scanfile("TTH CTS MON TIM", ""), scanfile("cts mon tim tth", "1 2 3 4\n"),
-      scanfile("a b c d e f g tth", ""),
-      // a first line of 400 characters is read as lines 1 to 3, so the
-      // 11th line after it is line 14; CR LF line ends
-      std::string(400, 'x') + "\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n"
-          "12\r\n13\r\ntth cts mon tim\r\n"};
+  const std::string scans[] = {scan, scanfile("TTH CTS MON TIM", ""),
+                               scanfile("cts mon tim tth", "1 2 3 4\n"),
+                               scanfile("a b c d e f g tth", ""),
+                               // a first line of 400 characters is read as lines 1 to 3, so the
+                               // 11th line after it is line 14; CR LF line ends
+                               std::string(400, 'x') +
+                                   "\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n"
+                                   "12\r\n13\r\ntth cts mon tim\r\n"};
   for (const std::string& text : scans) {
     put("b.dat", text);
     Asked a = askandwrite("b.dat", {});
@@ -283,8 +278,8 @@ TEST(ScanNames, UnmergedScanKnownByItsColumnLine) {
   }
   // a ninth name is never read; a name of two letters is no name
   for (const std::string& text :
-       {scanfile("a b c d e f g h tth", ""), scanfile("th cts mon tim", ""),
-        "tth cts mon tim\n"s, anglescan}) {
+       {scanfile("a b c d e f g h tth", ""), scanfile("th cts mon tim", ""), "tth cts mon tim\n"s,
+        anglescan}) {
     put("c.dat", text);
     EXPECT_TRUE(askandwrite("c.dat", {}).kept);
     EXPECT_EQ(slurp("c.dat"), xrs());
@@ -354,8 +349,7 @@ TEST(Replace, NamesThePlainOpenRefusesAreRefused) {
   Folder f("refused");
   fs::create_directory("adir");
   put("adir.tmp0", "not ours\n");  // a name in the way of a temporary file
-  for (const std::string& name :
-       {"adir"s, "adir/"s, "nodir/a.xrs"s, "adir.tmp0/x"s, "a\0b"s}) {
+  for (const std::string& name : {"adir"s, "adir/"s, "nodir/a.xrs"s, "adir.tmp0/x"s, "a\0b"s}) {
     SCOPED_TRACE(name);
     Asked a = askandwrite(name, {});
     EXPECT_FALSE(a.kept);
@@ -379,16 +373,14 @@ TEST(Replace, NamesThePlainOpenRefusesAreRefused) {
 
 class Limits : public testing::Test {
  protected:
-  Folder f{"limits-" + std::string(
-                           testing::UnitTest::GetInstance()->current_test_info()->name())};
+  Folder f{"limits-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name())};
   void SetUp() override { put("a.dat", scan); }
 };
 
 TEST_F(Limits, ConsoleThatIsAFolder) {
   Ran r = runprogram(f.dir, "'" + f.dir.string() + "'");
   EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(endswith(r.con, "(blank to end): Couldn't read the console.  I die.\n"))
-      << r.con;
+  EXPECT_TRUE(endswith(r.con, "(blank to end): Couldn't read the console.  I die.\n")) << r.con;
 }
 
 TEST_F(Limits, AllocationFailureAnywhere) {
@@ -415,9 +407,9 @@ TEST_F(Limits, AllocationFailureAnywhere) {
   // an answer of 20 MB at each prompt, under a few address-space limits;
   // the XRS82 file before the title stays complete, no temporary file stays
   const std::string huge(20000000, 'T');
-  const std::string answers[] = {
-      huge + "\n", "a.dat\n\n" + huge + "\n", "a.dat\n\n\n" + huge + "\n",
-      "a.dat\n\n\nout.xrs\n\n\nout.gda\n" + huge + "\n"};
+  const std::string answers[] = {huge + "\n", "a.dat\n\n" + huge + "\n",
+                                 "a.dat\n\n\n" + huge + "\n",
+                                 "a.dat\n\n\nout.xrs\n\n\nout.gda\n" + huge + "\n"};
   int ran = 0;
   fs::remove("out.gda");
   for (const std::string& text : answers) {
@@ -460,8 +452,7 @@ TEST_F(Limits, FileSizeLimitAndFullDisk) {
   put("answers", "a.dat\n\n\nout.xrs\n");
   Ran r = runprogram(f.dir, "answers", "ulimit -f 4;");
   EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(endswith(r.con, xrsprompt + "Couldn't write file out.xrs.  I die.\n"s))
-      << r.con;
+  EXPECT_TRUE(endswith(r.con, xrsprompt + "Couldn't write file out.xrs.  I die.\n"s)) << r.con;
   EXPECT_EQ(slurp("out.xrs"), "old\n");
   EXPECT_EQ(listing("."), (std::set<std::string>{"a.dat", "answers", "out.xrs"}));
 
@@ -521,8 +512,8 @@ TEST_F(Limits, KilledAtAnyMomentLeavesAWholeFile) {
   auto runtime = std::chrono::steady_clock::now() - t0;
   ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 1);
   whole.insert(slurp("out"));
-  for (const char* answers : {"a.dat\n\n\nout\n", "a.dat\n\n\n\nout\n",
-                              "a.dat\n\n\n\n\nout\n", "a.dat\n\n\n\n\n\nout\ntitle\n"}) {
+  for (const char* answers : {"a.dat\n\n\nout\n", "a.dat\n\n\n\nout\n", "a.dat\n\n\n\n\nout\n",
+                              "a.dat\n\n\n\n\n\nout\ntitle\n"}) {
     put("answers", answers);
     waitpid(start(), &st, 0);
     whole.insert(slurp("out"));
