@@ -40,8 +40,8 @@ inline int runprogram(const std::filesystem::path& work, std::string program = "
       program = std::string("'") + (wine ? wine : "wine") + "' '" + windowsexe() + "'";
     }
   }
-  const std::string command = "cd '" + work.string() + "' && timeout 60 " + program +
-                              " < answers.txt > console.out 2>&1";
+  const std::string command =
+      "cd '" + work.string() + "' && timeout 60 " + program + " < answers.txt > console.out 2>&1";
   const int rc = std::system(command.c_str());
   return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }

@@ -104,8 +104,8 @@ TEST_F(WindowsNames, ExistingFileIsReplacedWhole) {
 // Read-only is Windows' file without write permission: refused, and kept.
 TEST_F(WindowsNames, ReadOnlyFileIsRefusedAndKept) {
   std::ofstream("kept.xrs", std::ios::binary) << "kept\r\n";
-  fs::permissions("kept.xrs", fs::perms::owner_write | fs::perms::group_write |
-                                  fs::perms::others_write,
+  fs::permissions("kept.xrs",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
   if (std::FILE* f = std::fopen("kept.xrs", "ab")) {
     std::fclose(f);
