@@ -81,14 +81,12 @@ double headerstepoff(const MergedPattern& p) {
   return rebuilt - grid;
 }
 
-void warnmisfits(const MergedPattern& p, const std::string& name, int wide,
-                 bool stepcheck, std::ostream& con) {
-  if (wide > 0)
-    say(con, "!!!!! Values wider than their columns in %s: %d\n", name.c_str(),
-        wide);
+void warnmisfits(const MergedPattern& p, const std::string& name, int wide, bool stepcheck,
+                 std::ostream& con) {
+  if (wide > 0) say(con, "!!!!! Values wider than their columns in %s: %d\n", name.c_str(), wide);
   if (!stepcheck) return;
   double off = headerstepoff(p);
   if (std::fabs(off) > 0.001)  // a NaN is no offset
-    say(con, "!!!!! Header step %.3f of %s is not %.4f: last point off by %.3f deg.\n",
-        p.tthstep, name.c_str(), p.tthstep, off);
+    say(con, "!!!!! Header step %.3f of %s is not %.4f: last point off by %.3f deg.\n", p.tthstep,
+        name.c_str(), p.tthstep, off);
 }

@@ -22,5 +22,5 @@ double headerstepoff(const MergedPattern& pattern);
 // Tells the console about a file written completely: the count of wide
 // fields, if any, then (stepcheck: a Wyriet or PROFIN file) a header step
 // that puts the last point more than 0.001 deg off. name as typed.
-void warnmisfits(const MergedPattern& pattern, const std::string& name,
-                 int wide, bool stepcheck, std::ostream& con);
+void warnmisfits(const MergedPattern& pattern, const std::string& name, int wide, bool stepcheck,
+                 std::ostream& con);

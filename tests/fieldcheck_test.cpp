@@ -1,3 +1,5 @@
+#include "output/fieldcheck.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,8 +7,6 @@
 #include <memory>
 #include <sstream>
 #include <string>
-
-#include "output/fieldcheck.h"
 
 namespace {
 
@@ -57,12 +57,12 @@ TEST(WideFields, CountedPerFile) {
 
 TEST(WideFields, HeaderNumbers) {
   auto p = grid(-1000.0, 10000, 0);  // " -1000.000" and "   1.000"
-  EXPECT_EQ(widexrs82(*p), 0);        // no points, no fields
-  EXPECT_EQ(widewyriet(*p), 2);       // tthmin and tthmax
-  EXPECT_EQ(wideprofin(*p), 2);       // tthmin and tthmax - tthstep
-  EXPECT_EQ(widegdat(*p), 0);         // -100000.00 fits ten
-  p->tthmin = 9999.9994;              // rounds to 9999.999: fits
-  p->tthmax = 9999.9996;              // rounds to 10000.000: does not
+  EXPECT_EQ(widexrs82(*p), 0);       // no points, no fields
+  EXPECT_EQ(widewyriet(*p), 2);      // tthmin and tthmax
+  EXPECT_EQ(wideprofin(*p), 2);      // tthmin and tthmax - tthstep
+  EXPECT_EQ(widegdat(*p), 0);        // -100000.00 fits ten
+  p->tthmin = 9999.9994;             // rounds to 9999.999: fits
+  p->tthmax = 9999.9996;             // rounds to 10000.000: does not
   EXPECT_EQ(widewyriet(*p), 1);
 }
 
