@@ -134,27 +134,25 @@ class Agreement(Case):
 
 
 class Picture(Case):
-    def test_png_of_the_asked_size(self):
+    def test_format_by_extension_png_of_the_asked_size(self):
         writescan(self.path("a.dat"), A_ROWS)
-        r = run(["a.dat", "--size", "640x480", "-o", "p.png"], self.dir)
-        self.assertEqual(r.returncode, 0, r.stderr)
-        with open(self.path("p.png"), "rb") as f:
-            head = f.read(24)
-        self.assertEqual(head[:8], b"\x89PNG\r\n\x1a\n")
-        self.assertEqual(head[12:16], b"IHDR")
-        self.assertEqual(struct.unpack(">II", head[16:24]), (640, 480))
-
-    def test_svg_and_pdf_by_extension(self):
-        writescan(self.path("a.dat"), A_ROWS)
-        for name, magic in (("p.svg", b"<svg"), ("p.pdf", b"%PDF")):
-            r = run(["a.dat", "-o", name, "--title", "$x_1"], self.dir)
+        for name, magic in (("p.png", b"\x89PNG\r\n\x1a\n"),
+                            ("p.svg", b"<svg"), ("p.pdf", b"%PDF")):
+            r = run(["a.dat", "-o", name, "--size", "640x480", "--title",
+                     "$x_1"], self.dir)
             self.assertEqual(r.returncode, 0, r.stderr)
             with open(self.path(name), "rb") as f:
-                self.assertIn(magic, f.read(1000))
+                head = f.read(1000)
+            self.assertIn(magic, head)
+        # the IHDR chunk: width and height
+        with open(self.path("p.png"), "rb") as f:
+            ihdr = f.read(24)[12:]
+        self.assertEqual(ihdr[:4], b"IHDR")
+        self.assertEqual(struct.unpack(">II", ihdr[4:]), (640, 480))
 
 
 class Failures(Case):
-    def test_scan_as_output_refused(self):
+    def test_scan_as_output_refused_other_files_replaced(self):
         writescan(self.path("a.dat"), A_ROWS)
         os.mkdir(self.path("sub"))
         # an unmerged scan whose column line reads "TTHdeg ..."
@@ -169,9 +167,6 @@ class Failures(Case):
         self.assertEqual(self.listing(), before)
         with open(self.path("old.png")) as f:
             self.assertIn("TTHdeg", f.read())
-
-    def test_other_existing_file_replaced(self):
-        writescan(self.path("a.dat"), A_ROWS)
         # a column line without a 2theta name (Tth is mixed case)
         writescan(self.path("notes.png"), [], "Tth cts mon tim")
         r = run(["a.dat", "-o", "notes.png"], self.dir)
