@@ -185,13 +185,17 @@ class Failures(Case):
         self.assertEqual(r.stdout, "")
         self.assertEqual(self.listing(), ["a.dat"])
 
-    def test_scanmerge_fatal_status(self):
+    def test_scanmerge_fatal_status_and_refused_eiv(self):
         writescan(self.path("a.dat"), A_ROWS)
         writescan(self.path("b.dat"), b_rows())
         r = run(["b.dat", "a.dat"], self.dir)
         self.assertEqual(r.returncode, 1)
         self.assertIn("First file must contain lowest angle.", r.stderr)
         self.assertIn("scanplot: scanmerge ended with status 0", r.stderr)
+        # a refused EIV answer would shift every answer after it
+        r = run(["a.dat", "b.dat", "--eiv", "0 20 5"], self.dir)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("Look, I need", r.stderr)
         self.assertEqual(self.listing(), ["a.dat", "b.dat"])
 
     def test_usage_errors(self):
