@@ -2,6 +2,7 @@
 shipped example, the picture, and what scanplot refuses."""
 
 import importlib.machinery
+import importlib.util
 import os
 import re
 import shutil
@@ -222,7 +223,9 @@ class Gdat(Case):
     def test_fields_run_together(self):
         loader = importlib.machinery.SourceFileLoader(
             "scanplot", os.environ["SCANPLOT_SOURCE"])
-        scanplot = loader.load_module()
+        scanplot = importlib.util.module_from_spec(
+            importlib.util.spec_from_loader("scanplot", loader))
+        loader.exec_module(scanplot)
         path = self.path("t.gdat")
         with open(path, "wb") as f:
             f.write(b"%-80s\r\n" % b"title" +
