@@ -3,6 +3,8 @@
 # with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
+bash setup.sh tests
+command -v make >/dev/null || export CMAKE_GENERATOR=Ninja
 dir=build
 opts=()
 if [ "${SANITIZE:-0}" = 1 ]; then
