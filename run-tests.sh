@@ -13,4 +13,4 @@ if [ "${SANITIZE:-0}" = 1 ]; then
 fi
 cmake -S . -B "$dir" "${opts[@]}" >/dev/null
 cmake --build "$dir" -j2
-ctest --test-dir "$dir" --output-on-failure -j2
+ctest --test-dir "$dir" --output-on-failure --no-tests=error -j2
