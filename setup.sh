@@ -24,8 +24,8 @@ say() { printf 'setup: %s\n' "$*" >&2; }
 present() {
   local pattern path
   for pattern in "$@"; do
-    for path in /usr/include/$pattern /usr/local/include/$pattern \
-      /usr/lib/$pattern /usr/lib/*/$pattern /usr/local/lib/$pattern; do
+    for path in /usr/include/"$pattern" /usr/local/include/"$pattern" \
+      /usr/lib/"$pattern" /usr/lib/*/"$pattern" /usr/local/lib/"$pattern"; do
       [ -e "$path" ] && return 0
     done
   done

@@ -4,6 +4,7 @@
 # missing packages only. apt-get, sudo and id are stand-ins that log their
 # calls; a PATH of only those stand-ins hides cmake, make and the compilers.
 # Usage: setup_test.sh SETUP_SH
+# shellcheck disable=SC2016 # the stand-ins expand their own arguments
 set -uo pipefail
 setup=$1
 work=$(mktemp -d)
@@ -32,7 +33,7 @@ run() {
 }
 
 fresh() {
-  rm -rf "$work/bin"
+  rm -rf "${work:?}/bin"
   mkdir "$work/bin"
   stub apt-get 'echo "apt-get $*" >>"$LOG"'
 }
