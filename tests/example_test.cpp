@@ -56,6 +56,10 @@ TEST(Example, RunsToTheEndAndWritesFourWellShapedFiles) {
   const fs::path work = workfor("example");
   copyexample(work);
   ASSERT_EQ(runprogram(work), 1);
+  // no warning at all: no cut line, no value wider than its column, a step
+  // the headers carry exactly
+  const std::string said = consoletext(work);
+  EXPECT_EQ(said.find("!!!!!"), std::string::npos) << said;
 
   // three scans from 10 to 120 deg in steps of 0.02: 5500 points written
   const size_t points = 5500;
