@@ -20,8 +20,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# CTest and gtest_discover_tests run the Windows programs through Wine.
-find_program(wine_program NAMES wine64 wine)
+# CTest and gtest_discover_tests run the Windows programs through Wine;
+# Debian keeps wine64 itself in /usr/lib/wine.
+find_program(wine_program NAMES wine64 wine PATHS /usr/lib/wine)
 if(wine_program)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${wine_program})
 endif()
