@@ -1,0 +1,260 @@
+// Reads an instrument file with xylib and turns each block into a Range of
+// counts per step, monitor and time per step.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <xylib/xylib.h>
+
+#include "scanimport.h"
+
+namespace {
+
+const double NaN = std::nan("");
+
+// Metadata as text for the header: up to a NUL, control characters as
+// blanks, without surrounding blanks and the quotes UXD puts around strings.
+std::string clean(const std::string& s) {
+  std::string t = s.substr(0, s.find('\0'));
+  for (char& c : t)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = ' ';
+  size_t a = t.find_first_not_of(' ');
+  if (a == std::string::npos) return "";
+  t = t.substr(a, t.find_last_not_of(' ') - a + 1);
+  if (t.size() >= 2 && t.front() == '\'' && t.back() == '\'') t = t.substr(1, t.size() - 2);
+  return t;
+}
+
+const std::string* find(const MetaList& m, const std::string& key) {
+  for (const auto& kv : m)
+    if (kv.first == key) return &kv.second;
+  return nullptr;
+}
+
+// The whole of s as a number; NaN where it is none.
+double number(const std::string* s) {
+  if (!s || s->empty()) return NaN;
+  char* end = nullptr;
+  double v = std::strtod(s->c_str(), &end);
+  while (*end == ' ') ++end;
+  return *end ? NaN : v;
+}
+
+bool positive(double v) { return std::isfinite(v) && v > 0; }
+
+// Seconds per step where the format keeps it in its metadata, else NaN.
+double blocktime(const std::string& fmt, const MetaList& file, const MetaList& blk) {
+  if (fmt == "bruker_raw") {
+    // version 3, 2 and 1 name it differently
+    for (const char* k : {"TIME_PER_STEP", "SEC_PER_STEP", "MEASUREMENT_TIME_PER_STEP"})
+      if (find(blk, k)) return number(find(blk, k));
+  } else if (fmt == "uxd") {
+    const std::string* t = find(blk, "STEPTIME");
+    return number(t ? t : find(file, "STEPTIME"));
+  } else if (fmt == "rigaku_dat") {
+    // a step scan counts SPEED seconds at each step; a continuous scan
+    // moves at SPEED deg/min, so a step takes 60 * STEP / SPEED seconds
+    double speed = number(find(blk, "SPEED"));
+    const std::string* mode = find(blk, "SCAN_MODE");
+    if (mode && clean(*mode).rfind("STEP", 0) == 0) return speed;
+    return 60 * std::fabs(number(find(blk, "STEP"))) / speed;
+  } else if (fmt == "philips_udf") {
+    return number(find(blk, "ScanStepTime"));
+  }
+  return NaN;
+}
+
+// UXD: whether each block's intensities follow _COUNTS or _2THETACOUNTS
+// (counts per step) or _CPS or _2THETACPS (counts per second). xylib reads
+// the numbers but keeps no trace of the keyword, so the keyword lines are
+// looked up here, in the order of the blocks.
+bool uxdrates(const std::string& path, std::vector<bool>& rates, std::string& why) {
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    size_t a = line.find_first_not_of(" \t");
+    if (a == std::string::npos || line[a] != '_') continue;
+    line = line.substr(a);
+    if (line.rfind("_2THETACOUNTSTIME", 0) == 0) {
+      why = "a _2THETACOUNTSTIME range, whose times xylib does not read";
+      return false;
+    }
+    if (line.rfind("_COUNT", 0) == 0 || line.rfind("_2THETACOUNTS", 0) == 0)
+      rates.push_back(false);
+    else if (line.rfind("_CPS", 0) == 0 || line.rfind("_2THETACPS", 0) == 0)
+      rates.push_back(true);
+  }
+  return true;
+}
+
+// pdCIF names its loop columns; other formats give x, then y.
+int column(const xylib::Block& b, const char* name) {
+  for (int c = 1; c <= b.get_column_count(); ++c)
+    if (b.get_column(c).get_name().find(name) != std::string::npos) return c;
+  return 0;
+}
+
+MetaList metalist(const xylib::MetaData& m) {
+  MetaList list;
+  for (size_t i = 0; i < m.size(); ++i) {
+    const std::string& key = m.get_key(i);
+    list.emplace_back(clean(key), clean(m.get(key)));
+  }
+  return list;
+}
+
+std::string basename(const std::string& path) {
+  std::string n = path.substr(path.find_last_of('/') + 1);
+  size_t dot = n.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) n.erase(dot);
+  return n;
+}
+
+// Fills r from block b; false with why where the input as a whole fails.
+bool readblock(const xylib::Block& b, const std::string& fmt, double seconds, bool rate, const Options& opt, Range& r, std::string& why) {
+  int xc = 1, yc = 2, mc = 0, tc = 0;
+  if (fmt == "pdcif") {
+    xc = column(b, "2theta");
+    yc = column(b, "meas_counts_total");
+    mc = column(b, "meas_counts_monitor");
+    tc = column(b, "meas_step_count_time");
+  }
+  int n = b.get_point_count();
+  if (xc == 0 || yc == 0 || b.get_column_count() < 2) {
+    r.skip = "holds no 2theta and counts columns";
+    return true;
+  }
+  if (fmt == "xrdml" && b.get_column(xc).get_name() != "2Theta") {
+    r.skip = "is a scan of " + clean(b.get_column(xc).get_name()) + ", not of 2theta";
+    return true;
+  }
+  if (n < 0) n = 0;
+  const xylib::Column& x = b.get_column(xc);
+  const xylib::Column& y = b.get_column(yc);
+  for (int i = 0; i < n; ++i) r.tth.push_back(x.get_value(i));
+  r.skip = stepcheck(r.tth);
+  if (!r.skip.empty()) return true;
+
+  if (!positive(seconds) && !tc) {
+    if (opt.tms <= 0) {
+      why = "no counting time in the file; give the time per step with -t MS";
+      return false;
+    }
+    seconds = opt.tms / 1000;
+  }
+  r.ratefile = rate;
+  r.filemon = mc != 0;
+  for (int i = 0; i < n; ++i) {
+    double t = tc ? b.get_column(tc).get_value(i) : seconds;  // s
+    double c = y.get_value(i);
+    if (!std::isfinite(c) || !positive(t)) {
+      r.skip = "holds counts or times that are not numbers";
+      return true;
+    }
+    r.cts.push_back(rate ? c * t : c);
+    // the stand-in: 10^6 monitor counts per second of counting
+    r.mon.push_back(mc ? b.get_column(mc).get_value(i) : 1e6 * t);
+    r.tim.push_back(1000 * t);
+  }
+  // a falling scan is written rising, as scanmerge wants the lowest angle first
+  if (n > 1 && r.tth[1] < r.tth[0]) {
+    std::reverse(r.tth.begin(), r.tth.end());
+    std::reverse(r.cts.begin(), r.cts.end());
+    std::reverse(r.mon.begin(), r.mon.end());
+    std::reverse(r.tim.begin(), r.tim.end());
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string stepcheck(const std::vector<double>& tth) {
+  size_t n = tth.size();
+  if (n < 2) return "has fewer than two points";
+  double mean = (tth[n - 1] - tth[0]) / static_cast<double>(n - 1);
+  if (!std::isfinite(mean) || mean == 0) return "is not a step scan (no steady step in 2theta)";
+  for (size_t i = 1; i < n; ++i) {
+    double d = tth[i] - tth[i - 1];
+    if (!(d / mean > 0)) return "is not a step scan (2theta does not rise or fall steadily)";
+    if (!(std::fabs(d - mean) <= 0.01 * std::fabs(mean)))
+      return "is not a step scan (its steps differ by more than 1 %)";
+  }
+  return "";
+}
+
+bool readinstrument(const std::string& path, const Options& opt, Instrument& ins,
+                    std::string& why) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    why = std::strerror(errno);
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    why = "is a directory";
+    return false;
+  }
+  if (!std::ifstream(path, std::ios::binary)) {
+    why = std::string("cannot be read: ") + std::strerror(errno);
+    return false;
+  }
+  ins.path = path;
+  ins.name = basename(path);
+  std::unique_ptr<xylib::DataSet> ds;
+  try {
+    ds.reset(xylib::load_file(path, opt.format));
+  } catch (const std::exception& e) {
+    why = std::string("xylib cannot read it: ") + clean(e.what());
+    return false;
+  } catch (...) {
+    why = "xylib cannot read it";
+    return false;
+  }
+  ins.format = ds->fi->name;
+  ins.formatdesc = ds->fi->desc;
+  ins.meta = metalist(ds->meta);
+  int nb = ds->get_block_count();
+
+  std::vector<double> times(static_cast<size_t>(nb), NaN);
+  std::vector<bool> rates(static_cast<size_t>(nb), false);
+  if (ins.format == "xrdml") {
+    std::vector<double> t;
+    std::vector<bool> r;
+    if (!readxrdml(path, ins.meta, t, r, why)) return false;
+    for (size_t i = 0; i < t.size() && i < times.size(); ++i) {
+      times[i] = t[i];
+      rates[i] = r[i];
+    }
+  } else if (ins.format == "uxd") {
+    std::vector<bool> r;
+    if (!uxdrates(path, r, why)) return false;
+    if (static_cast<int>(r.size()) != nb) {
+      why = "cannot tell counts from counts per second in its ranges";
+      return false;
+    }
+    rates = r;
+  }
+
+  try {
+    for (int k = 0; k < nb; ++k) {
+      const xylib::Block& b = *ds->get_block(k);
+      Range r;
+      r.number = k + 1;
+      r.meta = metalist(b.meta);
+      double seconds = positive(times[static_cast<size_t>(k)])
+                           ? times[static_cast<size_t>(k)]
+                           : blocktime(ins.format, ins.meta, r.meta);
+      if (!readblock(b, ins.format, seconds, rates[static_cast<size_t>(k)], opt, r, why))
+        return false;
+      ins.ranges.push_back(std::move(r));
+    }
+  } catch (const std::exception& e) {
+    why = std::string("xylib cannot read it: ") + clean(e.what());
+    return false;
+  }
+  return true;
+}
