@@ -178,12 +178,12 @@ std::string stepcheck(const std::vector<double>& tth) {
   if (n < 2) return "has fewer than two points";
   double mean = (tth[n - 1] - tth[0]) / static_cast<double>(n - 1);
   if (!std::isfinite(mean) || mean == 0) return "is not a step scan (no steady step in 2theta)";
-  for (size_t i = 1; i < n; ++i) {
-    double d = tth[i] - tth[i - 1];
-    if (!(d / mean > 0)) return "is not a step scan (2theta does not rise or fall steadily)";
-    if (!(std::fabs(d - mean) <= 0.01 * std::fabs(mean)))
+  for (size_t i = 1; i < n; ++i)
+    if (!((tth[i] - tth[i - 1]) / mean > 0))
+      return "is not a step scan (2theta does not rise or fall steadily)";
+  for (size_t i = 1; i < n; ++i)
+    if (!(std::fabs(tth[i] - tth[i - 1] - mean) <= 0.01 * std::fabs(mean)))
       return "is not a step scan (its steps differ by more than 1 %)";
-  }
   return "";
 }
 

@@ -54,7 +54,7 @@ std::string monitortext(const Range& r) {
 std::string samplename(const Instrument& ins, const Range& r) {
   std::string s = lookup(ins, r,
                          {"SAMPLE_ID", "SAMPLE_NAME", "SAMPLE", "FILE_SAMPLE", "SampleIdent",
-                          "sample identification", "sample name", "sample id"});
+                          "sample identification", "sample id", "sample name"});
   return s.empty() ? ins.name : s;
 }
 
