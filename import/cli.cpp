@@ -1,5 +1,6 @@
 // The command line: options, then one input after another.
 #include <sys/stat.h>
+#include <xylib/xylib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -10,7 +11,6 @@
 #include <fstream>
 #include <ostream>
 #include <set>
-#include <xylib/xylib.h>
 
 #include "scanimport.h"
 

@@ -1,6 +1,7 @@
 // Reads an instrument file with xylib and turns each block into a Range of
 // counts per step, monitor and time per step.
 #include <sys/stat.h>
+#include <xylib/xylib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
-#include <xylib/xylib.h>
 
 #include "scanimport.h"
 
@@ -72,24 +72,26 @@ double blocktime(const std::string& fmt, const MetaList& file, const MetaList& b
 // UXD: whether each block's intensities follow _COUNTS or _2THETACOUNTS
 // (counts per step) or _CPS or _2THETACPS (counts per second). xylib reads
 // the numbers but keeps no trace of the keyword, so the keyword lines are
-// looked up here, in the order of the blocks.
-bool uxdrates(const std::string& path, std::vector<bool>& rates, std::string& why) {
+// looked up here, in the order of the blocks. _2THETACOUNTSTIME rows hold a
+// third number that xylib takes for the next angle: such a block is marked.
+enum Intensity { counts, rate, unread };
+
+std::vector<Intensity> uxdintensities(const std::string& path) {
+  std::vector<Intensity> kinds;
   std::ifstream in(path, std::ios::binary);
   std::string line;
   while (std::getline(in, line)) {
     size_t a = line.find_first_not_of(" \t");
     if (a == std::string::npos || line[a] != '_') continue;
     line = line.substr(a);
-    if (line.rfind("_2THETACOUNTSTIME", 0) == 0) {
-      why = "a _2THETACOUNTSTIME range, whose times xylib does not read";
-      return false;
-    }
-    if (line.rfind("_COUNT", 0) == 0 || line.rfind("_2THETACOUNTS", 0) == 0)
-      rates.push_back(false);
+    if (line.rfind("_2THETACOUNTSTIME", 0) == 0)
+      kinds.push_back(unread);
+    else if (line.rfind("_COUNT", 0) == 0 || line.rfind("_2THETACOUNTS", 0) == 0)
+      kinds.push_back(counts);
     else if (line.rfind("_CPS", 0) == 0 || line.rfind("_2THETACPS", 0) == 0)
-      rates.push_back(true);
+      kinds.push_back(rate);
   }
-  return true;
+  return kinds;
 }
 
 // pdCIF names its loop columns; other formats give x, then y.
@@ -116,7 +118,8 @@ std::string basename(const std::string& path) {
 }
 
 // Fills r from block b; false with why where the input as a whole fails.
-bool readblock(const xylib::Block& b, const std::string& fmt, double seconds, bool rate, const Options& opt, Range& r, std::string& why) {
+bool readblock(const xylib::Block& b, const std::string& fmt, double seconds, bool rate,
+               const Options& opt, Range& r, std::string& why) {
   int xc = 1, yc = 2, mc = 0, tc = 0;
   if (fmt == "pdcif") {
     xc = column(b, "2theta");
@@ -220,23 +223,21 @@ bool readinstrument(const std::string& path, const Options& opt, Instrument& ins
   int nb = ds->get_block_count();
 
   std::vector<double> times(static_cast<size_t>(nb), NaN);
-  std::vector<bool> rates(static_cast<size_t>(nb), false);
+  std::vector<Intensity> kinds(static_cast<size_t>(nb), counts);
   if (ins.format == "xrdml") {
     std::vector<double> t;
     std::vector<bool> r;
     if (!readxrdml(path, ins.meta, t, r, why)) return false;
     for (size_t i = 0; i < t.size() && i < times.size(); ++i) {
       times[i] = t[i];
-      rates[i] = r[i];
+      kinds[i] = r[i] ? rate : counts;
     }
   } else if (ins.format == "uxd") {
-    std::vector<bool> r;
-    if (!uxdrates(path, r, why)) return false;
-    if (static_cast<int>(r.size()) != nb) {
+    kinds = uxdintensities(path);
+    if (static_cast<int>(kinds.size()) != nb) {
       why = "cannot tell counts from counts per second in its ranges";
       return false;
     }
-    rates = r;
   }
 
   try {
@@ -248,7 +249,10 @@ bool readinstrument(const std::string& path, const Options& opt, Instrument& ins
       double seconds = positive(times[static_cast<size_t>(k)])
                            ? times[static_cast<size_t>(k)]
                            : blocktime(ins.format, ins.meta, r.meta);
-      if (!readblock(b, ins.format, seconds, rates[static_cast<size_t>(k)], opt, r, why))
+      Intensity kind = kinds[static_cast<size_t>(k)];
+      if (kind == unread)
+        r.skip = "holds _2THETACOUNTSTIME rows, which xylib does not read";
+      else if (!readblock(b, ins.format, seconds, kind == rate, opt, r, why))
         return false;
       ins.ranges.push_back(std::move(r));
     }

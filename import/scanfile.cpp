@@ -59,8 +59,9 @@ std::string samplename(const Instrument& ins, const Range& r) {
 }
 
 std::string sampleline(const Instrument& ins, const Range& r) {
-  std::string date = lookup(ins, r, {"MEASURE_DATE", "DATE_TIME_MEASURE", "DATEMEASURED", "DATE",
-                                     "MEAS_DATE", "measured"});
+  std::string date = lookup(
+      ins, r,
+      {"MEASURE_DATE", "DATE_TIME_MEASURE", "DATEMEASURED", "DATE", "MEAS_DATE", "measured"});
   std::string time = lookup(ins, r, {"MEASURE_TIME", "TIME"});
   if (!time.empty() && !date.empty() && date.find(':') == std::string::npos) date += " " + time;
   std::string line = "Sample: " + clip(samplename(ins, r), 60);
@@ -79,9 +80,9 @@ std::string conditionline(const Instrument& ins, const Range& r) {
   std::string anode = lookup(ins, r,
                              {"ANODE_MATERIAL", "ANODE", "TARGET", "CEMICAL SYMBOL FOR TUBE ANODE",
                               "tube anode material", "anode"});
-  std::string wl = lookup(ins, r,
-                          {"USED_LAMBDA", "RANGE_WL", "ALPHA1", "WL1", "K_ALPHA1", "LAMDA1",
-                           "KALPHA1", "kAlpha1"});
+  std::string wl = lookup(
+      ins, r,
+      {"USED_LAMBDA", "RANGE_WL", "ALPHA1", "WL1", "K_ALPHA1", "LAMDA1", "KALPHA1", "kAlpha1"});
   std::string kv = lookup(ins, r, {"GENERATOR_VOLTAGE", "KV", "kV"});
   std::string ma = lookup(ins, r, {"GENERATOR_CURRENT", "MA", "mA"});
   std::string radiation = anode;  // "Cu 1.5406 A, 40 kV 40 mA"
@@ -110,6 +111,7 @@ std::string scantext(const Instrument& ins, const Range& r, int nranges) {
   // lines 11 and 12, which scanmerge echoes
   text += sampleline(ins, r) + "\n" + conditionline(ins, r) + "\n\ntth cts mon tim\n";
   for (size_t i = 0; i < r.tth.size(); ++i)
-    text += anglestr(r.tth[i]) + " " + g9(r.cts[i]) + " " + g9(r.mon[i]) + " " + g9(r.tim[i]) + "\n";
+    text +=
+        anglestr(r.tth[i]) + " " + g9(r.cts[i]) + " " + g9(r.mon[i]) + " " + g9(r.tim[i]) + "\n";
   return text;
 }

@@ -40,8 +40,7 @@ struct Options {
 
 // Reads path with xylib into ins, with counts per step and times in ms.
 // false, with the reason in why, where the file cannot be converted at all.
-bool readinstrument(const std::string& path, const Options& opt, Instrument& ins,
-                    std::string& why);
+bool readinstrument(const std::string& path, const Options& opt, Instrument& ins, std::string& why);
 
 // XRDML: what xylib leaves out, read with pugixml. times gets each scan's
 // commonCountingTime in seconds (NaN where a scan has none) in the order

@@ -32,7 +32,7 @@ TEST(ImportInputs, BadOnesFailAloneAndWriteNothing) {
   }
   // the good one among them is still converted
   Result r = run(dir, {"-t", "1000", (dir / "missing.raw").string(), (dir / "good.xy").string(),
-                    (dir / "cut.raw").string()});
+                       (dir / "cut.raw").string()});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(fs::exists(dir / "out/good.dat"));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 1);
@@ -79,14 +79,19 @@ TEST(ImportInputs, BlocksThatAreNoStepScanAreSkipped) {
   fs::path dir = workdir();
   put(dir / "mixed.uxd",
       "_FILEVERSION=2\n_DRIVE='COUPLED'\n_STEPTIME=1\n_2THETACOUNTS\n10.00 5\n10.02 6\n10.05 7\n"
-      "_DRIVE='COUPLED'\n_STEPTIME=1\n_2THETACOUNTS\n20.00 5\n20.02 6\n20.04 7\n");
+      "_DRIVE='COUPLED'\n_STEPTIME=1\n_2THETACOUNTS\n20.00 5\n20.02 6\n20.04 7\n"
+      "_DRIVE='COUPLED'\n_STEPTIME=1\n_2THETACOUNTSTIME\n30.00 5 1\n30.02 6 1\n");
   Result r = run(dir, {(dir / "mixed.uxd").string()});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("mixed.uxd: range 1 skipped: it is not a step scan (its steps differ by "
                        "more than 1 %)"),
             std::string::npos)
       << r.err;
+  EXPECT_NE(r.err.find("mixed.uxd: range 3 skipped: it holds _2THETACOUNTSTIME rows"),
+            std::string::npos)
+      << r.err;
   EXPECT_FALSE(fs::exists(dir / "out/mixed-1.dat"));
+  EXPECT_FALSE(fs::exists(dir / "out/mixed-3.dat"));
   EXPECT_EQ(readscan(dir / "out/mixed-2.dat").rows.size(), 3u);
 
   put(dir / "back.xy", "10 1\n10.5 2\n10.2 3\n");
@@ -109,9 +114,13 @@ TEST(ImportInputs, LongScansAreWrittenWholeWithAWarning) {
 }
 
 TEST(ImportUsage, ErrorsExitTwo) {
-  std::vector<std::vector<std::string>> bad = {
-      {}, {"-x", "a.raw"}, {"a.raw", "-t"}, {"-t", "0", "a.raw"}, {"-t", "ten", "a.raw"},
-      {"-f", "nosuch", "a.raw"}, {"-o", "/nonexistent/folder", "a.raw"}};
+  std::vector<std::vector<std::string>> bad = {{},
+                                               {"-x", "a.raw"},
+                                               {"a.raw", "-t"},
+                                               {"-t", "0", "a.raw"},
+                                               {"-t", "ten", "a.raw"},
+                                               {"-f", "nosuch", "a.raw"},
+                                               {"-o", "/nonexistent/folder", "a.raw"}};
   for (const auto& args : bad) {
     std::ostringstream out, err;
     EXPECT_EQ(scanimport(args, out, err), 2) << (args.empty() ? "" : args[0]);
@@ -136,11 +145,11 @@ TEST(ImportNumbers, AnglesReadBackAsTheSourceFloat) {
 
 TEST(ImportNumbers, StepCheck) {
   EXPECT_EQ(stepcheck({10, 10.02, 10.04}), "");
-  EXPECT_EQ(stepcheck({10.04, 10.02, 10}), "");      // falling
+  EXPECT_EQ(stepcheck({10.04, 10.02, 10}), "");  // falling
   EXPECT_EQ(stepcheck({10, 11, 10.5}),
             "is not a step scan (2theta does not rise or fall steadily)");
-  EXPECT_EQ(stepcheck({0, 1.0099, 2.0}), "");        // within 1 %
-  EXPECT_NE(stepcheck({0, 1.0101, 2.0}), "");        // beyond
+  EXPECT_EQ(stepcheck({0, 1.0099, 2.0}), "");  // within 1 %
+  EXPECT_NE(stepcheck({0, 1.0101, 2.0}), "");  // beyond
   EXPECT_NE(stepcheck({10, 10, 10}), "");
   EXPECT_EQ(stepcheck({10}), "has fewer than two points");
   EXPECT_NE(stepcheck({10, std::nan(""), 11}), "");

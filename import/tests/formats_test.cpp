@@ -37,9 +37,9 @@ TEST(ImportFormats, UxdCountsAndCountsPerSecond) {
   Scan one = readscan(dir / "out/quartz-1.dat");
   expectrows(one, 10, 0.02, {100, 200, 300, 400, 500}, 2);
   EXPECT_EQ(one.lines[10], "Sample: quartz, measured 08-Dec-2026 07:45:00");
-  EXPECT_EQ(one.lines[11].rfind("Cu 1.540600 A, 40 kV 30 mA, start 10 deg, step 0.02 deg, 2 s/step",
-                                0),
-            0u)
+  EXPECT_EQ(
+      one.lines[11].rfind("Cu 1.540600 A, 40 kV 30 mA, start 10 deg, step 0.02 deg, 2 s/step", 0),
+      0u)
       << one.lines[11];
   expectrows(readscan(dir / "out/quartz-2.dat"), 20, 0.05, {5.25, 10, 15}, 0.5);
 }
@@ -176,11 +176,11 @@ TEST(ImportFormats, TwoRangeRawMergesToCountsPerSecond) {
   ASSERT_EQ(r.status, 0) << r.err;
   std::string out = (dir / "out").string() + "/";
   EXPECT_EQ(slurp(dir / "merge.txt"), out + "two-2.dat\n" + out + "two-1.dat\n\n\n" + out +
-                                          "two.xrs\n" + out + "two.wyr\n" + out +
-                                          "two.profin\n" + out + "two.gdat\nLaB6 660c\n");
+                                          "two.xrs\n" + out + "two.wyr\n" + out + "two.profin\n" +
+                                          out + "two.gdat\nLaB6 660c\n");
 
-  std::string command = "cd '" + dir.string() + "' && timeout 60 '" SCANMERGE_BIN
-                        "' < merge.txt > console.txt 2>&1";
+  std::string command =
+      "cd '" + dir.string() + "' && timeout 60 '" SCANMERGE_BIN "' < merge.txt > console.txt 2>&1";
   int rc = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(rc));
   EXPECT_EQ(WEXITSTATUS(rc), 1);  // scanmerge's normal end

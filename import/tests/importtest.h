@@ -25,7 +25,8 @@ struct Result {
 // A fresh, empty folder named after the running test.
 inline fs::path workdir() {
   const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-  fs::path dir = fs::path(IMPORT_WORK) / (std::string(info->test_suite_name()) + "." + info->name());
+  fs::path dir =
+      fs::path(IMPORT_WORK) / (std::string(info->test_suite_name()) + "." + info->name());
   fs::remove_all(dir);
   fs::create_directories(dir / "out");
   return dir;
