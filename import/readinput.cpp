@@ -155,13 +155,14 @@ bool readblock(const xylib::Block& b, const std::string& fmt, double seconds, bo
   for (int i = 0; i < n; ++i) {
     double t = tc ? b.get_column(tc).get_value(i) : seconds;  // s
     double c = y.get_value(i);
-    if (!std::isfinite(c) || !positive(t)) {
-      r.skip = "holds counts or times that are not numbers";
+    // the stand-in: 10^6 monitor counts per second of counting
+    double m = mc ? b.get_column(mc).get_value(i) : 1e6 * t;
+    if (!std::isfinite(c) || !std::isfinite(m) || !positive(t)) {
+      r.skip = "holds counts, monitor counts or times that are not numbers";
       return true;
     }
     r.cts.push_back(rate ? c * t : c);
-    // the stand-in: 10^6 monitor counts per second of counting
-    r.mon.push_back(mc ? b.get_column(mc).get_value(i) : 1e6 * t);
+    r.mon.push_back(m);
     r.tim.push_back(1000 * t);
   }
   // a falling scan is written rising, as scanmerge wants the lowest angle first

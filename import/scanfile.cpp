@@ -101,7 +101,8 @@ std::string scantext(const Instrument& ins, const Range& r, int nranges) {
   std::vector<std::string> head;
   head.push_back("source: " + ins.path);
   head.push_back("format: " + ins.format + " (" + ins.formatdesc + ")");
-  head.push_back("range: " + std::to_string(r.number) + " of " + std::to_string(nranges));
+  head.push_back("range: " + std::to_string(r.number) + " of " + std::to_string(nranges) +
+                 (r.ratefile ? ", counts per second times the time per step" : ""));
   for (const MetaList* m : {&ins.meta, &r.meta})
     for (const auto& kv : *m)
       if (head.size() < 10 && !kv.second.empty()) head.push_back(kv.first + ": " + kv.second);

@@ -41,7 +41,9 @@ TEST(ImportFormats, UxdCountsAndCountsPerSecond) {
       one.lines[11].rfind("Cu 1.540600 A, 40 kV 30 mA, start 10 deg, step 0.02 deg, 2 s/step", 0),
       0u)
       << one.lines[11];
-  expectrows(readscan(dir / "out/quartz-2.dat"), 20, 0.05, {5.25, 10, 15}, 0.5);
+  Scan two = readscan(dir / "out/quartz-2.dat");
+  expectrows(two, 20, 0.05, {5.25, 10, 15}, 0.5);
+  EXPECT_EQ(two.lines[2], "range: 2 of 2, counts per second times the time per step");
 }
 
 TEST(ImportFormats, XrdmlTimeFromTheXml) {
