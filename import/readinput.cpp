@@ -117,7 +117,56 @@ std::string basename(const std::string& path) {
   return n;
 }
 
-// Fills r from block b; false with why where the input as a whole fails.
+// Fills r from a block's columns: x (deg), y (counts, or counts per second
+// where rate), and where the file has them, per-point monitor counts and
+// times (s); seconds is the time per step otherwise. false, with why, where
+// the input as a whole fails.
+bool fillrange(std::vector<double> x, const std::vector<double>& y, const std::vector<double>& mons,
+               const std::vector<double>& times, double seconds, bool rate, const Options& opt,
+               Range& r, std::string& why) {
+  r.skip = stepcheck(x);
+  if (!r.skip.empty()) return true;
+  if (!positive(seconds) && times.empty()) {
+    if (opt.tms <= 0) {
+      why = "no counting time in the file; give the time per step with -t MS";
+      return false;
+    }
+    seconds = opt.tms / 1000;
+  }
+  r.ratefile = rate;
+  r.filemon = !mons.empty();
+  r.tth = std::move(x);
+  for (size_t i = 0; i < r.tth.size(); ++i) {
+    double t = times.empty() ? seconds : times[i];  // s
+    // the stand-in: 10^6 monitor counts per second of counting
+    double m = mons.empty() ? 1e6 * t : mons[i];
+    if (!std::isfinite(y[i]) || !std::isfinite(m) || !positive(t)) {
+      r.skip = "holds counts, monitor counts or times that are not numbers";
+      return true;
+    }
+    r.cts.push_back(rate ? y[i] * t : y[i]);
+    r.mon.push_back(m);
+    r.tim.push_back(1000 * t);
+  }
+  // a falling scan is written rising, as scanmerge wants the lowest angle first
+  if (r.tth[1] < r.tth[0]) {
+    std::reverse(r.tth.begin(), r.tth.end());
+    std::reverse(r.cts.begin(), r.cts.end());
+    std::reverse(r.mon.begin(), r.mon.end());
+    std::reverse(r.tim.begin(), r.tim.end());
+  }
+  return true;
+}
+
+std::vector<double> values(const xylib::Block& b, int c) {
+  std::vector<double> v;
+  if (c == 0) return v;
+  const xylib::Column& col = b.get_column(c);
+  for (int i = 0; i < b.get_point_count(); ++i) v.push_back(col.get_value(i));
+  return v;
+}
+
+// Fills r from xylib's block b, as fillrange does.
 bool readblock(const xylib::Block& b, const std::string& fmt, double seconds, bool rate,
                const Options& opt, Range& r, std::string& why) {
   int xc = 1, yc = 2, mc = 0, tc = 0;
@@ -127,7 +176,6 @@ bool readblock(const xylib::Block& b, const std::string& fmt, double seconds, bo
     mc = column(b, "meas_counts_monitor");
     tc = column(b, "meas_step_count_time");
   }
-  int n = b.get_point_count();
   if (xc == 0 || yc == 0 || b.get_column_count() < 2) {
     r.skip = "holds no 2theta and counts columns";
     return true;
@@ -136,41 +184,33 @@ bool readblock(const xylib::Block& b, const std::string& fmt, double seconds, bo
     r.skip = "is a scan of " + clean(b.get_column(xc).get_name()) + ", not of 2theta";
     return true;
   }
-  if (n < 0) n = 0;
-  const xylib::Column& x = b.get_column(xc);
-  const xylib::Column& y = b.get_column(yc);
-  for (int i = 0; i < n; ++i) r.tth.push_back(x.get_value(i));
-  r.skip = stepcheck(r.tth);
-  if (!r.skip.empty()) return true;
+  return fillrange(values(b, xc), values(b, yc), values(b, mc), values(b, tc), seconds, rate, opt,
+                   r, why);
+}
 
-  if (!positive(seconds) && !tc) {
-    if (opt.tms <= 0) {
-      why = "no counting time in the file; give the time per step with -t MS";
+// XRDML files that hold <counts> instead of <intensities>, which xylib
+// cannot read, from the scans pugixml gives.
+bool xrdmlranges(const std::vector<XrdmlScan>& scans, const Options& opt, Instrument& ins,
+                 std::string& why) {
+  for (const XrdmlScan& s : scans) {
+    Range r;
+    r.number = static_cast<int>(ins.ranges.size()) + 1;
+    size_t n = s.counts.size();
+    std::vector<double> x = s.x, y = s.counts;
+    if (x.empty() && n > 1)  // as xylib spreads start to end
+      for (size_t i = 0; i < n; ++i)
+        x.push_back(s.start +
+                    (s.end - s.start) / static_cast<double>(n - 1) * static_cast<double>(i));
+    // counts of attenuated steps are scaled up by the attenuation factor, as
+    // the instrument does for <intensities>
+    for (size_t i = 0; i < n && s.factors.size() == n; ++i) y[i] *= s.factors[i];
+    if (s.axis != "2Theta")
+      r.skip = "is a scan of " + clean(s.axis) + ", not of 2theta";
+    else if (x.size() != n)
+      r.skip = "has not as many positions as counts";
+    else if (!fillrange(x, y, {}, {}, s.seconds, s.rate, opt, r, why))
       return false;
-    }
-    seconds = opt.tms / 1000;
-  }
-  r.ratefile = rate;
-  r.filemon = mc != 0;
-  for (int i = 0; i < n; ++i) {
-    double t = tc ? b.get_column(tc).get_value(i) : seconds;  // s
-    double c = y.get_value(i);
-    // the stand-in: 10^6 monitor counts per second of counting
-    double m = mc ? b.get_column(mc).get_value(i) : 1e6 * t;
-    if (!std::isfinite(c) || !std::isfinite(m) || !positive(t)) {
-      r.skip = "holds counts, monitor counts or times that are not numbers";
-      return true;
-    }
-    r.cts.push_back(rate ? c * t : c);
-    r.mon.push_back(m);
-    r.tim.push_back(1000 * t);
-  }
-  // a falling scan is written rising, as scanmerge wants the lowest angle first
-  if (n > 1 && r.tth[1] < r.tth[0]) {
-    std::reverse(r.tth.begin(), r.tth.end());
-    std::reverse(r.cts.begin(), r.cts.end());
-    std::reverse(r.mon.begin(), r.mon.end());
-    std::reverse(r.tim.begin(), r.tim.end());
+    ins.ranges.push_back(std::move(r));
   }
   return true;
 }
@@ -213,10 +253,27 @@ bool readinstrument(const std::string& path, const Options& opt, Instrument& ins
     ds.reset(xylib::load_file(path, opt.format));
   } catch (const std::exception& e) {
     why = std::string("xylib cannot read it: ") + clean(e.what());
-    return false;
   } catch (...) {
     why = "xylib cannot read it";
-    return false;
+  }
+  if (!ds) {
+    // newer XRDML files, which xylib 1.6 cannot read, go through pugixml
+    std::ifstream f(path, std::ios::binary);
+    const xylib::FormatInfo* fi = nullptr;
+    try {
+      fi =
+          opt.format.empty()
+              ? xylib::guess_filetype(path, f, nullptr)
+              : static_cast<const xylib::FormatInfo*>(xylib_get_format_by_name(opt.format.c_str()));
+    } catch (...) {
+    }
+    std::vector<XrdmlScan> scans;
+    std::string xmlwhy;
+    if (!fi || std::string(fi->name) != "xrdml" || !readxrdml(path, ins.meta, scans, xmlwhy))
+      return false;
+    ins.format = fi->name;
+    ins.formatdesc = fi->desc;
+    return xrdmlranges(scans, opt, ins, why);
   }
   ins.format = ds->fi->name;
   ins.formatdesc = ds->fi->desc;
@@ -226,12 +283,11 @@ bool readinstrument(const std::string& path, const Options& opt, Instrument& ins
   std::vector<double> times(static_cast<size_t>(nb), NaN);
   std::vector<Intensity> kinds(static_cast<size_t>(nb), counts);
   if (ins.format == "xrdml") {
-    std::vector<double> t;
-    std::vector<bool> r;
-    if (!readxrdml(path, ins.meta, t, r, why)) return false;
-    for (size_t i = 0; i < t.size() && i < times.size(); ++i) {
-      times[i] = t[i];
-      kinds[i] = r[i] ? rate : counts;
+    std::vector<XrdmlScan> scans;
+    if (!readxrdml(path, ins.meta, scans, why)) return false;
+    for (size_t i = 0; i < scans.size() && i < times.size(); ++i) {
+      times[i] = scans[i].seconds;
+      kinds[i] = scans[i].rate ? rate : counts;
     }
   } else if (ins.format == "uxd") {
     kinds = uxdintensities(path);

@@ -42,11 +42,22 @@ struct Options {
 // false, with the reason in why, where the file cannot be converted at all.
 bool readinstrument(const std::string& path, const Options& opt, Instrument& ins, std::string& why);
 
-// XRDML: what xylib leaves out, read with pugixml. times gets each scan's
-// commonCountingTime in seconds (NaN where a scan has none) in the order
-// xylib gives the blocks, rates whether its intensities are counts per second.
-bool readxrdml(const std::string& path, MetaList& meta, std::vector<double>& times,
-               std::vector<bool>& rates, std::string& why);
+// One scan of an XRDML file, as pugixml reads it.
+struct XrdmlScan {
+  std::string axis;             // of the first positions with a start or a list
+  double start = 0, end = 0;    // deg
+  std::vector<double> x;        // deg, where the file lists the positions
+  std::vector<double> counts;   // <counts>, or <intensities> where there are none
+  std::vector<double> factors;  // beamAttenuationFactors, one per point, or none
+  double seconds = 0;           // commonCountingTime; NaN where there is none
+  bool rate = false;            // counts per second
+};
+
+// XRDML: what xylib leaves out (the counting time, the unit of the
+// intensities, sample and tube), read with pugixml; scans in the order xylib
+// gives the blocks.
+bool readxrdml(const std::string& path, MetaList& meta, std::vector<XrdmlScan>& scans,
+               std::string& why);
 
 // The whole text of a scan file: fourteen header lines and the rows.
 std::string scantext(const Instrument& ins, const Range& r, int nranges);

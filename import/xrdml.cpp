@@ -1,5 +1,6 @@
-// PANalytical XRDML: the counting time, the unit of the intensities and the
-// sample and tube, which xylib does not keep, read with pugixml.
+// PANalytical XRDML read with pugixml: the counting time, the unit of the
+// intensities, sample and tube, which xylib does not keep, and the whole of
+// the newer files that hold <counts>, which xylib cannot read.
 #include <cmath>
 #include <cstdlib>
 #include <pugixml.hpp>  // the XML parser
@@ -12,10 +13,19 @@ void add(MetaList& meta, const char* key, const char* value) {
   if (value && *value) meta.emplace_back(key, value);
 }
 
+std::vector<double> numbers(const char* text) {
+  std::vector<double> v;
+  for (char* end = nullptr;; text = end) {
+    double d = std::strtod(text, &end);
+    if (end == text) return v;
+    v.push_back(d);
+  }
+}
+
 }  // namespace
 
-bool readxrdml(const std::string& path, MetaList& meta, std::vector<double>& times,
-               std::vector<bool>& rates, std::string& why) {
+bool readxrdml(const std::string& path, MetaList& meta, std::vector<XrdmlScan>& scans,
+               std::string& why) {
   pugi::xml_document doc;
   pugi::xml_parse_result res = doc.load_file(path.c_str());
   if (!res) {
@@ -38,20 +48,35 @@ bool readxrdml(const std::string& path, MetaList& meta, std::vector<double>& tim
     for (pugi::xml_node s : m.children("scan")) {
       if (first) add(meta, "measured", s.child("header").child_value("startTimeStamp"));
       first = false;
+      XrdmlScan scan;
       pugi::xml_node dp = s.child("dataPoints");
-      pugi::xml_node ct = dp.child("commonCountingTime");
-      double t = std::nan("");
-      if (ct) {
-        const char* text = ct.child_value();
-        char* end = nullptr;
-        t = std::strtod(text, &end);
-        if (end == text) t = std::nan("");
-        std::string unit = ct.attribute("unit").value();
-        if (unit == "ms" || unit == "milliseconds") t /= 1000;
+      // the axis is that of the first positions that move, as in xylib
+      for (pugi::xml_node pos : dp.children("positions")) {
+        if (pos.child("startPosition")) {
+          scan.start = std::strtod(pos.child_value("startPosition"), nullptr);
+          scan.end = std::strtod(pos.child_value("endPosition"), nullptr);
+        } else if (pos.child("listPositions")) {
+          scan.x = numbers(pos.child_value("listPositions"));
+        } else {
+          continue;
+        }
+        scan.axis = pos.attribute("axis").value();
+        break;
       }
-      times.push_back(t);
-      std::string unit = dp.child("intensities").attribute("unit").value();
-      rates.push_back(unit == "cps" || unit == "counts per second");
+      pugi::xml_node ct = dp.child("commonCountingTime");
+      scan.seconds = std::nan("");
+      if (ct) {
+        std::vector<double> t = numbers(ct.child_value());
+        if (t.size() == 1) scan.seconds = t[0];
+        std::string unit = ct.attribute("unit").value();
+        if (unit == "ms" || unit == "milliseconds") scan.seconds /= 1000;
+      }
+      pugi::xml_node counts = dp.child("counts") ? dp.child("counts") : dp.child("intensities");
+      scan.counts = numbers(counts.child_value());
+      std::string unit = counts.attribute("unit").value();
+      scan.rate = unit == "cps" || unit == "counts per second";
+      scan.factors = numbers(dp.child_value("beamAttenuationFactors"));
+      scans.push_back(std::move(scan));
     }
   }
   return true;

@@ -82,6 +82,25 @@ TEST(ImportFormats, XrdmlTimeFromTheXml) {
   expectrows(readscan(dir / "out/si-2.dat"), 30, 0.3 / 3, {250, 500, 750, 1000}, 2.5);
 }
 
+TEST(ImportFormats, XrdmlCountsWithAttenuationThroughTheXmlAlone) {
+  fs::path dir = workdir();
+  put(dir / "new.xrdml",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<xrdMeasurements xmlns=\"http://www.xrdml.com/XRDMeasurement/2.1\">\n"
+      "<xrdMeasurement measurementType=\"Scan\"><scan><dataPoints>"
+      "<positions axis=\"2Theta\" unit=\"deg\"><startPosition>10.00</startPosition>"
+      "<endPosition>10.06</endPosition></positions>"
+      "<beamAttenuationFactors>1 1 2.5 1</beamAttenuationFactors>"
+      "<commonCountingTime unit=\"seconds\">1.5</commonCountingTime>"
+      "<counts unit=\"counts\">10 20 30 40</counts></dataPoints></scan></xrdMeasurement>\n"
+      "</xrdMeasurements>\n");
+  Result r = run(dir, {(dir / "new.xrdml").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  Scan s = readscan(dir / "out/new.dat");
+  expectrows(s, 10, (10.06 - 10.00) / 3, {10, 20, 75, 40}, 1.5);
+  EXPECT_EQ(s.lines[1], "format: xrdml (PANalytical XRDML)");
+}
+
 TEST(ImportFormats, RigakuContinuousAndStepScans) {
   fs::path dir = workdir();
   put(dir / "al2o3.dat",
