@@ -70,6 +70,7 @@ bool writefile(const std::string& path, const std::string& text, std::string& wh
 // A scan file written in this run, for the answers file.
 struct Written {
   double first;  // deg
+  double step;   // deg, between the first two rows
   std::string path;
 };
 
@@ -188,7 +189,7 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << "scanimport: " << paths[k] << ": " << n << " rows; scanmerge takes the first "
             << maxpts << "\n";
       written.insert(paths[k]);
-      scans.push_back({r.tth[0], paths[k]});
+      scans.push_back({r.tth[0], r.tth[1] - r.tth[0], paths[k]});
       if (base.empty()) {
         base = ins.name;
         title = samplename(ins, r).substr(0, 80);
@@ -210,7 +211,19 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
                        [](const Written& a, const Written& b) { return a.first < b.first; });
       std::string dir = opt.outdir.empty() ? "" : opt.outdir + "/";
       std::string text;
-      for (const Written& w : scans) text += w.path + "\n";
+      // scanmerge's grid step: the first two angles' difference to 0.0001 deg
+      double tthstep = std::trunc(scans[0].step * 10000 + 0.5) * 0.0001;
+      for (const Written& w : scans) {
+        // scanmerge would put a scan of another step on that grid, its angles
+        // wrong, so such a scan is left out
+        float d = static_cast<float>(w.step);  // scanmerge's 32-bit difference
+        if (std::fabs(d - tthstep) > 0.0001)
+          err << "scanimport: " << opt.answers << ": " << w.path << " left out: its step " << g(d)
+              << " deg is not the " << g(tthstep) << " deg of " << scans[0].path
+              << ", and scanmerge merges scans of one step only\n";
+        else
+          text += w.path + "\n";
+      }
       text += "\n\n";  // the end of the list, no EIV correction
       for (const char* ext : {".xrs", ".wyr", ".profin", ".gdat"}) text += dir + base + ext + "\n";
       text += title + "\n";

@@ -100,6 +100,18 @@ TEST(ImportInputs, BlocksThatAreNoStepScanAreSkipped) {
   EXPECT_NE(r.err.find("back.xy: no step scan to convert"), std::string::npos) << r.err;
 }
 
+TEST(ImportInputs, AnswersLeaveOutScansOfAnotherStep) {
+  fs::path dir = workdir();
+  put(dir / "mix.raw", rawv3({{30, 0.05, 1, {1, 2, 3}}, {10, 0.02, 1, {4, 5, 6}}}, "mix"));
+  Result r = run(dir, {"--answers", (dir / "m.txt").string(), (dir / "mix.raw").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string out = (dir / "out").string() + "/";
+  EXPECT_EQ(slurp(dir / "m.txt").rfind(out + "mix-2.dat\n\n\n", 0), 0u);
+  EXPECT_NE(r.err.find("mix-1.dat left out: its step 0.05 deg is not the 0.02 deg of"),
+            std::string::npos)
+      << r.err;
+}
+
 TEST(ImportInputs, LongScansAreWrittenWholeWithAWarning) {
   fs::path dir = workdir();
   std::string rows;
