@@ -110,6 +110,20 @@ MetaList metalist(const xylib::MetaData& m) {
   return list;
 }
 
+// The first n bytes of the file.
+std::string slurphead(const std::string& path, size_t n) {
+  std::ifstream in(path, std::ios::binary);
+  std::string head(n, '\0');
+  in.read(&head[0], static_cast<std::streamsize>(n));
+  head.resize(static_cast<size_t>(in.gcount()));
+  return head;
+}
+
+// A NUL byte in the first 64 KiB: no text file.
+bool binary(const std::string& path) {
+  return slurphead(path, 65536).find('\0') != std::string::npos;
+}
+
 std::string basename(const std::string& path) {
   std::string n = path.substr(path.find_last_of('/') + 1);
   size_t dot = n.find_last_of('.');
@@ -277,6 +291,13 @@ bool readinstrument(const std::string& path, const Options& opt, Instrument& ins
   }
   ins.format = ds->fi->name;
   ins.formatdesc = ds->fi->desc;
+  if (opt.format.empty() && ins.format == "text" && binary(path)) {
+    // xylib falls back to plain text for what it does not recognise, and
+    // would find numbers in any binary file
+    why = "no format of xylib recognises it";
+    if (slurphead(path, 4) == "RAW4") why += " (Bruker RAW 4, which xylib 1.6 does not read)";
+    return false;
+  }
   ins.meta = metalist(ds->meta);
   int nb = ds->get_block_count();
 

@@ -23,13 +23,19 @@ TEST(ImportInputs, BadOnesFailAloneAndWriteNothing) {
   put(dir / "cut.raw", rawv3({{10, 0.02, 1, std::vector<float>(50, 7)}}, "cut").substr(0, 900));
   put(dir / "good.xy", plain);
   fs::create_directories(dir / "folder.raw");
-  std::vector<std::string> names = {"missing.raw", "folder.raw", "noise.raw", "cut.raw"};
+  // binary, with rows of numbers as text in it
+  put(dir / "v4.raw", std::string("RAW4.00\0\1", 9) + "\n10 1\n11 2\n12 3\n");
+  std::vector<std::string> names = {"missing.raw", "folder.raw", "noise.raw", "cut.raw", "v4.raw"};
   for (const std::string& n : names) {
     Result r = run(dir, {"-t", "1000", (dir / n).string()});
     EXPECT_EQ(r.status, 1) << n;
     EXPECT_EQ(r.err.rfind("scanimport: " + (dir / n).string() + ": ", 0), 0u) << r.err;
     EXPECT_TRUE(fs::is_empty(dir / "out")) << n;
   }
+  Result v4 = run(dir, {"-t", "1000", (dir / "v4.raw").string()});
+  EXPECT_NE(v4.err.find("v4.raw: no format of xylib recognises it (Bruker RAW 4"),
+            std::string::npos)
+      << v4.err;
   // the good one among them is still converted
   Result r = run(dir, {"-t", "1000", (dir / "missing.raw").string(), (dir / "good.xy").string(),
                        (dir / "cut.raw").string()});
