@@ -1,9 +1,11 @@
 #include "output/textfile.h"
 
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 
 bool writetext(std::ostream& file, const char* fmt, ...) {
@@ -45,8 +47,59 @@ int roundcount(double value) {
   return static_cast<int>(v);
 }
 
-std::string realfield(double value, int width, int decimals) {
-  if (std::isfinite(value)) return format("%*.*f", width, decimals, value);
-  const char* name = std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
-  return format("%*s", width, name);
+// Right-aligns the n characters at field in width: blanks before them.
+static int alignright(char* field, int n, int width) {
+  if (n >= width) return n;
+  std::memmove(field + (width - n), field, static_cast<size_t>(n));
+  std::memset(field, ' ', static_cast<size_t>(width - n));
+  return width;
+}
+
+int realfield(char* field, double value, int width, int decimals) {
+  if (!std::isfinite(value)) {
+    const char* name = std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
+    int n = static_cast<int>(std::strlen(name));
+    std::memcpy(field, name, static_cast<size_t>(n));
+    return alignright(field, n, width);
+  }
+  // fixed with a precision: printf's "%.*f", digit for digit
+  char* end = std::to_chars(field, field + fieldroom, value, std::chars_format::fixed, decimals).ptr;
+  return alignright(field, static_cast<int>(end - field), width);
+}
+
+// The free part of out's buffer, at least n characters.
+static char* room(TextOut& out, size_t n) {
+  if (sizeof out.text - out.len < n) {
+    out.file.write(out.text, static_cast<std::streamsize>(out.len));
+    out.len = 0;
+  }
+  return out.text + out.len;
+}
+
+int putreal(TextOut& out, double value, int width, int decimals) {
+  int n = realfield(room(out, fieldroom), value, width, decimals);
+  out.len += static_cast<size_t>(n);
+  return n;
+}
+
+int putcount(TextOut& out, int value, int width) {
+  char* field = room(out, fieldroom);
+  char* end = std::to_chars(field, field + fieldroom, value).ptr;
+  int n = alignright(field, static_cast<int>(end - field), width);
+  out.len += static_cast<size_t>(n);
+  return n;
+}
+
+void putblank(TextOut& out) { *room(out, 1) = ' ', ++out.len; }
+
+void endline(TextOut& out) {
+  char* end = room(out, 2);
+  end[0] = '\r', end[1] = '\n';
+  out.len += 2;
+}
+
+bool flushtext(TextOut& out) {
+  out.file.write(out.text, static_cast<std::streamsize>(out.len));
+  out.len = 0;
+  return !out.file.fail();
 }
