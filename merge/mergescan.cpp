@@ -1,5 +1,6 @@
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <istream>
 #include <ostream>
 
@@ -41,6 +42,8 @@ MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum,
   int datoffset = 0;
   int i = 0;
   float lasttth = 0.0f;
+  float t = 0.0f;  // s, 32-bit: tim / 1000, worked out again when tim changes
+  float lasttim = 0.0f;
   while (i < maxpts && readpoint(scan, cols, pt)) {
     float m = pt.mon;
     float c = pt.cts;
@@ -48,7 +51,11 @@ MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum,
       m = fullmonitor;
       c = 0.0f;
     }
-    float t = pt.tim / 1000.0f;  // s, 32-bit
+    // the same bits, not ==: -0 and 0 give times of opposite sign
+    if (i == 0 || std::memcmp(&pt.tim, &lasttim, sizeof lasttim) != 0) {
+      t = pt.tim / 1000.0f;
+      lasttim = pt.tim;
+    }
 
     if (i == 0) {
       start = pt.tth;
