@@ -112,6 +112,10 @@ MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum,
     lasttth = pt.tth;
     ++i;
   }
+  // every row before it was a whole line
+  if (pt.cut)
+    say(con, "!!!!! Line %d longer than 98 characters: the data end before it.\n",
+        cols.dataline + i);
   say(con, " to %.4f\n", start + (i - 1) * p.tthstep);
   checkdrift(p, datoffset, i, lasttth, con);
   return MergeStatus::merged;

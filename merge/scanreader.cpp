@@ -27,6 +27,12 @@ int readpiece(std::istream& in, char* buf, int size) {
   return len > 0 ? len : -1;
 }
 
+bool piececut(std::istream& in, const char* buf, int len, int size) {
+  if (len != size - 1 || buf[len - 1] == '\n') return false;
+  std::streambuf* sb = in.rdbuf();
+  return sb && sb->sgetc() != std::char_traits<char>::eof();
+}
+
 static bool labelled(const char* name, const char* lower, const char* upper) {
   return std::strncmp(name, lower, 3) == 0 || std::strncmp(name, upper, 3) == 0;
 }
@@ -54,6 +60,7 @@ static ScanColumns decodecolumns(const char* line) {
 ScanColumns readheader(std::istream& scan, std::ostream& con) {
   char line[headerpiece];
   int len = 0;
+  int fileline = 1;  // as an editor counts: a cut piece starts no new line
   for (int lineno = 1; lineno <= 14; ++lineno) {
     len = readpiece(scan, line, headerpiece);
     if (len < 0) {  // the file ends inside the header: no column line
@@ -61,10 +68,15 @@ ScanColumns readheader(std::istream& scan, std::ostream& con) {
       line[0] = '\0';
       break;
     }
+    if (piececut(scan, line, len, headerpiece))
+      say(con, "!!!!! Header line %d longer than 198 characters: the lines after it shift.\n",
+          lineno);
+    if (line[len - 1] == '\n') ++fileline;
     if (lineno == 11 || lineno == 12)  // lines 11, 12: sample and conditions
       con.write(line, len);
   }
   ScanColumns cols = decodecolumns(line);
+  cols.dataline = fileline;
   if (cols.tth < 0 || cols.cts < 0 || cols.mon < 0 || cols.tim < 0) {
     say(con, "HELP! can't decode columns %s\n", line);
   }
@@ -72,12 +84,17 @@ ScanColumns readheader(std::istream& scan, std::ostream& con) {
 }
 
 bool readpoint(std::istream& scan, const ScanColumns& columns, ScanPoint& pt) {
+  pt.cut = false;
   if (columns.n == 0) return false;  // no column line, no rows
   pt.len = readpiece(scan, pt.line, datapiece);
   if (pt.len < 0) return false;
   float* v = pt.val;
   int got = convertrow(pt.line, v);
-  if (got < columns.n) return false;
+  if (got < columns.n) return false;  // a trailer ends the data, cut or not
+  if (piececut(scan, pt.line, pt.len, datapiece)) {
+    pt.cut = true;
+    return false;
+  }
   pt.nval = got;
   // Stand-ins for a role without a column: no angle, no counts, no time
   // (so no dead-time correction), and a constant monitor.

@@ -52,6 +52,12 @@ TEST(Example, RunsToTheEndAndWritesFourWellShapedFiles) {
   const int rc = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(rc));
   ASSERT_EQ(WEXITSTATUS(rc), 1);
+  // no warning at all: no cut line, no value wider than its column, a step
+  // the headers carry exactly
+  std::ifstream console(work / "console.out", std::ios::binary);
+  std::ostringstream said;
+  said << console.rdbuf();
+  EXPECT_EQ(said.str().find("!!!!!"), std::string::npos) << said.str();
 
   // three scans from 10 to 120 deg in steps of 0.02: 5500 points written
   const size_t points = 5500;

@@ -183,3 +183,55 @@ TEST(MergeScan, GridDriftWarning) {
     EXPECT_EQ(text.find("Grid off"), std::string::npos) << step;
   }
 }
+
+// A row that fills its 99-character piece before its line end, with more of
+// the file after it, may hold a cut number: the data end before it, and the
+// file's console line tells which line it was (rows start on line 15).
+TEST(MergeScan, RowCutAtItsPieceEndIsToldAndNotMerged) {
+  const auto pad = [](std::string text, size_t length) {
+    text.resize(length, ' ');
+    return text;
+  };
+  const std::string first = "10.00 100 2000 1000\n";
+  const std::string cut[] = {
+      pad("10.02 100 2000 1000", 99) + "\n10.04 100 2000 1000\n",
+      // the rest of a 120-character line would have been a row at 10.04
+      pad(pad("10.02 100 2000 1000", 99) + "10.04 100 2000 1000", 120) + "\n",
+      // a time of 1000 ms cut to 100 at the piece's end
+      pad("10.02 100 2000", 96) + "1000\n",
+  };
+  for (const std::string& rest : cut) {
+    Runs run;
+    EXPECT_EQ(run.merge(first + rest),
+              "First point, 1.0 sec., 2000 mon.\n"
+              "Normalizing to 1000000 monitor counts.\n"
+              "Scan runs from 2theta = 10.0000, datoffset = 0, "
+              "!!!!! Line 16 longer than 98 characters: the data end before it.\n"
+              " to 10.0000\n");
+    EXPECT_EQ(run.p->imax, 0);
+    EXPECT_EQ(run.p->tthstep, 0.0);
+    EXPECT_EQ(run.p->mon[1], 0.0f);
+    EXPECT_EQ(run.p->mon[2], 0.0f);
+  }
+}
+
+TEST(MergeScan, LinesThatAreNotCut) {
+  const std::string whole =
+      "First point, 1.0 sec., 2000 mon.\n"
+      "Normalizing to 1000000 monitor counts.\n"
+      "Scan runs from 2theta = 10.0000, datoffset = 0, tthstep = 0.02000000,  to 10.0200\n";
+  std::string row2 = "10.02 100 2000 1000";
+  // a long text trailer converts no number: the data end without a word
+  Runs run;
+  EXPECT_EQ(run.merge(rows(10.0, 0.02, 2) + "end of scan" + std::string(150, '.') + "\n"),
+            whole);
+  // a last line of 99 characters with nothing after it
+  run = Runs();
+  EXPECT_EQ(run.merge(rows(10.0, 0.02, 1) + row2 + std::string(80, ' ')), whole);
+  EXPECT_EQ(run.p->mon[1], 2000.0f);
+  // 98 characters and CR LF fit the piece
+  run = Runs();
+  EXPECT_EQ(run.merge("10.00 100 2000 1000" + std::string(79, ' ') + "\r\n" + row2 + "\n"),
+            whole);
+  EXPECT_EQ(run.p->mon[1], 2000.0f);
+}

@@ -72,6 +72,7 @@ TEST(ReadHeader, EchoesLines11And12AndDecodesColumns) {
   ScanColumns cols = decode("tth cts mon tim", &console);
   EXPECT_EQ(console, "sample\nconditions\n");
   EXPECT_EQ(cols.n, 4);
+  EXPECT_EQ(cols.dataline, 15);
   EXPECT_EQ(cols.tth, 0);
   EXPECT_EQ(cols.cts, 1);
   EXPECT_EQ(cols.mon, 2);
@@ -138,17 +139,47 @@ TEST(ReadPoint, EndsAtTrailerAndTakesALastRowWithoutLineEnd) {
   EXPECT_FALSE(readpoint(last, cols, pt));
 }
 
-TEST(ReadPoint, LongDataLineEndsTheData) {
-  // 99 characters are a full piece; the line end left over converts nothing
-  std::string row = "10 1 2000 1000";
-  row += std::string(99 - row.size(), ' ');
-  std::istringstream in(scanfile("tth cts mon tim", row + "\n11 1 2000 1000\n"));
+// A piece is cut when it fills its size before its line end and the file
+// goes on; only then may a number in it be cut. (Lines that are not cut:
+// MergeScan.LinesThatAreNotCut.)
+TEST(ReadPoint, RowCutAtItsPieceEndIsNotDelivered) {
+  const std::string row = "10 1 2000 1000";
+  const std::string full = row + std::string(99 - row.size(), ' ');  // 99
   std::ostringstream con;
-  ScanColumns cols = readheader(in, con);
   ScanPoint pt;
-  EXPECT_TRUE(readpoint(in, cols, pt));
-  EXPECT_EQ(pt.len, 99);
-  EXPECT_FALSE(readpoint(in, cols, pt));
+  const auto first = [&](const std::string& rows) {
+    std::istringstream in(scanfile("tth cts mon tim", rows));
+    ScanColumns cols = readheader(in, con);
+    EXPECT_EQ(cols.dataline, 15);
+    return readpoint(in, cols, pt);
+  };
+  // 99 characters before the line end, LF or CR LF: cut
+  EXPECT_FALSE(first(full + "\n11 1 2000 1000\n"));
+  EXPECT_TRUE(pt.cut);
+  EXPECT_FALSE(first(full + "\r\n"));
+  EXPECT_TRUE(pt.cut);
+  // a long trailer converts too few numbers: the data end, nothing to tell
+  EXPECT_FALSE(first("end of scan" + std::string(140, '.') + "\n"));
+  EXPECT_FALSE(pt.cut);
+  std::string echoes;  // the reader tells nothing of rows: three headers' echoes
+  for (int k = 0; k < 3; ++k) echoes += "sample\nconditions\n";
+  EXPECT_EQ(con.str(), echoes);
+}
+
+TEST(ReadPiece, CutOnlyWithMoreOfTheFileAfterIt) {
+  char buf[headerpiece];
+  std::istringstream in(std::string(199, 'h') + "\n" + std::string(198, 'h') +
+                        "\r\n" + std::string(199, 'h'));
+  int len = readpiece(in, buf, headerpiece);
+  EXPECT_TRUE(piececut(in, buf, len, headerpiece));
+  len = readpiece(in, buf, headerpiece);  // the line end alone
+  EXPECT_FALSE(piececut(in, buf, len, headerpiece));
+  len = readpiece(in, buf, headerpiece);  // 198 and the line end
+  EXPECT_EQ(len, 199);
+  EXPECT_FALSE(piececut(in, buf, len, headerpiece));
+  len = readpiece(in, buf, headerpiece);  // 199 at the end of the file
+  EXPECT_EQ(len, 199);
+  EXPECT_FALSE(piececut(in, buf, len, headerpiece));
 }
 
 TEST(ReadPoint, StandInsForMissingColumns) {
