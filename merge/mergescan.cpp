@@ -34,8 +34,8 @@ static void checkdrift(const MergedPattern& p, int datoffset, int i,
     say(con, "!!!!! Grid off by %.4f deg at last point of this file.\n", off);
 }
 
-MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum,
-                      std::ostream& con) {
+static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum,
+                              std::ostream& con) {
   ScanColumns cols = readheader(scan, con);
   ScanPoint pt;
   double start = p.tthmin;  // deg; a file without rows has no start of its own
@@ -119,4 +119,12 @@ MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum,
   say(con, " to %.4f\n", start + (i - 1) * p.tthstep);
   checkdrift(p, datoffset, i, lasttth, con);
   return MergeStatus::merged;
+}
+
+MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum,
+                      std::ostream& con) {
+  ScanBlock block(scan);
+  MergeStatus status = mergeblock(p, block, filenum, con);
+  giveback(block);
+  return status;
 }

@@ -103,8 +103,9 @@ TEST(HostileLines, HeaderLineOfOneMebibyteSwallowsTheHeader) {
   std::string file = std::string(1048576, 'x') + "\n" + header().substr(5) +
                      "10 0 2000 1000\n";
   std::istringstream scan(file);
+  ScanBlock block(scan);
   std::ostringstream con;
-  ScanColumns cols = readheader(scan, con);
+  ScanColumns cols = readheader(block, con);
   // header lines 1 to 14 are its first 14 pieces, none with a line end
   std::string told;
   for (int piece = 1; piece <= 14; ++piece) {
@@ -116,10 +117,12 @@ TEST(HostileLines, HeaderLineOfOneMebibyteSwallowsTheHeader) {
   EXPECT_EQ(cols.n, 1);
   EXPECT_EQ(cols.tth, -1);
   EXPECT_EQ(cols.dataline, 1);
+  giveback(block);
   EXPECT_EQ(scan.tellg(), 14 * 199);
   ScanPoint pt;
-  EXPECT_FALSE(readpoint(scan, cols, pt));  // 99 x: no number, no warning
+  EXPECT_FALSE(readpoint(block, cols, pt));  // 99 x: no number, no warning
   EXPECT_FALSE(pt.cut);
+  giveback(block);
   EXPECT_EQ(scan.tellg(), 14 * 199 + 99);
 
   auto p = fresh();
