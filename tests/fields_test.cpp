@@ -94,6 +94,15 @@ TEST(RealField, FieldsWorkedOutByHand) {
   EXPECT_EQ(text(-std::numeric_limits<double>::quiet_NaN(), 8, 2), "     nan");
   EXPECT_EQ(text(-std::numeric_limits<double>::infinity(), 8, 3), "    -inf");
   EXPECT_EQ(text(std::numeric_limits<double>::max(), 8, 3).size(), 313u);
+  // the edges of the exact integer path: the largest and smallest
+  // exponents, the last bit of a 2^52 to 2^53 value, ties in every place
+  for (double v : {0x1p53 - 1, 0x1p53, 0x1p52 + 0.5, 0x1p52 - 0.5, 0x1p-1074, 0x1p-1022,
+                   0x1p-11, 0.0005, 0.00049999999999999999, 0.05, 0.125, 0.375, 2.5, 1e15 + 0.25,
+                   -0.0, -0.05, 999999.95, 9999999.5})
+    for (int d = 1; d <= 3; ++d) {
+      agrees(v, 8, d);
+      agrees(-v, 8, d);
+    }
 }
 
 // Each format the writers use, on 3.4 million values: ten million in all.
