@@ -396,6 +396,39 @@ TEST(GridLimits, LaterFilePastTheLastIndex) {
   EXPECT_EQ(p->mon[20000], 2000.0f);
 }
 
+// The merge reads rows ahead of itself; what it leaves of the file and what
+// it tells must be as if it read one row at a time.
+TEST(GridLimits, RowsReadAheadEndWhereTheFileDoes) {
+  // index 19980 is 10000 deg: rows 0 to 20 fit, row 21 is too long
+  auto p = gridded();
+  std::string rows;
+  size_t through21 = 0;
+  for (int i = 0; i < 30; ++i) {
+    rows += std::to_string(10000 + 0.5 * i) + " 0 2000 1000\n";
+    if (i == 21) through21 = header().size() + rows.size();
+  }
+  Merged m = merge(*p, header() + rows, 2);
+  EXPECT_EQ(m.con, echo + "Scan runs from 2theta = 10000.0000, datoffset = 19980, "
+                          "Too long.  i, datoffset = 21,19980.  Aborting file.\n"
+                          " to 10010.0000\n");
+  EXPECT_EQ(m.pos, static_cast<std::streamoff>(through21));
+  EXPECT_EQ(p->imax, 20000);
+
+  // 20 rows, then a cut one: line 35 of the file
+  p = fresh();
+  std::string file = header();
+  for (int i = 0; i < 20; ++i) file += std::to_string(10 + i) + " 0 2000 1000\n";
+  size_t before = file.size();
+  file += "30 0 2000 1000" + std::string(100, ' ') + "\n31 0 2000 1000\n";
+  m = merge(*p, file, 1);
+  EXPECT_NE(m.con.find(" 1.00000000, !!!!! Line 35 longer than 98 characters: the data end "
+                       "before it.\n to 29.0000\n"),
+            std::string::npos)
+      << m.con;
+  EXPECT_EQ(m.pos, static_cast<std::streamoff>(before + 99));
+  EXPECT_EQ(p->imax, 19);
+}
+
 TEST(GridLimits, MillionRowsReadOnlyUpToTheLastIndex) {
   std::string file = header();
   char row[32];
