@@ -39,22 +39,24 @@ int convertrow(const char* line, float v[8]) {
     std::uint64_t mantissa = 0;
     const char* intpart = p;
     p = takedigits(p, mantissa);
-    long digits = p - intpart;
-    long decimals = 0;
+    unsigned long digits = static_cast<unsigned long>(p - intpart);
+    unsigned long decimals = 0;
     if (*p == '.') {
       const char* fraction = ++p;
       p = takedigits(p, mantissa);
-      decimals = p - fraction;
+      decimals = static_cast<unsigned long>(p - fraction);
       digits += decimals;
     }
-    if (digits == 0 || p - token > longestplain || !(*p == '\0' || isspace_c(*p))) break;
-    if (digits <= 19 && mantissa <= exactmantissa && decimals <= 10) {
+    if (!(*p == '\0' || isspace_c(*p))) break;
+    // 1 to 19 digits (so at most 21 characters) with a mantissa held exactly
+    if (digits - 1 < 19 && mantissa <= exactmantissa && decimals <= 10) {
       // both operands exact, so the one rounding of the quotient is that of
       // the decimal value itself: the float nearest it, as strtof gives
       float value = static_cast<float>(static_cast<std::int32_t>(mantissa));
       if (decimals > 0) value /= exactpow10[decimals];
       v[got] = negative ? -value : value;
     } else {
+      if (digits == 0 || p - token > longestplain) break;
       // correctly rounded to nearest, as strtof
       std::from_chars_result r = std::from_chars(token, p, v[got]);
       if (r.ec != std::errc() || r.ptr != p) break;
