@@ -14,8 +14,13 @@ ScanBlock::ScanBlock(std::istream& file, int bytes)
 
 // Keeps at least size + 1 bytes ahead of start, or all the file has left:
 // a whole piece and the byte after it.
-static void fill(ScanBlock& b, int size) {
+static void refill(ScanBlock& b, int size);
+static inline void fill(ScanBlock& b, int size) {
   if (b.ended || b.end - b.start > size) return;
+  refill(b, size);
+}
+
+static void refill(ScanBlock& b, int size) {
   int left = b.end - b.start;
   std::memmove(b.text, b.text + b.start, static_cast<std::size_t>(left));
   b.start = 0;
@@ -28,7 +33,8 @@ static void fill(ScanBlock& b, int size) {
   }
 }
 
-Piece cutpiece(ScanBlock& b, int size) {
+// cutpiece, inlined into the row reader
+static inline Piece cut(ScanBlock& b, int size) {
   fill(b, size);
   Piece piece;
   int left = b.end - b.start;
@@ -49,6 +55,8 @@ Piece cutpiece(ScanBlock& b, int size) {
   piece.cut = piece.len == size - 1 && text[piece.len - 1] != '\n' && b.start < b.end;
   return piece;
 }
+
+Piece cutpiece(ScanBlock& b, int size) { return cut(b, size); }
 
 void giveback(ScanBlock& b) {
   std::streambuf* sb = b.in.rdbuf();
@@ -110,7 +118,7 @@ ScanColumns readheader(ScanBlock& scan, std::ostream& con) {
 bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt) {
   pt.cut = false;
   if (columns.n == 0) return false;  // no column line, no rows
-  Piece piece = cutpiece(scan, datapiece);
+  Piece piece = cut(scan, datapiece);
   if (piece.len < 0) return false;
   pt.len = piece.len;
   std::memcpy(pt.line, piece.text, static_cast<std::size_t>(pt.len));
