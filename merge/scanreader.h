@@ -31,11 +31,11 @@ struct ScanPoint {
   bool cut = false;
 };
 
-// A scan file read in blocks of up to 64 KiB, from which the line pieces
+// A scan file read in blocks of up to 128 KiB, from which the line pieces
 // are cut; bytes read past the last piece are handed back with giveback.
-constexpr int blockbytes = 64 * 1024;
+constexpr int blockbytes = 128 * 1024;
 struct ScanBlock {
-  // bytes: how much is read at a time, 201 to 65536 (less only in tests)
+  // bytes: how much is read at a time, 201 to blockbytes (less only in tests)
   explicit ScanBlock(std::istream& file, int bytes = blockbytes);
   std::istream& in;
   int capacity;
