@@ -14,8 +14,8 @@
 // format as snprintf formats them in every field of the output files.
 //
 // Build and run: fuzz/run.sh [seconds].
-#include <cstddef>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -147,7 +147,9 @@ void checkfields(const std::string& input) {
       int wantlen = std::isfinite(value)
                         ? std::snprintf(want, sizeof want, "%*.*f", format[0], format[1], value)
                         : std::snprintf(want, sizeof want, "%*s", format[0],
-                                        std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf");
+                                        std::isnan(value) ? "nan"
+                                        : value > 0       ? "inf"
+                                                          : "-inf");
       check(len == wantlen && std::memcmp(field, want, static_cast<size_t>(len)) == 0);
     }
   }

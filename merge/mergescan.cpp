@@ -36,8 +36,7 @@ static void checkdrift(const MergedPattern& p, int datoffset, int i,
     say(con, "!!!!! Grid off by %.4f deg at last point of this file.\n", off);
 }
 
-static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum,
-                              std::ostream& con) {
+static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, std::ostream& con) {
   ScanColumns cols = readheader(scan, con);
   // Rows are read a few at a time ahead of the merge, so that the divisions
   // of several rows overlap; never past the row that ends the file.
@@ -140,8 +139,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum,
   return MergeStatus::merged;
 }
 
-MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum,
-                      std::ostream& con) {
+MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum, std::ostream& con) {
   ScanBlock block(scan);
   MergeStatus status = mergeblock(p, block, filenum, con);
   giveback(block);

@@ -39,8 +39,8 @@ struct ScanBlock {
   explicit ScanBlock(std::istream& file, int bytes = blockbytes);
   std::istream& in;
   int capacity;
-  int start = 0;  // where the next piece begins
-  int end = 0;    // bytes held
+  int start = 0;       // where the next piece begins
+  int end = 0;         // bytes held
   bool ended = false;  // the file holds nothing after text[end - 1]
   char text[blockbytes];
 };

@@ -3,8 +3,8 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
-#include <cstdint>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
@@ -105,7 +105,8 @@ int realfield(char* field, double value, int width, int decimals) {
   if (std::fabs(value) < 0x1p53 && decimals <= 3)
     return alignright(field, smallfield(field, value, decimals), width);
   // fixed with a precision: printf's "%.*f", digit for digit
-  char* end = std::to_chars(field, field + fieldroom, value, std::chars_format::fixed, decimals).ptr;
+  char* end =
+      std::to_chars(field, field + fieldroom, value, std::chars_format::fixed, decimals).ptr;
   return alignright(field, static_cast<int>(end - field), width);
 }
 

@@ -26,16 +26,17 @@ std::string printed(double value, int width, int decimals) {
     std::snprintf(text, sizeof text, "%*.*f", width, decimals, value);
   else
     std::snprintf(text, sizeof text, "%*s", width,
-                  std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf");
+                  std::isnan(value) ? "nan"
+                  : value > 0       ? "inf"
+                                    : "-inf");
   return text;
 }
 
 // Adds a failure where realfield and snprintf differ.
 bool agrees(double value, int width, int decimals) {
   char want[fieldroom + 1];
-  int wantlen = std::isfinite(value)
-                    ? std::snprintf(want, sizeof want, "%*.*f", width, decimals, value)
-                    : -1;
+  int wantlen =
+      std::isfinite(value) ? std::snprintf(want, sizeof want, "%*.*f", width, decimals, value) : -1;
   char field[fieldroom];
   int len = realfield(field, value, width, decimals);
   if (wantlen >= 0 && len == wantlen && std::memcmp(field, want, static_cast<size_t>(len)) == 0)
@@ -95,9 +96,9 @@ TEST(RealField, FieldsWorkedOutByHand) {
   EXPECT_EQ(text(std::numeric_limits<double>::max(), 8, 3).size(), 313u);
   // the edges of the exact integer path: the largest and smallest
   // exponents, the last bit of a 2^52 to 2^53 value, ties in every place
-  for (double v : {0x1p53 - 1, 0x1p53, 0x1p52 + 0.5, 0x1p52 - 0.5, 0x1p-1074, 0x1p-1022,
-                   0x1p-11, 0.0005, 0.00049999999999999999, 0.05, 0.125, 0.375, 2.5, 1e15 + 0.25,
-                   -0.0, -0.05, 999999.95, 9999999.5})
+  for (double v : {0x1p53 - 1, 0x1p53, 0x1p52 + 0.5, 0x1p52 - 0.5, 0x1p-1074, 0x1p-1022, 0x1p-11,
+                   0.0005, 0.00049999999999999999, 0.05, 0.125, 0.375, 2.5, 1e15 + 0.25, -0.0,
+                   -0.05, 999999.95, 9999999.5})
     for (int d = 1; d <= 3; ++d) {
       agrees(v, 8, d);
       agrees(-v, 8, d);

@@ -408,9 +408,10 @@ TEST(GridLimits, RowsReadAheadEndWhereTheFileDoes) {
     if (i == 21) through21 = header().size() + rows.size();
   }
   Merged m = merge(*p, header() + rows, 2);
-  EXPECT_EQ(m.con, echo + "Scan runs from 2theta = 10000.0000, datoffset = 19980, "
-                          "Too long.  i, datoffset = 21,19980.  Aborting file.\n"
-                          " to 10010.0000\n");
+  EXPECT_EQ(m.con, echo +
+                       "Scan runs from 2theta = 10000.0000, datoffset = 19980, "
+                       "Too long.  i, datoffset = 21,19980.  Aborting file.\n"
+                       " to 10010.0000\n");
   EXPECT_EQ(m.pos, static_cast<std::streamoff>(through21));
   EXPECT_EQ(p->imax, 20000);
 

@@ -34,7 +34,7 @@ TEST(CutPiece, CutsLongLinesAndFoldsCrLf) {
   EXPECT_EQ(text(piece), std::string(99, 'b'));
   EXPECT_TRUE(piece.cut);
   EXPECT_EQ(text(cutpiece(block, datapiece)), "\n");  // the line end alone
-  piece = cutpiece(block, datapiece);  // a lone CR is kept
+  piece = cutpiece(block, datapiece);                 // a lone CR is kept
   EXPECT_EQ(text(piece), "x\ry");
   EXPECT_FALSE(piece.cut);
   EXPECT_EQ(cutpiece(block, datapiece).len, -1);
@@ -68,7 +68,8 @@ TEST(CutPiece, AgreesWithTheStreamReaderOnRandomText) {
       int len = streampiece(slow, want, piecesize);
       ASSERT_EQ(got.len, len) << "trial " << trial << " piece " << k;
       if (len < 0) break;
-      ASSERT_EQ(std::string(got.text, static_cast<size_t>(len)), std::string(want, static_cast<size_t>(len)));
+      ASSERT_EQ(std::string(got.text, static_cast<size_t>(len)),
+                std::string(want, static_cast<size_t>(len)));
       ASSERT_EQ(got.cut, streampiececut(slow, want, len, piecesize)) << "trial " << trial;
     }
     giveback(block);
@@ -186,7 +187,7 @@ TEST(CutPiece, CutOnlyWithMoreOfTheFileAfterIt) {
   ScanBlock block(in);
   EXPECT_TRUE(cutpiece(block, headerpiece).cut);
   EXPECT_FALSE(cutpiece(block, headerpiece).cut);  // the line end alone
-  Piece piece = cutpiece(block, headerpiece);  // 198 and the line end
+  Piece piece = cutpiece(block, headerpiece);      // 198 and the line end
   EXPECT_EQ(piece.len, 199);
   EXPECT_FALSE(piece.cut);
   piece = cutpiece(block, headerpiece);  // 199 at the end of the file
