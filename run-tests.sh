@@ -3,6 +3,8 @@
 # with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
+bash setup.sh tests
+command -v make >/dev/null || export CMAKE_GENERATOR=Ninja
 dir=build
 opts=()
 if [ "${SANITIZE:-0}" = 1 ]; then
@@ -11,4 +13,4 @@ if [ "${SANITIZE:-0}" = 1 ]; then
 fi
 cmake -S . -B "$dir" "${opts[@]}" >/dev/null
 cmake --build "$dir" -j2
-ctest --test-dir "$dir" --output-on-failure -j2
+ctest --test-dir "$dir" --output-on-failure --no-tests=error -j2

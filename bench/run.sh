@@ -10,6 +10,7 @@
 # prints and writes the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash setup.sh bench
 build=${BUILD:-build-bench}
 reps=${REPS:-5}
 nfiles=40

@@ -4,32 +4,54 @@
 #include <fstream>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "merge/merged_pattern.h"
 
 void banner(std::ostream& con);
 
-// Asks for scan files by number until a blank name and merges each one.
-// false where a file ended the run ("First file must contain lowest angle.").
-bool readscans(MergedPattern& pattern, std::istream& in, std::ostream& con);
+// Asks for scan files by number until a blank name and merges each one,
+// adding its name to scans. false where the run must end: a file ended it
+// ("First file must contain lowest angle.") or the console failed.
+bool readscans(MergedPattern& pattern, std::vector<std::string>& scans, std::istream& in,
+               std::ostream& con);
 
 // Sets tthmax and prints the summary line.
 void summary(MergedPattern& pattern, std::ostream& con);
 
+// A file that is removed when its holder goes, unless it was let go.
+struct TempFile {
+  std::string name;  // empty: none
+  TempFile() = default;
+  TempFile(TempFile&& other) noexcept : name(std::move(other.name)) { other.name.clear(); }
+  TempFile& operator=(TempFile&&) = delete;
+  ~TempFile() { drop(); }
+  void drop();  // removes the file now
+};
+
 struct OutputFile {
   enum Status {
-    none,     // blank answer: no file wanted
-    open,     // file is open, created or emptied
-    failed,   // could not be opened; the message is printed, the run must end
+    none,    // blank answer: no file wanted
+    open,    // file is open, to be written
+    failed,  // refused; the message is printed, the run must end
   } status = none;
-  std::string name;
+  std::string name;    // as typed
+  std::string target;  // the file temp replaces when kept; empty: written in place
+  TempFile temp;       // before file: the stream is closed before it is removed
   std::ofstream file;
   bool isopen() const { return status == open; }
 };
 
-OutputFile askoutput(const char* prompt, std::istream& in, std::ostream& con);
+// Asks for an output file's name and opens it. A regular file (new, or an
+// existing one to be replaced) is written to a temporary file in the same
+// folder; any other name (a device, a FIFO) is written in place. A scan is
+// never opened: one merged in this run (scans) or one by its column line.
+OutputFile askoutput(const char* prompt, const std::vector<std::string>& scans, std::istream& in,
+                     std::ostream& con);
 
-// Closes a file its writer has filled (written: the writer saw no error).
-// false where the run must end: the file could not be opened, or it could
-// not be written, which is reported here naming the file.
-bool keepoutput(OutputFile& out, bool written, std::ostream& con);
+// Closes a file its writer has filled (written: the writer saw no error) and
+// puts a temporary file in place of its name. false where the run must end:
+// the file was refused, it could not be written (reported here, naming it,
+// and the earlier file of that name left as it was), or the console failed
+// while the writer asked for something.
+bool keepoutput(OutputFile& out, bool written, std::istream& in, std::ostream& con);

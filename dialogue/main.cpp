@@ -1,8 +1,13 @@
 // scanmerge: merges powder diffraction step scans onto one 2theta grid,
 // normalises them and writes them for refinement programs.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "correct/corrections.h"
 #include "dialogue/dialogue.h"
@@ -11,42 +16,64 @@
 #include "output/writers.h"
 
 // Exit statuses: 1 normal end, 0 fatal condition, -1 "Range Error!".
-int main() {
-  std::ios::sync_with_stdio(false);
-  std::istream& in = std::cin;
-  std::ostream& con = std::cout;
-
-  std::unique_ptr<MergedPattern> pattern(new (std::nothrow) MergedPattern());
-  if (!pattern) {
-    say(con, "allocation error\n");
-    return 0;
-  }
-  MergedPattern& p = *pattern;
-
+static int run(MergedPattern& p, std::istream& in, std::ostream& con) {
   banner(con);
-  if (!readscans(p, in, con)) return 0;
+  std::vector<std::string> scans;  // merged in this run, never overwritten
+  if (!readscans(p, scans, in, con)) return 0;
   summary(p, con);
   normalize(p, con);
   if (eivcorrect(p, in, con) == EivStatus::rangeerror) return -1;
+  if (in.bad()) return 0;  // the console failed at the EIV prompt
 
-  // Each file is closed as soon as it is written, so a later fatal answer
-  // leaves the earlier files complete; what a reader would misread in it
-  // is told once it is complete, before the next prompt.
-  OutputFile xrs = askoutput("To get XRS82 output file with stdev, enter file name: ", in, con);
+  // Each file is in place, complete, before the next is asked for, so a
+  // later fatal answer leaves the earlier files complete; what a reader
+  // would misread in it is told once it is complete, before the next prompt.
+  OutputFile xrs =
+      askoutput("To get XRS82 output file with stdev, enter file name: ", scans, in, con);
   bool written = xrs.isopen() && writexrs82(p, xrs.file);
-  if (!keepoutput(xrs, written, con)) return 0;
+  if (!keepoutput(xrs, written, in, con)) return 0;
   if (written) warnmisfits(p, xrs.name, widexrs82(p), false, con);
-  OutputFile wyr = askoutput("To get Wyriet output file, enter file name: ", in, con);
+  OutputFile wyr = askoutput("To get Wyriet output file, enter file name: ", scans, in, con);
   written = wyr.isopen() && writewyriet(p, wyr.file);
-  if (!keepoutput(wyr, written, con)) return 0;
+  if (!keepoutput(wyr, written, in, con)) return 0;
   if (written) warnmisfits(p, wyr.name, widewyriet(p), true, con);
-  OutputFile pro = askoutput("To get .PROFIN output file with weights, enter file name: ", in, con);
+  OutputFile pro =
+      askoutput("To get .PROFIN output file with weights, enter file name: ", scans, in, con);
   written = pro.isopen() && writeprofin(p, pro.file);
-  if (!keepoutput(pro, written, con)) return 0;
+  if (!keepoutput(pro, written, in, con)) return 0;
   if (written) warnmisfits(p, pro.name, wideprofin(p), true, con);
-  OutputFile gda = askoutput("To get .GDAT output file with weights, enter file name: ", in, con);
+  OutputFile gda =
+      askoutput("To get .GDAT output file with weights, enter file name: ", scans, in, con);
   written = gda.isopen() && writegdat(p, gda.file, in, con);
-  if (!keepoutput(gda, written, con)) return 0;
+  if (!keepoutput(gda, written, in, con)) return 0;
   if (written) warnmisfits(p, gda.name, widegdat(p), false, con);
   return 1;
+}
+
+// Printed without allocating: the console's buffer is already there.
+static int allocationerror(std::ostream& con) {
+  con.write("allocation error\n", 17);
+  con.flush();
+  return 0;
+}
+
+int main() {
+#ifdef SIGXFSZ
+  std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit is a write error, as a full disk is
+#endif
+  ConsoleBuf console(stdin);
+  std::istream in(&console);
+  std::ostream& con = std::cout;
+
+  // calloc: no exception, which could not itself be had at such a limit
+  std::unique_ptr<void, void (*)(void*)> storage(std::calloc(1, sizeof(MergedPattern)), std::free);
+  if (!storage) return allocationerror(con);
+  MergedPattern* pattern = new (storage.get()) MergedPattern();
+  // Any allocation that fails ends the run here; on the way, every output
+  // file being written is closed and its temporary file removed.
+  try {
+    return run(*pattern, in, con);
+  } catch (const std::bad_alloc&) {
+    return allocationerror(con);
+  }
 }

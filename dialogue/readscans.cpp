@@ -3,6 +3,7 @@
 #include <ostream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "dialogue/dialogue.h"
 #include "merge/console.h"
@@ -23,13 +24,18 @@ static bool openscan(const std::string& name, std::ifstream& scan) {
   return scan.is_open();
 }
 
-bool readscans(MergedPattern& pattern, std::istream& in, std::ostream& con) {
+bool readscans(MergedPattern& pattern, std::vector<std::string>& scans,
+               std::istream& in, std::ostream& con) {
   for (int filenum = 1;; ++filenum) {
     say(con, "Enter KORVAL data file no. %d name (blank to end): ", filenum);
     std::ifstream scan;
     for (;;) {
       std::string name = askline(in, con);
-      if (openscan(name, scan)) break;
+      if (in.bad()) return false;
+      if (openscan(name, scan)) {
+        scans.push_back(name);
+        break;
+      }
       if (name.empty()) return true;
       say(con, "? ");
     }

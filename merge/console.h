@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdio>
 #include <iosfwd>
+#include <streambuf>
 #include <string>
 
 #define SCANMERGE_PRINTF(f, a) __attribute__((format(printf, f, a)))
@@ -12,7 +14,24 @@ std::string vformat(const char* fmt, std::va_list args) SCANMERGE_PRINTF(1, 0);
 std::string format(const char* fmt, ...) SCANMERGE_PRINTF(1, 2);
 void say(std::ostream& con, const char* fmt, ...) SCANMERGE_PRINTF(2, 3);
 
+// The console's input, read through stdio up to each line end (so an answer
+// is taken as soon as it is typed), where a read error (standard input a
+// directory, a dead terminal) can be told from the end of input.
+class ConsoleBuf : public std::streambuf {
+ public:
+  explicit ConsoleBuf(std::FILE* file) : source(file) {}
+  bool failed() const { return std::ferror(source) != 0; }
+
+ protected:
+  int_type underflow() override;
+
+ private:
+  std::FILE* source;
+  char piece[4096];
+};
+
 // One answer typed at the console, without its line end (LF or CR LF).
 // con is flushed first so the prompt is on screen. End of input reads as a
-// blank answer.
+// blank answer. A read error prints "Couldn't read the console.  I die.",
+// sets in's badbit and gives a blank answer: the caller ends the run.
 std::string askline(std::istream& in, std::ostream& con);

@@ -1,6 +1,7 @@
 // GDAT file: a title, a BANK line for a constant step in centidegrees, then
 // intensity and sigma pairs, five to a line, read by GSAS as ESD data.
 #include <algorithm>
+#include <istream>
 #include <ostream>
 #include <string>
 
@@ -12,6 +13,7 @@ bool writegdat(const MergedPattern& pattern, std::ostream& file,
                std::istream& in, std::ostream& con) {
   say(con, "Enter title: ");
   std::string title = askline(in, con);
+  if (in.bad()) return false;  // the console failed: no file
   // cols 1-80 title, blank-padded (A80); a longer title is written whole
   if (!writetext(file, "%-80s\n", title.c_str())) return false;
   int nlines = (pattern.imax - 1) / 5 + 1;  // toward zero: 1 when imax is 0

@@ -1,0 +1,118 @@
+// The scan file scanmerge reads: lines 1-10 the origin and metadata, 11 the
+// sample, 12 the conditions, 13 blank, 14 the column names, then the rows.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+
+#include "scanimport.h"
+
+namespace {
+
+const size_t maxline = 98;  // scanmerge reads data lines 99 bytes at a time, LF included
+
+// s cut to n bytes, never inside a UTF-8 character
+std::string clip(const std::string& s, size_t n) {
+  if (s.size() <= n) return s;
+  while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+  return s.substr(0, n);
+}
+
+std::string g9(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.9g", v);
+  return buf;
+}
+
+std::string g(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%g", v);
+  return buf;
+}
+
+// The first key that has a value, in the block's metadata, then the file's.
+std::string lookup(const Instrument& ins, const Range& r, std::initializer_list<const char*> keys) {
+  for (const MetaList* m : {&r.meta, &ins.meta})
+    for (const char* k : keys)
+      for (const auto& kv : *m)
+        if (kv.first == k && !kv.second.empty()) return kv.second;
+  return "";
+}
+
+}  // namespace
+
+std::string anglestr(double x) {
+  std::string s = g9(x);
+  if (std::strtof(s.c_str(), nullptr) == static_cast<float>(x)) return s;
+  return g9(static_cast<float>(x));
+}
+
+std::string monitortext(const Range& r) {
+  return r.filemon ? "monitor from the file" : "monitor stand-in 10^6 per s";
+}
+
+std::string samplename(const Instrument& ins, const Range& r) {
+  std::string s = lookup(ins, r,
+                         {"SAMPLE_ID", "SAMPLE_NAME", "SAMPLE", "FILE_SAMPLE", "SampleIdent",
+                          "sample identification", "sample id", "sample name"});
+  return s.empty() ? ins.name : s;
+}
+
+std::string sampleline(const Instrument& ins, const Range& r) {
+  std::string date = lookup(
+      ins, r,
+      {"MEASURE_DATE", "DATE_TIME_MEASURE", "DATEMEASURED", "DATE", "MEAS_DATE", "measured"});
+  std::string time = lookup(ins, r, {"MEASURE_TIME", "TIME"});
+  if (!time.empty() && !date.empty() && date.find(':') == std::string::npos) date += " " + time;
+  std::string line = "Sample: " + clip(samplename(ins, r), 60);
+  if (!date.empty()) line += ", measured " + date;
+  return clip(line, maxline);
+}
+
+std::string conditionline(const Instrument& ins, const Range& r) {
+  size_t n = r.tth.size();
+  double step = n > 1 ? (r.tth[n - 1] - r.tth[0]) / static_cast<double>(n - 1) : 0;
+  std::string times = g(r.tim[0] / 1000) + " s/step";
+  for (double t : r.tim)
+    if (t != r.tim[0]) times = "time per step from the file";
+  std::string rest = "start " + g(r.tth[0]) + " deg, step " + g(step) + " deg, " + times + ", " +
+                     (r.filemon ? "monitor from the file" : "monitor 10^6/s stand-in");
+  std::string anode = lookup(ins, r,
+                             {"ANODE_MATERIAL", "ANODE", "TARGET", "CEMICAL SYMBOL FOR TUBE ANODE",
+                              "tube anode material", "anode"});
+  std::string wl = lookup(
+      ins, r,
+      {"USED_LAMBDA", "RANGE_WL", "ALPHA1", "WL1", "K_ALPHA1", "LAMDA1", "KALPHA1", "kAlpha1"});
+  std::string kv = lookup(ins, r, {"GENERATOR_VOLTAGE", "KV", "kV"});
+  std::string ma = lookup(ins, r, {"GENERATOR_CURRENT", "MA", "mA"});
+  std::string radiation = anode;  // "Cu 1.5406 A, 40 kV 40 mA"
+  if (!wl.empty()) radiation += (radiation.empty() ? "" : " ") + wl + " A";
+  std::string tube = radiation;
+  std::string power = kv.empty() ? "" : kv + " kV";
+  if (!ma.empty()) power += (power.empty() ? "" : " ") + ma + " mA";
+  if (!power.empty()) tube += (tube.empty() ? "" : ", ") + power;
+  // the tube as far as it fits: all of it, the radiation alone, or nothing
+  for (const std::string& t : {tube, power.empty() ? std::string() : radiation})
+    if (!t.empty() && t.size() + 2 + rest.size() <= maxline) return t + ", " + rest;
+  return clip(rest, maxline);
+}
+
+std::string scantext(const Instrument& ins, const Range& r, int nranges) {
+  std::vector<std::string> head;
+  head.push_back("source: " + ins.path);
+  head.push_back("format: " + ins.format + " (" + ins.formatdesc + ")");
+  head.push_back("range: " + std::to_string(r.number) + " of " + std::to_string(nranges) +
+                 (r.ratefile ? ", counts per second times the time per step" : ""));
+  for (const MetaList* m : {&ins.meta, &r.meta})
+    for (const auto& kv : *m)
+      if (head.size() < 10 && !kv.second.empty()) head.push_back(kv.first + ": " + kv.second);
+  head.resize(10);
+  std::string text;
+  for (const std::string& h : head) text += clip(h, maxline) + "\n";
+  // lines 11 and 12, which scanmerge echoes
+  text += sampleline(ins, r) + "\n" + conditionline(ins, r) + "\n\ntth cts mon tim\n";
+  for (size_t i = 0; i < r.tth.size(); ++i)
+    text +=
+        anglestr(r.tth[i]) + " " + g9(r.cts[i]) + " " + g9(r.mon[i]) + " " + g9(r.tim[i]) + "\n";
+  return text;
+}

@@ -1,0 +1,82 @@
+// scanimport: instrument files (read with xylib) to scan files for scanmerge.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <utility>
+#include <vector>
+
+using MetaList = std::vector<std::pair<std::string, std::string>>;
+
+// One block (range) of an instrument file, as it goes into a scan file.
+struct Range {
+  int number = 0;           // 1-based among the file's blocks
+  std::vector<double> tth;  // deg
+  std::vector<double> cts;  // counts per step
+  std::vector<double> mon;  // monitor counts per step
+  std::vector<double> tim;  // counting time per step, ms
+  bool filemon = false;     // monitor from the file, not the 10^6/s stand-in
+  bool ratefile = false;    // the file held counts per second
+  std::string skip;         // why the block is no step scan; empty if it is one
+  MetaList meta;            // the block's metadata
+};
+
+struct Instrument {
+  std::string path;        // as given
+  std::string name;        // file name without folder and extension
+  std::string format;      // xylib's name of the format
+  std::string formatdesc;  // and its description
+  MetaList meta;           // the file's metadata
+  std::vector<Range> ranges;
+};
+
+struct Options {
+  std::string format;   // -f, empty to guess
+  std::string outdir;   // -o, empty for the current folder
+  std::string answers;  // --answers, empty for none
+  double tms = 0;       // -t, ms per step; 0 when not given
+  bool force = false;
+};
+
+// Reads path with xylib into ins, with counts per step and times in ms.
+// false, with the reason in why, where the file cannot be converted at all.
+bool readinstrument(const std::string& path, const Options& opt, Instrument& ins, std::string& why);
+
+// One scan of an XRDML file, as pugixml reads it.
+struct XrdmlScan {
+  std::string axis;             // of the first positions with a start or a list
+  double start = 0, end = 0;    // deg
+  std::vector<double> x;        // deg, where the file lists the positions
+  std::vector<double> counts;   // <counts>, or <intensities> where there are none
+  std::vector<double> factors;  // beamAttenuationFactors, one per point, or none
+  double seconds = 0;           // commonCountingTime; NaN where there is none
+  bool rate = false;            // counts per second
+};
+
+// XRDML: what xylib leaves out (the counting time, the unit of the
+// intensities, sample and tube), read with pugixml; scans in the order xylib
+// gives the blocks.
+bool readxrdml(const std::string& path, MetaList& meta, std::vector<XrdmlScan>& scans,
+               std::string& why);
+
+// The whole text of a scan file: fourteen header lines and the rows.
+std::string scantext(const Instrument& ins, const Range& r, int nranges);
+
+// Line 11 (sample and date) and line 12 (conditions) of a scan file.
+std::string sampleline(const Instrument& ins, const Range& r);
+std::string conditionline(const Instrument& ins, const Range& r);
+std::string samplename(const Instrument& ins, const Range& r);
+
+// x by %.9g, or the float nearest x by %.9g where a 32-bit reading of the
+// first would not give that float.
+std::string anglestr(double x);
+
+// The step scan check: empty if tth rises or falls strictly with steps that
+// differ from their mean by at most 1 %, else the reason.
+std::string stepcheck(const std::vector<double>& tth);
+
+// The command line; returns the exit status (0, 1 or 2).
+int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// How the monitor was had, for line 12 and the console.
+std::string monitortext(const Range& r);

@@ -1,0 +1,233 @@
+// Each format's counts, times and angles, against values worked out from the
+// test's own input, read back with scanmerge's reader; and a two-range RAW
+// measurement merged by scanmerge through the answers file.
+#include <sys/wait.h>  // WEXITSTATUS for std::system's result
+
+#include <cmath>
+
+#include "importtest.h"
+
+namespace {
+
+// Rows of a step scan: 2theta the 32-bit float of start + i * step (as the
+// file's own numbers give it), counts, time and the stand-in monitor.
+void expectrows(const Scan& s, double start, double step, const std::vector<double>& cts,
+                double seconds) {
+  ASSERT_EQ(s.rows.size(), cts.size());
+  for (size_t i = 0; i < cts.size(); ++i) {
+    const ScanPoint& p = s.rows[i];
+    EXPECT_EQ(p.tth, static_cast<float>(start + step * static_cast<double>(i))) << "row " << i;
+    EXPECT_EQ(p.cts, static_cast<float>(cts[i])) << "row " << i;
+    EXPECT_EQ(p.tim, static_cast<float>(1000 * seconds)) << "row " << i;
+    EXPECT_EQ(p.mon, static_cast<float>(1e6 * seconds)) << "row " << i;
+  }
+}
+
+TEST(ImportFormats, UxdCountsAndCountsPerSecond) {
+  fs::path dir = workdir();
+  put(dir / "quartz.uxd",
+      "; two ranges\n_FILEVERSION=1\n_SAMPLE='quartz'\n_DATEMEASURED='08-Dec-2026 07:45:00'\n"
+      "_WL1=1.540600\n_ANODE='Cu'\n"
+      "; range 1\n_DRIVE='COUPLED'\n_STEPTIME=2.000000\n_STEPSIZE=0.020000\n_START=10.000000\n"
+      "_KV=40\n_MA=30\n_COUNTS\n  100 200 300 400\n  500\n"
+      "; range 2, counts per second\n_DRIVE='COUPLED'\n_STEPTIME=0.500000\n_STEPSIZE=0.050000\n"
+      "_START=20.000000\n_CPS\n  10.5 20 30\n");
+  Result r = run(dir, {(dir / "quartz.uxd").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  Scan one = readscan(dir / "out/quartz-1.dat");
+  expectrows(one, 10, 0.02, {100, 200, 300, 400, 500}, 2);
+  EXPECT_EQ(one.lines[10], "Sample: quartz, measured 08-Dec-2026 07:45:00");
+  EXPECT_EQ(
+      one.lines[11].rfind("Cu 1.540600 A, 40 kV 30 mA, start 10 deg, step 0.02 deg, 2 s/step", 0),
+      0u)
+      << one.lines[11];
+  Scan two = readscan(dir / "out/quartz-2.dat");
+  expectrows(two, 20, 0.05, {5.25, 10, 15}, 0.5);
+  EXPECT_EQ(two.lines[2], "range: 2 of 2, counts per second times the time per step");
+}
+
+TEST(ImportFormats, XrdmlTimeFromTheXml) {
+  fs::path dir = workdir();
+  auto scan = [](const char* start, const char* end, const char* time, const char* unit,
+                 const char* values) {
+    return std::string("<scan appendNumber=\"0\" mode=\"Continuous\" scanAxis=\"Gonio\">") +
+           "<header><startTimeStamp>2026-12-08T07:45:00+01:00</startTimeStamp></header>"
+           "<dataPoints><positions axis=\"2Theta\" unit=\"deg\"><startPosition>" +
+           start + "</startPosition><endPosition>" + end +
+           "</endPosition></positions><positions axis=\"Omega\" unit=\"deg\"><startPosition>5"
+           "</startPosition><endPosition>5.05</endPosition></positions>"
+           "<commonCountingTime unit=\"seconds\">" +
+           time + "</commonCountingTime><intensities unit=\"" + unit + "\">" + values +
+           "</intensities></dataPoints></scan>\n";
+  };
+  put(dir / "si.xrdml",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<xrdMeasurements xmlns=\"http://www.xrdml.com/XRDMeasurement/1.5\" status=\"Completed\">\n"
+      "<sample type=\"To be analyzed\"><id>S-17</id><name>silicon</name></sample>\n"
+      "<xrdMeasurement measurementType=\"Scan\" status=\"Completed\">\n"
+      "<usedWavelength intended=\"K-Alpha 1\"><kAlpha1 unit=\"Angstrom\">1.5405980</kAlpha1>"
+      "</usedWavelength><incidentBeamPath><xRayTube><tension unit=\"kV\">45</tension>"
+      "<current unit=\"mA\">40</current><anodeMaterial>Cu</anodeMaterial></xRayTube>"
+      "</incidentBeamPath>\n" +
+          scan("10.00", "10.10", "0.440", "counts", "5 6 7 8 9 10") +
+          scan("30.0", "30.3", "2.5", "cps", "100 200 300 400") +
+          "</xrdMeasurement>\n</xrdMeasurements>\n");
+  Result r = run(dir, {(dir / "si.xrdml").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  Scan one = readscan(dir / "out/si-1.dat");
+  expectrows(one, 10, (10.10 - 10.00) / 5, {5, 6, 7, 8, 9, 10}, 0.44);
+  EXPECT_EQ(one.lines[10], "Sample: S-17, measured 2026-12-08T07:45:00+01:00");
+  EXPECT_EQ(one.lines[11].rfind("Cu 1.5405980 A, 45 kV 40 mA, start 10 deg", 0), 0u)
+      << one.lines[11];
+  expectrows(readscan(dir / "out/si-2.dat"), 30, 0.3 / 3, {250, 500, 750, 1000}, 2.5);
+}
+
+TEST(ImportFormats, XrdmlCountsWithAttenuationThroughTheXmlAlone) {
+  fs::path dir = workdir();
+  put(dir / "new.xrdml",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<xrdMeasurements xmlns=\"http://www.xrdml.com/XRDMeasurement/2.1\">\n"
+      "<xrdMeasurement measurementType=\"Scan\"><scan><dataPoints>"
+      "<positions axis=\"2Theta\" unit=\"deg\"><startPosition>10.00</startPosition>"
+      "<endPosition>10.06</endPosition></positions>"
+      "<beamAttenuationFactors>1 1 2.5 1</beamAttenuationFactors>"
+      "<commonCountingTime unit=\"seconds\">1.5</commonCountingTime>"
+      "<counts unit=\"counts\">10 20 30 40</counts></dataPoints></scan></xrdMeasurement>\n"
+      "</xrdMeasurements>\n");
+  Result r = run(dir, {(dir / "new.xrdml").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  Scan s = readscan(dir / "out/new.dat");
+  expectrows(s, 10, (10.06 - 10.00) / 3, {10, 20, 75, 40}, 1.5);
+  EXPECT_EQ(s.lines[1], "format: xrdml (PANalytical XRDML)");
+}
+
+TEST(ImportFormats, RigakuContinuousAndStepScans) {
+  fs::path dir = workdir();
+  put(dir / "al2o3.dat",
+      "*TYPE           =  Raw\n*CLASS          =  Standard measurement\n"
+      "*FILE_SAMPLE    =  corundum\n*GROUP_COUNT    =  2\n"
+      "*BEGIN\n*GROUP          =  0\n*TARGET         =  Cu\n*START          =  10.0000\n"
+      "*STOP           =  10.0800\n*STEP           =  0.0200\n*SCAN_MODE      =  CONTINUOUS\n"
+      "*SPEED          =  2.0000\n*COUNT          =  5\n 11, 12, 13, 14\n 15\n*END\n"
+      "*BEGIN\n*GROUP          =  1\n*START          =  40.0000\n*STOP           =  40.1000\n"
+      "*STEP           =  0.0500\n*SCAN_MODE      =  STEP\n*SPEED          =  3.0000\n"
+      "*COUNT          =  3\n 21, 22, 23\n*END\n*EOF\n");
+  Result r = run(dir, {(dir / "al2o3.dat").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  // 2 deg/min over 0.02 deg: 0.6 s a step; a step scan counts SPEED seconds
+  expectrows(readscan(dir / "out/al2o3-1.dat"), 10, 0.02, {11, 12, 13, 14, 15}, 0.6);
+  expectrows(readscan(dir / "out/al2o3-2.dat"), 40, 0.05, {21, 22, 23}, 3);
+}
+
+TEST(ImportFormats, PlainColumnsTakeTheTimeFromOption) {
+  fs::path dir = workdir();
+  put(dir / "plain.xy", "10.0 5\n10.5 6\n11.0 7\n");
+  put(dir / "down.xy", "21.0 7\n20.5 6\n20.0 5\n");  // falling: written rising
+  Result r = run(dir, {(dir / "plain.xy").string(), "-t", "1500", (dir / "down.xy").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  expectrows(readscan(dir / "out/plain.dat"), 10, 0.5, {5, 6, 7}, 1.5);
+  expectrows(readscan(dir / "out/down.dat"), 20, 0.5, {5, 6, 7}, 1.5);
+  EXPECT_NE(r.out.find("plain.dat: 3 rows, 2theta 10 to 11 deg, step 0.5 deg, 1500 ms per step, "
+                       "monitor stand-in 10^6 per s\n"),
+            std::string::npos)
+      << r.out;
+
+  fs::path again = dir / "again";
+  fs::create_directories(again / "out");
+  put(again / "plain.xy", "10.0 5\n10.5 6\n11.0 7\n");
+  r = run(again, {(again / "plain.xy").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("plain.xy: no counting time in the file; give the time per step with -t MS"),
+            std::string::npos)
+      << r.err;
+  EXPECT_TRUE(fs::is_empty(again / "out"));
+}
+
+TEST(ImportFormats, PdCifMonitorAndTimesFromTheFile) {
+  fs::path dir = workdir();
+  put(dir / "p.cif",
+      "data_p\n_pd_meas_2theta_range_min 10.0\n_pd_meas_2theta_range_max 10.2\n"
+      "_pd_meas_2theta_range_inc 0.1\nloop_\n_pd_meas_counts_total\n_pd_meas_counts_monitor\n"
+      "_pd_meas_step_count_time\n 100 5000 2.0\n 110 5100 2.0\n 120 5200 2.5\n");
+  Result r = run(dir, {(dir / "p.cif").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("monitor from the file"), std::string::npos) << r.out;
+  Scan s = readscan(dir / "out/p.dat");
+  ASSERT_EQ(s.rows.size(), 3u);
+  EXPECT_EQ(s.rows[2].tth, static_cast<float>(10.0 + 0.1 * 2));
+  EXPECT_EQ(s.rows[2].cts, 120.0f);
+  EXPECT_EQ(s.rows[2].mon, 5200.0f);
+  EXPECT_EQ(s.rows[2].tim, 2500.0f);
+  EXPECT_NE(s.lines[11].find("time per step from the file, monitor from the file"),
+            std::string::npos)
+      << s.lines[11];
+}
+
+// Two ranges of a Bruker RAW 3 file, the higher one first, with other step
+// times and numbers of steps; rates depend on the angle alone.
+std::vector<RawRange> tworanges() {
+  auto rate = [](double tth) { return 100 + std::lround((tth - 10) / 0.02) * 37 % 400; };
+  RawRange high{15.0, 0.02, 4.0f, {}}, low{10.0, 0.02, 1.0f, {}};
+  for (int i = 0; i < 451; ++i)
+    high.counts.push_back(static_cast<float>(4 * rate(15.0 + 0.02 * i)));
+  for (int i = 0; i < 301; ++i) low.counts.push_back(static_cast<float>(rate(10.0 + 0.02 * i)));
+  return {high, low};
+}
+
+TEST(ImportFormats, BrukerRawVersion3Ranges) {
+  fs::path dir = workdir();
+  std::vector<RawRange> ranges = tworanges();
+  put(dir / "two.raw", rawv3(ranges, "LaB6 660c"));
+  Result r = run(dir, {(dir / "two.raw").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  for (int k = 0; k < 2; ++k) {
+    Scan s = readscan(dir / ("out/two-" + std::to_string(k + 1) + ".dat"));
+    const RawRange& rr = ranges[static_cast<size_t>(k)];
+    expectrows(s, rr.start, rr.step, std::vector<double>(rr.counts.begin(), rr.counts.end()),
+               rr.time);
+    EXPECT_EQ(s.lines[10], "Sample: LaB6 660c, measured 12/08/26 07:45:00");
+    EXPECT_EQ(s.lines[2], "range: " + std::to_string(k + 1) + " of 2");
+  }
+}
+
+TEST(ImportFormats, TwoRangeRawMergesToCountsPerSecond) {
+  fs::path dir = workdir();
+  put(dir / "two.raw", rawv3(tworanges(), "LaB6 660c"));
+  Result r = run(dir, {"--answers", (dir / "merge.txt").string(), (dir / "two.raw").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string out = (dir / "out").string() + "/";
+  EXPECT_EQ(slurp(dir / "merge.txt"), out + "two-2.dat\n" + out + "two-1.dat\n\n\n" + out +
+                                          "two.xrs\n" + out + "two.wyr\n" + out + "two.profin\n" +
+                                          out + "two.gdat\nLaB6 660c\n");
+
+  std::string command =
+      "cd '" + dir.string() + "' && timeout 60 '" SCANMERGE_BIN "' < merge.txt > console.txt 2>&1";
+  int rc = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(rc));
+  EXPECT_EQ(WEXITSTATUS(rc), 1);  // scanmerge's normal end
+  std::string console = slurp(dir / "console.txt");
+  for (const char* warning : {"!!!!!", "HELP", "Cannot", "Too long", "First file must contain"})
+    EXPECT_EQ(console.find(warning), std::string::npos) << console;
+  EXPECT_NE(console.find("imax, tthmin, tthstep, tthmax = 700, 10.000, 0.020, 24.0000"),
+            std::string::npos)
+      << console;
+
+  // intensity per 10^6 monitor counts = counts per second, after the
+  // dead-time correction c / (1 - c/t * tau) that scanmerge applies
+  std::istringstream profin(slurp(dir / "out/two.profin"));
+  std::string line;
+  std::getline(profin, line);
+  int k = 0;
+  while (std::getline(profin, line)) {
+    std::istringstream values(line);
+    double v;
+    for (int j = 0; j < 10 && values >> v; ++j, ++k) {
+      double rate = 100 + k * 37 % 400;
+      EXPECT_NEAR(v, rate / (1 - rate * 3e-6), 0.051) << "point " << k;
+    }
+    std::getline(profin, line);  // the standard deviations
+  }
+  EXPECT_EQ(k, 700);
+}
+
+}  // namespace

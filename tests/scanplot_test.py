@@ -1,0 +1,253 @@
+"""scanplot end to end: tiny scans whose agreement is worked out by hand, the
+shipped example, the picture, and what scanplot refuses."""
+
+import importlib.machinery
+import importlib.util
+import os
+import re
+import shutil
+import struct
+import subprocess
+import tempfile
+import unittest
+
+SCANPLOT = os.environ["SCANPLOT"]
+SCANMERGE = os.environ["SCANMERGE"]
+EXAMPLES = os.environ["EXAMPLES_DIR"]
+
+
+def writescan(path, rows, columns="tth cts mon tim"):
+    """A scan: 10 lines, line 11 naming it, 12 and 13, the column line,
+    rows of (tth, cts, mon, tim)."""
+    head = ["header line %d" % n for n in range(1, 11)]
+    head += ["Sample of " + os.path.basename(path), "conditions", "----",
+             columns]
+    with open(path, "w") as f:
+        f.write("\n".join(head) + "\n")
+        for row in rows:
+            f.write("%.3f %d %d %d\n" % row)
+
+
+# Counting times of 10^4 s keep the dead-time factor at exactly 1 in 32 bits,
+# so every intensity is counts * 10^6 / monitor.  Scan a: monitor 10^6,
+# counts p^2, so I = p^2 and sigma = p.  Scan b: monitor 4*10^6, counts 4q^2,
+# so I = q^2 and sigma = q/2.  They share 11.0, 11.5 and 12.0 deg.
+LONG = 10000000  # ms
+A_ROWS = [(10.0, 80**2, 10**6, LONG), (10.5, 70**2, 10**6, LONG),
+          (11.0, 100**2, 10**6, LONG), (11.5, 110**2, 10**6, LONG),
+          (12.0, 90**2, 10**6, LONG)]
+B_Q = [100, 111, 89, 60, 50]
+B_ANGLES = [11.0, 11.5, 12.0, 12.5, 13.0]
+
+
+def b_rows(monitor=4 * 10**6):
+    return [(t, 4 * q * q, monitor, LONG) for t, q in zip(B_ANGLES, B_Q)]
+
+
+def run(args, cwd):
+    return subprocess.run([SCANPLOT] + args, cwd=cwd, capture_output=True,
+                          text=True)
+
+
+def pairline(text, first, second):
+    """chi2 and ratio from a pair's console line."""
+    m = re.search(r"^%s \+ %s: \d+ points, .* reduced chi2 (\S+), "
+                  r"intensity ratio (\S+)$" % (first, second), text, re.M)
+    return float(m[1]), float(m[2])
+
+
+class Case(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="scanplot-test-")
+        self.addCleanup(shutil.rmtree, self.dir)
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def listing(self):
+        return sorted(os.listdir(self.dir))
+
+
+class Agreement(Case):
+    def test_hand_worked_pair(self):
+        writescan(self.path("a.dat"), A_ROWS)
+        writescan(self.path("b.dat"), b_rows())
+        r = run(["a.dat", "b.dat"], self.dir)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        # differences over sqrt(sigma_a^2 + sigma_b^2):
+        #  11.0: 10000 - 10000 = 0
+        #  11.5: 12100 - 12321 = -221, 110^2 + 55.5^2 = 15180.25, z^2 = 3.21740
+        #  12.0:  8100 -  7921 =  179,  90^2 + 44.5^2 = 10080.25, z^2 = 3.17859
+        # chi2 = 6.39599 / 3 = 2.132; ratio = 30242 / 30200 = 1.00139
+        self.assertEqual(r.stdout,
+                         "a.dat: 5 points, 10.0000 to 12.0000 deg\n"
+                         "b.dat: 5 points, 11.0000 to 13.0000 deg\n"
+                         "a.dat + b.dat: 3 points, 11.0000 to 12.0000 deg, "
+                         "reduced chi2 2.13, intensity ratio 1.0014\n")
+        self.assertEqual(self.listing(), ["a.dat", "b.dat", "merge.png"])
+
+    def test_monitor_scaled_by_1_1(self):
+        writescan(self.path("a.dat"), A_ROWS)
+        writescan(self.path("b.dat"), b_rows())
+        writescan(self.path("b11.dat"), b_rows(monitor=4400000))
+        chi2, ratio = pairline(run(["a.dat", "b.dat"], self.dir).stdout,
+                               "a.dat", "b.dat")
+        r = run(["a.dat", "b11.dat"], self.dir)
+        chi2_11, ratio_11 = pairline(r.stdout, "a.dat", "b11.dat")
+        self.assertEqual(ratio_11, round(ratio / 1.1, 4))
+        # 11.0 alone: (10000 - 9090.9) / sqrt(100^2 + 45.5^2) = 8.3, z^2 = 68
+        self.assertGreater(chi2_11, 20)
+
+    def test_gap_no_pair_line_and_warnings(self):
+        writescan(self.path("a.dat"), A_ROWS)
+        writescan(self.path("b.dat"), b_rows())
+        # 14.0 to 14.5: 13.5 deg (grid point 7) is reached by no scan
+        writescan(self.path("c.dat"), [(14.0, 400, 10**6, 1000),
+                                       (14.5, 400, 10**6, 1000)])
+        r = run(["a.dat", "b.dat", "c.dat", "--sqrt"], self.dir)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        lines = r.stdout.splitlines()
+        self.assertEqual(lines[2], "c.dat: 2 points, 14.0000 to 14.5000 deg")
+        self.assertTrue(lines[3].startswith("a.dat + b.dat: 3 points"))
+        self.assertEqual(lines[4:],
+                         ["HELP.  i, cts, mon = 7 0.000000 0.000000"])
+
+    def test_dead_time_warning_quotes_its_row(self):
+        # 5 ms is too short for the dead-time correction
+        writescan(self.path("a.dat"), [(10.0, 100, 10**6, 1000),
+                                       (10.5, 100, 10**6, 5)])
+        r = run(["a.dat", "--log"], self.dir)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.stdout.splitlines()[1:],
+                         ["Cannot make dead time correction:",
+                          "10.500 100 1000000 5"])
+
+    def test_shipped_example(self):
+        r = run([os.path.join(EXAMPLES, "si-scan%d.dat" % k)
+                 for k in (1, 2, 3)] + ["--eiv", "1 20 5"], self.dir)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        pairs = re.findall(r" \+ .*chi2 (\S+), intensity ratio (\S+)$",
+                           r.stdout, re.M)
+        self.assertEqual(len(pairs), 2, r.stdout)
+        for chi2, ratio in pairs:
+            self.assertTrue(0.5 < float(chi2) < 2, r.stdout)
+            self.assertLess(abs(float(ratio) - 1), 0.01, r.stdout)
+
+
+class Picture(Case):
+    def test_format_by_extension_png_of_the_asked_size(self):
+        writescan(self.path("a.dat"), A_ROWS)
+        for name, magic in (("p.png", b"\x89PNG\r\n\x1a\n"),
+                            ("p.svg", b"<svg"), ("p.pdf", b"%PDF")):
+            r = run(["a.dat", "-o", name, "--size", "640x480", "--title",
+                     "$x_1"], self.dir)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            with open(self.path(name), "rb") as f:
+                head = f.read(1000)
+            self.assertIn(magic, head)
+        # the IHDR chunk: width and height
+        with open(self.path("p.png"), "rb") as f:
+            ihdr = f.read(24)[12:]
+        self.assertEqual(ihdr[:4], b"IHDR")
+        self.assertEqual(struct.unpack(">II", ihdr[4:]), (640, 480))
+
+
+class Failures(Case):
+    def test_scan_as_output_refused_other_files_replaced(self):
+        writescan(self.path("a.dat"), A_ROWS)
+        os.mkdir(self.path("sub"))
+        # an unmerged scan whose column line reads "TTHdeg ..."
+        writescan(self.path("old.png"), A_ROWS, "cts TTHdeg mon tim")
+        before = self.listing()
+        for out, why in (("a.dat", "is the scan a.dat"),
+                         ("sub/../a.dat", "is the scan a.dat"),
+                         ("old.png", "is a scan file")):
+            r = run(["a.dat", "-o", out], self.dir)
+            self.assertEqual(r.returncode, 2, out)
+            self.assertIn("scanplot: %s: %s" % (out, why), r.stderr)
+        self.assertEqual(self.listing(), before)
+        with open(self.path("old.png")) as f:
+            self.assertIn("TTHdeg", f.read())
+        # a column line without a 2theta name (Tth is mixed case)
+        writescan(self.path("notes.png"), [], "Tth cts mon tim")
+        r = run(["a.dat", "-o", "notes.png"], self.dir)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        with open(self.path("notes.png"), "rb") as f:
+            self.assertEqual(f.read(4), b"\x89PNG")
+
+    def test_missing_scan(self):
+        writescan(self.path("a.dat"), A_ROWS)
+        r = run(["a.dat", "missing.dat"], self.dir)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("Enter KORVAL data file no. 2 name (blank to end): ? ",
+                      r.stderr)
+        self.assertIn("scanplot: missing.dat: scanmerge could not open it",
+                      r.stderr)
+        self.assertEqual(r.stdout, "")
+        self.assertEqual(self.listing(), ["a.dat"])
+
+    def test_scanmerge_fatal_status_and_refused_eiv(self):
+        writescan(self.path("a.dat"), A_ROWS)
+        writescan(self.path("b.dat"), b_rows())
+        r = run(["b.dat", "a.dat"], self.dir)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("First file must contain lowest angle.", r.stderr)
+        self.assertIn("scanplot: scanmerge ended with status 0", r.stderr)
+        # a refused EIV answer would shift every answer after it
+        r = run(["a.dat", "b.dat", "--eiv", "0 20 5"], self.dir)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("Look, I need", r.stderr)
+        self.assertEqual(self.listing(), ["a.dat", "b.dat"])
+
+    def test_usage_errors(self):
+        writescan(self.path("a.dat"), A_ROWS)
+        for args in ([], ["a.dat", "--sqrt", "--log"],
+                     ["a.dat", "--eiv", "1 20"], ["a.dat", "--size", "0x5"],
+                     ["a.dat", "-o", "p.jpg"], ["a.dat", "--bogus"]):
+            r = run(args, self.dir)
+            self.assertEqual(r.returncode, 2, args)
+            self.assertIn("scanplot: ", r.stderr)
+        self.assertEqual(self.listing(), ["a.dat"])
+
+    def test_scanmerge_option(self):
+        writescan(self.path("a.dat"), A_ROWS)
+        r = run(["a.dat", "--scanmerge", "no-such-program"], self.dir)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("give scanmerge with --scanmerge", r.stderr)
+        shutil.copy(SCANMERGE, self.path("sm"))
+        r = run(["a.dat", "--scanmerge", "sm"], self.dir)
+        self.assertEqual(r.returncode, 0, r.stderr)
+
+
+class Gdat(Case):
+    def test_fields_run_together(self):
+        loader = importlib.machinery.SourceFileLoader(
+            "scanplot", os.environ["SCANPLOT_SOURCE"])
+        scanplot = importlib.util.module_from_spec(
+            importlib.util.spec_from_loader("scanplot", loader))
+        loader.exec_module(scanplot)
+        path = self.path("t.gdat")
+        with open(path, "wb") as f:
+            f.write(b"%-80s\r\n" % b"title" +
+                    b"BANK  1        3       1 CONST    -150.00      2.50 "
+                    b"0 0 ESD                     \r\n"
+                    b"1234567.8  1111.1     nan     1.0-12.5   1.0\r\n")
+        g = scanplot.readgdat(path)
+        self.assertEqual((g.start, g.step), (-150.0, 2.5))
+        self.assertEqual(list(g.inten[[0, 2]]), [1234567.8, -12.5])
+        self.assertNotEqual(g.inten[1], g.inten[1])  # nan
+        self.assertEqual(list(g.sigma), [1111.1, 1.0, 1.0])
+
+
+class Manual(unittest.TestCase):
+    @unittest.skipIf(shutil.which("groff") is None, "no groff")
+    def test_man_page_renders_cleanly(self):
+        r = subprocess.run(["groff", "-man", "-ww", "-z",
+                            os.path.join(os.environ["MAN_DIR"],
+                                         "scanplot.1")],
+                           capture_output=True, text=True)
+        self.assertEqual((r.returncode, r.stderr), (0, ""))
+
+
+if __name__ == "__main__":
+    unittest.main()
