@@ -60,41 +60,49 @@ fi
 } >answers.txt
 files=(scan*.dat)
 
-# measure NAME CMD...: runs CMD reps times, stdin from $input; keeps the
-# fastest wall time, its user+sys time, and the largest peak RSS
-measure() {
-  local name=$1
-  shift
-  local best= cpu= rss=0 t r
-  for ((n = 0; n < reps; ++n)); do
-    if [ -x /usr/bin/time ]; then
-      t=$( { TIMEFORMAT='%3R %3U %3S'; time /usr/bin/time -v -o tv.txt "$@" <"$input" >/dev/null 2>&1; } 2>&1 ) || true
-      r=$(awk -F': ' '/Maximum resident set size/ {print $2}' tv.txt)
-      r=${r:-0}
-    else
-      t=$( { TIMEFORMAT='%3R %3U %3S'; time "$@" <"$input" >/dev/null 2>&1; } 2>&1 ) || true
-      r=0
-    fi
-    read -r wall user sys <<<"$t"
-    if [ -z "$best" ] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then
-      best=$wall
-      cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.3f", u + s }')
-    fi
-    [ "$r" -gt "$rss" ] && rss=$r
-  done
-  [ "$rss" -gt 0 ] || rss=n/a  # no /usr/bin/time: no memory figure
-  printf '%-8s %8s s wall %8s s cpu %8s KiB peak RSS\n' "$name" "$best" "$cpu" "$rss"
-  eval "${name}_wall=$best ${name}_cpu=$cpu ${name}_rss=$rss"
+# runonce NAME INPUT CMD...: runs CMD once with stdin from INPUT; keeps
+# NAME's fastest wall time, its user+sys time, and the largest peak RSS
+runonce() {
+  local name=$1 input=$2 t r wall user sys
+  shift 2
+  if [ -x /usr/bin/time ]; then
+    t=$( { TIMEFORMAT='%3R %3U %3S'; time /usr/bin/time -v -o tv.txt "$@" <"$input" >/dev/null 2>&1; } 2>&1 ) || true
+    r=$(awk -F': ' '/Maximum resident set size/ {print $2}' tv.txt)
+    r=${r:-0}
+  else
+    t=$( { TIMEFORMAT='%3R %3U %3S'; time "$@" <"$input" >/dev/null 2>&1; } 2>&1 ) || true
+    r=0
+  fi
+  read -r wall user sys <<<"$t"
+  local best=${name}_wall cpu=${name}_cpu rss=${name}_rss
+  if [ -z "${!best}" ] || awk -v a="$wall" -v b="${!best}" 'BEGIN { exit !(a < b) }'; then
+    printf -v "$best" '%s' "$wall"
+    printf -v "$cpu" '%s' "$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.3f", u + s }')"
+  fi
+  [ "$r" -gt "${!rss}" ] && printf -v "$rss" '%s' "$r"
+  return 0
+}
+
+# report NAME: one line of NAME's figures
+report() {
+  local best=${1}_wall cpu=${1}_cpu rss=${1}_rss
+  [ "${!rss}" -gt 0 ] || printf -v "$rss" 'n/a'  # no /usr/bin/time: no memory figure
+  printf '%-8s %8s s wall %8s s cpu %8s KiB peak RSS\n' "$1" "${!best}" "${!cpu}" "${!rss}"
 }
 
 rows=$((nfiles * nrows))
 echo "workload: $nfiles files of $nrows rows, $(cat "${files[@]}" | wc -c) bytes; best of $reps runs"
-input=/dev/null
 cat "${files[@]}" >/dev/null  # into the page cache
-measure wc wc -l "${files[@]}"
-measure floor "$floor" "${files[@]}"
-input=answers.txt
-measure program "$prog"
+wc_wall= floor_wall= program_wall= wc_rss=0 floor_rss=0 program_rss=0
+# the three in turn, so that a busy moment on a shared machine slows each
+for ((n = 0; n < reps; ++n)); do
+  runonce wc /dev/null wc -l "${files[@]}"
+  runonce floor /dev/null "$floor" "${files[@]}"
+  runonce program answers.txt "$prog"
+done
+report wc
+report floor
+report program
 
 # the run must have merged every row and written every file
 "$prog" <answers.txt >console.txt || [ $? -eq 1 ]
