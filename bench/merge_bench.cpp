@@ -66,10 +66,11 @@ void BM_readpoint(benchmark::State& state) {
   ScanPoint pt;
   for (auto _ : state) {
     std::istringstream scan(text);
+    ScanBlock block(scan);
     std::ostringstream con;
-    ScanColumns cols = readheader(scan, con);
+    ScanColumns cols = readheader(block, con);
     int n = 0;
-    while (readpoint(scan, cols, pt)) ++n;
+    while (readpoint(block, cols, pt)) ++n;
     if (n != rows) state.SkipWithError("rows lost");
     benchmark::DoNotOptimize(pt);
   }

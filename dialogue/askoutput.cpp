@@ -54,8 +54,9 @@ static bool isscan(const std::string& name, const std::vector<std::string>& scan
   if (!fs::is_regular_file(name, ec)) return false;  // a FIFO is never read
   std::ifstream file(name, std::ios::in | std::ios::binary);
   if (!file.is_open()) return false;
+  ScanBlock block(file, 14 * headerpiece);  // the header's 14 pieces at most
   std::ostream nowhere(nullptr);  // lines 11 and 12 are not echoed
-  return readheader(file, nowhere).tth >= 0;
+  return readheader(block, nowhere).tth >= 0;
 }
 
 // Windows' devices (NUL, CON) open under their names but have no status; a

@@ -8,9 +8,13 @@
 // files with CR LF line ends must give the same console text and pattern.
 //
 // The first 99 bytes, taken as one data row, must also convert to the same
-// count and bits through the reader's fast path as through sscanf.
+// count and bits through the reader's fast path as through sscanf. The
+// input cut into pieces from small blocks must give the pieces the stream
+// reader gives, and its first 8 bytes, as a double and as a float, must
+// format as snprintf formats them in every field of the output files.
 //
 // Build and run: fuzz/run.sh [seconds].
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +25,9 @@
 
 #include "merge/merged_pattern.h"
 #include "merge/numbers.h"
+#include "merge/scanreader.h"
+#include "output/textfile.h"
+#include "tests/streampiece.h"
 
 namespace {
 
@@ -104,11 +111,57 @@ void checkconversion(const std::string& input) {
   for (int k = 0; k < got; ++k) check(std::memcmp(&fast[k], &slow[k], sizeof(float)) == 0);
 }
 
+// Pieces of the header's size first, then of the rows' size, as the reader
+// takes them; the block size comes from the first byte.
+void checkpieces(const std::string& input) {
+  int bytes = headerpiece + 1 + (input.empty() ? 0 : static_cast<unsigned char>(input[0]));
+  std::istringstream fast(input), slow(input);
+  ScanBlock block(fast, bytes);
+  char want[headerpiece];
+  for (int k = 0;; ++k) {
+    int size = k < 14 ? headerpiece : datapiece;
+    Piece got = cutpiece(block, size);
+    int len = streampiece(slow, want, size);
+    check(got.len == len);
+    if (len < 0) break;
+    check(std::memcmp(got.text, want, static_cast<size_t>(len)) == 0);
+    check(got.cut == streampiececut(slow, want, len, size));
+    if (k == 20) break;  // leave the file early, as the merge may
+  }
+  giveback(block);
+  slow.clear();
+  check(fast.tellg() == slow.tellg());
+}
+
+void checkfields(const std::string& input) {
+  if (input.size() < 8) return;
+  double d;
+  float f;
+  std::memcpy(&d, input.data(), sizeof d);
+  std::memcpy(&f, input.data(), sizeof f);
+  const int formats[][2] = {{8, 1}, {8, 2}, {8, 3}};
+  for (double value : {d, static_cast<double>(f)}) {
+    for (const int* format : formats) {
+      char field[fieldroom], want[fieldroom + 1];
+      int len = realfield(field, value, format[0], format[1]);
+      int wantlen = std::isfinite(value)
+                        ? std::snprintf(want, sizeof want, "%*.*f", format[0], format[1], value)
+                        : std::snprintf(want, sizeof want, "%*s", format[0],
+                                        std::isnan(value) ? "nan"
+                                        : value > 0       ? "inf"
+                                                          : "-inf");
+      check(len == wantlen && std::memcmp(field, want, static_cast<size_t>(len)) == 0);
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
   checkconversion(input);
+  checkpieces(input);
+  checkfields(input);
   std::string file1 = input, file2;
   bool two = false;
   size_t at = input.find(separator);

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <istream>
 #include <ostream>
 
@@ -11,6 +13,7 @@ constexpr float lowmonitor = 1000.0f;
 constexpr float fullmonitor = 1000000.0f;
 constexpr double shortesttime = 0.01;  // s
 constexpr double steptolerance = 0.0001;  // deg
+constexpr int aheadrows = 16;
 
 // Grid index of a later file's first row: the integer part of quotient + 0.5,
 // toward zero. Returns false where that is negative, not finite or beyond an
@@ -33,22 +36,44 @@ static void checkdrift(const MergedPattern& p, int datoffset, int i,
     say(con, "!!!!! Grid off by %.4f deg at last point of this file.\n", off);
 }
 
-MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum,
-                      std::ostream& con) {
+static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, std::ostream& con) {
   ScanColumns cols = readheader(scan, con);
-  ScanPoint pt;
+  // Rows are read a few at a time ahead of the merge, so that the divisions
+  // of several rows overlap; never past the row that ends the file.
+  ScanPoint ahead[aheadrows];
+  int nahead = 0;
+  int next = 0;
+  const ScanPoint* dataend = nullptr;  // the read that found no row
   double start = p.tthmin;  // deg; a file without rows has no start of its own
   int datoffset = 0;
   int i = 0;
   float lasttth = 0.0f;
-  while (i < maxpts && readpoint(scan, cols, pt)) {
+  float t = 0.0f;  // s, 32-bit: tim / 1000, worked out again when tim changes
+  float lasttim = 0.0f;
+  while (i < maxpts) {
+    if (next == nahead) {
+      if (dataend) break;
+      // the first row alone: it places the file and may refuse it; then
+      // up to the row that would go past the grid's last index
+      long long want =
+          i == 0 ? 1 : std::min<long long>({aheadrows, maxpts - i, maxpts + 1LL - datoffset - i});
+      nahead = next = 0;
+      while (nahead < want && readpoint(scan, cols, ahead[nahead])) ++nahead;
+      if (nahead < want) dataend = &ahead[nahead];
+      if (nahead == 0) break;
+    }
+    const ScanPoint& pt = ahead[next++];
     float m = pt.mon;
     float c = pt.cts;
     if (m < lowmonitor) {  // too few monitor counts: no counts, full weight
       m = fullmonitor;
       c = 0.0f;
     }
-    float t = pt.tim / 1000.0f;  // s, 32-bit
+    // the same bits, not ==: -0 and 0 give times of opposite sign
+    if (i == 0 || std::memcmp(&pt.tim, &lasttim, sizeof lasttim) != 0) {
+      t = pt.tim / 1000.0f;
+      lasttim = pt.tim;
+    }
 
     if (i == 0) {
       start = pt.tth;
@@ -106,10 +131,17 @@ MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum,
     ++i;
   }
   // every row before it was a whole line
-  if (pt.cut)
+  if (next == nahead && dataend && dataend->cut)
     say(con, "!!!!! Line %d longer than 98 characters: the data end before it.\n",
         cols.dataline + i);
   say(con, " to %.4f\n", start + (i - 1) * p.tthstep);
   checkdrift(p, datoffset, i, lasttth, con);
   return MergeStatus::merged;
+}
+
+MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum, std::ostream& con) {
+  ScanBlock block(scan);
+  MergeStatus status = mergeblock(p, block, filenum, con);
+  giveback(block);
+  return status;
 }

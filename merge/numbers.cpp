@@ -5,7 +5,15 @@
 #include <cstdio>
 #include <system_error>
 
-static bool isdigit_c(char ch) { return ch >= '0' && ch <= '9'; }
+// The digits at p taken into mantissa, as
+// for (; '0' <= *p && *p <= '9'; ++p) mantissa = mantissa * 10 + (*p - '0');
+// with one unsigned comparison a digit.
+static const char* takedigits(const char* p, std::uint64_t& mantissa) {
+  std::uint64_t m = mantissa;
+  for (unsigned d; (d = static_cast<unsigned char>(*p) - 48u) < 10; ++p) m = m * 10 + d;
+  mantissa = m;
+  return p;
+}
 
 // Plain tokens only: [-]digits[.digits], [-]digits. or [-].digits, at most
 // 38 characters (so never beyond a float's normal range), ended by
@@ -21,6 +29,7 @@ int convertrow(const char* line, float v[8]) {
   const char* p = line;
   int got = 0;
   while (got < 8) {
+    while (*p == ' ') ++p;  // blanks first: nearly always the only whitespace
     while (isspace_c(*p)) ++p;
     if (*p == '\0') return got > 0 ? got : EOF;
     const char* token = p;
@@ -29,23 +38,25 @@ int convertrow(const char* line, float v[8]) {
     // the digits as one integer; past 19 digits it wraps and is not used
     std::uint64_t mantissa = 0;
     const char* intpart = p;
-    for (; isdigit_c(*p); ++p) mantissa = mantissa * 10 + (*p - '0');
-    long digits = p - intpart;
-    long decimals = 0;
+    p = takedigits(p, mantissa);
+    unsigned long digits = static_cast<unsigned long>(p - intpart);
+    unsigned long decimals = 0;
     if (*p == '.') {
       const char* fraction = ++p;
-      for (; isdigit_c(*p); ++p) mantissa = mantissa * 10 + (*p - '0');
-      decimals = p - fraction;
+      p = takedigits(p, mantissa);
+      decimals = static_cast<unsigned long>(p - fraction);
       digits += decimals;
     }
-    if (digits == 0 || p - token > longestplain || !(*p == '\0' || isspace_c(*p))) break;
-    if (digits <= 19 && mantissa <= exactmantissa && decimals <= 10) {
+    if (!(*p == '\0' || isspace_c(*p))) break;
+    // 1 to 19 digits (so at most 21 characters) with a mantissa held exactly
+    if (digits - 1 < 19 && mantissa <= exactmantissa && decimals <= 10) {
       // both operands exact, so the one rounding of the quotient is that of
       // the decimal value itself: the float nearest it, as strtof gives
       float value = static_cast<float>(static_cast<std::int32_t>(mantissa));
       if (decimals > 0) value /= exactpow10[decimals];
       v[got] = negative ? -value : value;
     } else {
+      if (digits == 0 || p - token > longestplain) break;
       // correctly rounded to nearest, as strtof
       std::from_chars_result r = std::from_chars(token, p, v[got]);
       if (r.ec != std::errc() || r.ptr != p) break;

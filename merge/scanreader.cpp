@@ -1,5 +1,6 @@
 #include "merge/scanreader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <istream>
 #include <ostream>
@@ -8,29 +9,60 @@
 #include "merge/console.h"
 #include "merge/numbers.h"
 
-int readpiece(std::istream& in, char* buf, int size) {
-  // getline finds the LF in the stream's buffer in bulk; it stores one byte
-  // less than the piece holds, so a CR LF at the piece's end still folds
-  in.getline(buf, size - 1);
-  int len = static_cast<int>(in.gcount());
-  if (in.fail() && len > 0) {  // size - 2 bytes and no LF yet: one more byte
-    in.clear();
-    std::streambuf* sb = in.rdbuf();
-    int ch = sb->sbumpc();
-    if (ch == '\r' && sb->sgetc() == '\n') ch = sb->sbumpc();
-    if (ch != std::char_traits<char>::eof()) buf[len++] = static_cast<char>(ch);
-  } else if (len > 0 && !in.eof()) {  // the LF was taken and counted
-    if (len > 1 && buf[len - 2] == '\r') --len;
-    buf[len - 1] = '\n';
-  }
-  buf[len] = '\0';
-  return len > 0 ? len : -1;
+ScanBlock::ScanBlock(std::istream& file, int bytes)
+    : in(file), capacity(std::clamp(bytes, headerpiece + 1, blockbytes)) {}
+
+// Keeps at least size + 1 bytes ahead of start, or all the file has left:
+// a whole piece and the byte after it.
+static void refill(ScanBlock& b, int size);
+static inline void fill(ScanBlock& b, int size) {
+  if (b.ended || b.end - b.start > size) return;
+  refill(b, size);
 }
 
-bool piececut(std::istream& in, const char* buf, int len, int size) {
-  if (len != size - 1 || buf[len - 1] == '\n') return false;
-  std::streambuf* sb = in.rdbuf();
-  return sb && sb->sgetc() != std::char_traits<char>::eof();
+static void refill(ScanBlock& b, int size) {
+  int left = b.end - b.start;
+  std::memmove(b.text, b.text + b.start, static_cast<std::size_t>(left));
+  b.start = 0;
+  b.end = left;
+  std::streambuf* sb = b.in.rdbuf();
+  while (!b.ended && b.end - b.start <= size) {
+    std::streamsize got = sb ? sb->sgetn(b.text + b.end, b.capacity - b.end) : 0;
+    b.end += static_cast<int>(got);
+    b.ended = got == 0;
+  }
+}
+
+// cutpiece, inlined into the row reader
+static inline Piece cut(ScanBlock& b, int size) {
+  fill(b, size);
+  Piece piece;
+  int left = b.end - b.start;
+  if (left == 0) return piece;
+  char* text = b.text + b.start;
+  int most = std::min(left, size - 1);
+  int used = most;
+  piece.len = most;
+  if (const void* lf = std::memchr(text, '\n', static_cast<std::size_t>(most))) {
+    used = piece.len = static_cast<int>(static_cast<const char*>(lf) - text) + 1;
+    if (piece.len > 1 && text[piece.len - 2] == '\r') text[--piece.len - 1] = '\n';
+  } else if (most == size - 1 && text[most - 1] == '\r' && left > most && text[most] == '\n') {
+    text[most - 1] = '\n';  // CR LF across the piece's end: one LF
+    used = most + 1;
+  }
+  b.start += used;
+  piece.text = text;
+  piece.cut = piece.len == size - 1 && text[piece.len - 1] != '\n' && b.start < b.end;
+  return piece;
+}
+
+Piece cutpiece(ScanBlock& b, int size) { return cut(b, size); }
+
+void giveback(ScanBlock& b) {
+  std::streambuf* sb = b.in.rdbuf();
+  if (sb && b.end > b.start) sb->pubseekoff(b.start - b.end, std::ios::cur, std::ios::in);
+  b.start = b.end = 0;
+  b.ended = false;
 }
 
 static bool labelled(const char* name, const char* lower, const char* upper) {
@@ -57,23 +89,23 @@ static ScanColumns decodecolumns(const char* line) {
   return cols;
 }
 
-ScanColumns readheader(std::istream& scan, std::ostream& con) {
-  char line[headerpiece];
-  int len = 0;
+ScanColumns readheader(ScanBlock& scan, std::ostream& con) {
+  Piece piece;
   int fileline = 1;  // as an editor counts: a cut piece starts no new line
   for (int lineno = 1; lineno <= 14; ++lineno) {
-    len = readpiece(scan, line, headerpiece);
-    if (len < 0) {  // the file ends inside the header: no column line
-      len = 0;
-      line[0] = '\0';
-      break;
-    }
-    if (piececut(scan, line, len, headerpiece))
+    piece = cutpiece(scan, headerpiece);
+    if (piece.len < 0) break;  // the file ends inside the header: no column line
+    if (piece.cut)
       say(con, "!!!!! Header line %d longer than 198 characters: the lines after it shift.\n",
           lineno);
-    if (line[len - 1] == '\n') ++fileline;
+    if (piece.text[piece.len - 1] == '\n') ++fileline;
     if (lineno == 11 || lineno == 12)  // lines 11, 12: sample and conditions
-      con.write(line, len);
+      con.write(piece.text, piece.len);
+  }
+  char line[headerpiece] = "";
+  if (piece.len > 0) {
+    std::memcpy(line, piece.text, static_cast<std::size_t>(piece.len));
+    line[piece.len] = '\0';
   }
   ScanColumns cols = decodecolumns(line);
   cols.dataline = fileline;
@@ -83,15 +115,18 @@ ScanColumns readheader(std::istream& scan, std::ostream& con) {
   return cols;
 }
 
-bool readpoint(std::istream& scan, const ScanColumns& columns, ScanPoint& pt) {
+bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt) {
   pt.cut = false;
   if (columns.n == 0) return false;  // no column line, no rows
-  pt.len = readpiece(scan, pt.line, datapiece);
-  if (pt.len < 0) return false;
+  Piece piece = cut(scan, datapiece);
+  if (piece.len < 0) return false;
+  pt.len = piece.len;
+  std::memcpy(pt.line, piece.text, static_cast<std::size_t>(pt.len));
+  pt.line[pt.len] = '\0';
   float* v = pt.val;
   int got = convertrow(pt.line, v);
   if (got < columns.n) return false;  // a trailer ends the data, cut or not
-  if (piececut(scan, pt.line, pt.len, datapiece)) {
+  if (piece.cut) {
     pt.cut = true;
     return false;
   }

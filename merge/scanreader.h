@@ -31,19 +31,42 @@ struct ScanPoint {
   bool cut = false;
 };
 
-// Reads one piece of a line, as fgets would with a buffer of size bytes:
-// at most size - 1 characters, the line end (LF, or CR LF read as one LF)
-// included. Returns the length, or -1 at the end of the file.
-int readpiece(std::istream& in, char* buf, int size);
+// A scan file read in blocks of up to 128 KiB, from which the line pieces
+// are cut; bytes read past the last piece are handed back with giveback.
+constexpr int blockbytes = 128 * 1024;
+struct ScanBlock {
+  // bytes: how much is read at a time, 201 to blockbytes (less only in tests)
+  explicit ScanBlock(std::istream& file, int bytes = blockbytes);
+  std::istream& in;
+  int capacity;
+  int start = 0;       // where the next piece begins
+  int end = 0;         // bytes held
+  bool ended = false;  // the file holds nothing after text[end - 1]
+  char text[blockbytes];
+};
 
-// A piece of len characters read with readpiece(in, buf, size) is cut: it
-// filled its size - 1 characters before its line end and the file goes on.
-bool piececut(std::istream& in, const char* buf, int len, int size);
+// A piece of a line, in the block (not NUL-terminated).
+struct Piece {
+  const char* text = nullptr;
+  int len = -1;  // -1 at the end of the file
+  // filled all its characters before its line end, and the file goes on
+  bool cut = false;
+};
+
+// Cuts the next piece as fgets with a buffer of size bytes reads it where
+// CR LF is one line end: at most size - 1 characters, up to and including
+// the line end (LF, or CR LF as one LF, also when the CR is the piece's
+// last character). size is at most headerpiece.
+Piece cutpiece(ScanBlock& block, int size);
+
+// Hands the bytes read past the last piece back to the stream (moves it
+// back to the end of that piece); a stream that cannot seek keeps them.
+void giveback(ScanBlock& block);
 
 // Reads lines 1 to 14, echoing lines 11 and 12 to con, and decodes line 14.
 // A header line cut at its piece's end is reported to con as it is read.
-ScanColumns readheader(std::istream& scan, std::ostream& con);
+ScanColumns readheader(ScanBlock& scan, std::ostream& con);
 
 // Reads the next data row into pt; false where the data end (pt.cut where
 // they end at a row cut short).
-bool readpoint(std::istream& scan, const ScanColumns& columns, ScanPoint& pt);
+bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt);

@@ -1,9 +1,12 @@
 #include "output/textfile.h"
 
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 
 bool writetext(std::ostream& file, const char* fmt, ...) {
@@ -45,8 +48,101 @@ int roundcount(double value) {
   return static_cast<int>(v);
 }
 
-std::string realfield(double value, int width, int decimals) {
-  if (std::isfinite(value)) return format("%*.*f", width, decimals, value);
-  const char* name = std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
-  return format("%*s", width, name);
+// Right-aligns the n characters at field in width: blanks before them.
+static int alignright(char* field, int n, int width) {
+  if (n >= width) return n;
+  std::memmove(field + (width - n), field, static_cast<size_t>(n));
+  std::memset(field, ' ', static_cast<size_t>(width - n));
+  return width;
+}
+
+// value below 2^53 in size as "%.*f" writes it, decimals 0 to 3. value is
+// m / 2^shift exactly, m below 2^53 (from the bits of the double), so
+// value * 10^decimals is m * 10^decimals / 2^shift exactly, with the
+// numerator below 2^63: that quotient rounded to an integer, halfway cases
+// to even, is the number printf writes, its last decimals after the point.
+static int smallfield(char* field, double value, int decimals) {
+  static const std::uint64_t pow10[] = {1, 10, 100, 1000};
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  int exponent = static_cast<int>(bits >> 52 & 0x7ff);
+  std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
+  int shift = 1074;  // subnormal
+  if (exponent > 0) {
+    m |= std::uint64_t{1} << 52;
+    shift = 1075 - exponent;
+  }
+  std::uint64_t scaled = m * pow10[decimals];
+  std::uint64_t q = 0;  // past 63 bits of shift the quotient is below 1/2
+  if (shift == 0) {
+    q = scaled;
+  } else if (shift < 64) {
+    q = scaled >> shift;
+    std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
+    std::uint64_t half = std::uint64_t{1} << (shift - 1);
+    if (rest > half || (rest == half && (q & 1))) ++q;
+  }
+  char digits[24];
+  char* d = digits + sizeof digits;
+  for (int k = 0; k <= decimals || q > 0; ++k) {
+    if (k == decimals && decimals > 0) *--d = '.';
+    *--d = static_cast<char>('0' + q % 10);
+    q /= 10;
+  }
+  if (bits >> 63) *--d = '-';  // -0.0 and what rounds to 0 too
+  int n = static_cast<int>(digits + sizeof digits - d);
+  std::memcpy(field, d, static_cast<size_t>(n));
+  return n;
+}
+
+int realfield(char* field, double value, int width, int decimals) {
+  if (!std::isfinite(value)) {
+    const char* name = std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
+    int n = static_cast<int>(std::strlen(name));
+    std::memcpy(field, name, static_cast<size_t>(n));
+    return alignright(field, n, width);
+  }
+  if (std::fabs(value) < 0x1p53 && decimals <= 3)
+    return alignright(field, smallfield(field, value, decimals), width);
+  // fixed with a precision: printf's "%.*f", digit for digit
+  char* end =
+      std::to_chars(field, field + fieldroom, value, std::chars_format::fixed, decimals).ptr;
+  return alignright(field, static_cast<int>(end - field), width);
+}
+
+// The free part of out's buffer, at least n characters.
+static char* room(TextOut& out, size_t n) {
+  if (sizeof out.text - out.len < n) {
+    out.file.write(out.text, static_cast<std::streamsize>(out.len));
+    out.len = 0;
+  }
+  return out.text + out.len;
+}
+
+int putreal(TextOut& out, double value, int width, int decimals) {
+  int n = realfield(room(out, fieldroom), value, width, decimals);
+  out.len += static_cast<size_t>(n);
+  return n;
+}
+
+int putcount(TextOut& out, int value, int width) {
+  char* field = room(out, fieldroom);
+  char* end = std::to_chars(field, field + fieldroom, value).ptr;
+  int n = alignright(field, static_cast<int>(end - field), width);
+  out.len += static_cast<size_t>(n);
+  return n;
+}
+
+void putblank(TextOut& out) { *room(out, 1) = ' ', ++out.len; }
+
+void endline(TextOut& out) {
+  char* end = room(out, 2);
+  end[0] = '\r', end[1] = '\n';
+  out.len += 2;
+}
+
+bool flushtext(TextOut& out) {
+  out.file.write(out.text, static_cast<std::streamsize>(out.len));
+  out.len = 0;
+  return !out.file.fail();
 }

@@ -26,15 +26,15 @@ bool writegdat(const MergedPattern& pattern, std::ostream& file,
                  pattern.imax, nlines, pattern.tthmin * 100,
                  pattern.tthstep * 100))
     return false;
+  TextOut out(file);
   for (int first = 0; first < pattern.imax; first += 5) {
     int last = std::min(first + 5, pattern.imax);
-    std::string line;
     // cols 1-80: up to five pairs of intensity and sigma (10F8.1)
     for (int k = first; k < last; ++k) {
-      line += realfield(pattern.cts[k], 8, 1);
-      line += realfield(pattern.mon[k], 8, 1);
+      putreal(out, pattern.cts[k], 8, 1);
+      putreal(out, pattern.mon[k], 8, 1);
     }
-    if (!writetext(file, "%s\n", line.c_str())) return false;
+    endline(out);
   }
-  return true;
+  return flushtext(out);
 }

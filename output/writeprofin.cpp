@@ -2,7 +2,6 @@
 // their sigmas, read by refinement programs that take a .PROFIN file.
 #include <algorithm>
 #include <ostream>
-#include <string>
 
 #include "output/textfile.h"
 #include "output/writers.h"
@@ -12,16 +11,15 @@ bool writeprofin(const MergedPattern& pattern, std::ostream& file) {
   if (!writetext(file, "%8.3f%8.3f%8.3f\n", pattern.tthmin, pattern.tthstep,
                  pattern.tthmax - pattern.tthstep))
     return false;
+  TextOut out(file);
   for (int first = 0; first < pattern.imax; first += 10) {
     int last = std::min(first + 10, pattern.imax);
-    std::string line;
     // cols 1-80: up to ten intensities (10F8.1)
-    for (int k = first; k < last; ++k) line += realfield(pattern.cts[k], 8, 1);
-    if (!writetext(file, "%s\n", line.c_str())) return false;
-    line.clear();
+    for (int k = first; k < last; ++k) putreal(out, pattern.cts[k], 8, 1);
+    endline(out);
     // cols 1-80: their sigmas (10F8.2)
-    for (int k = first; k < last; ++k) line += realfield(pattern.mon[k], 8, 2);
-    if (!writetext(file, "%s\n", line.c_str())) return false;
+    for (int k = first; k < last; ++k) putreal(out, pattern.mon[k], 8, 2);
+    endline(out);
   }
-  return true;
+  return flushtext(out);
 }

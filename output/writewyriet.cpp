@@ -11,12 +11,15 @@ bool writewyriet(const MergedPattern& pattern, std::ostream& file) {
   if (!writetext(file, "%8.3f%8.3f%8.3f\n", pattern.tthmin, pattern.tthstep,
                  pattern.tthmax))
     return false;
+  TextOut out(file);
   for (int first = 0; first < pattern.imax; first += 8) {
     int last = std::min(first + 8, pattern.imax);
-    // cols 1-64: up to eight intensities, each I7 and a blank
-    for (int k = first; k < last; ++k)
-      if (!writetext(file, "%7d ", roundcount(pattern.cts[k]))) return false;
-    if (!writetext(file, "\n")) return false;
+    // cols 1-64: up to eight intensities, each I7 and a blank ("%7d ")
+    for (int k = first; k < last; ++k) {
+      putcount(out, roundcount(pattern.cts[k]), 7);
+      putblank(out);
+    }
+    endline(out);
   }
-  return true;
+  return flushtext(out);
 }

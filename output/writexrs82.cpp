@@ -6,12 +6,17 @@
 #include "output/writers.h"
 
 bool writexrs82(const MergedPattern& pattern, std::ostream& file) {
+  TextOut out(file);
   for (int k = 0; k < pattern.imax; ++k) {
     double tth = pattern.tthmin + k * pattern.tthstep;  // deg, from the grid
-    // cols 1-8 2theta (F8.3), 10-16 intensity (I7), 18-25 sigma (F8.1)
-    if (!writetext(file, "%8.3f %7d %s\n", tth, roundcount(pattern.cts[k]),
-                   realfield(pattern.mon[k], 8, 1).c_str()))
-      return false;
+    // cols 1-8 2theta (F8.3), 10-16 intensity (I7), 18-25 sigma (F8.1):
+    // "%8.3f %7d %8.1f"
+    putreal(out, tth, 8, 3);
+    putblank(out);
+    putcount(out, roundcount(pattern.cts[k]), 7);
+    putblank(out);
+    putreal(out, pattern.mon[k], 8, 1);
+    endline(out);
   }
-  return !file.fail();  // imax 0 writes nothing but still reports the file
+  return flushtext(out);  // imax 0 writes nothing but still reports the file
 }

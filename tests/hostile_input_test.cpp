@@ -103,8 +103,9 @@ TEST(HostileLines, HeaderLineOfOneMebibyteSwallowsTheHeader) {
   std::string file = std::string(1048576, 'x') + "\n" + header().substr(5) +
                      "10 0 2000 1000\n";
   std::istringstream scan(file);
+  ScanBlock block(scan);
   std::ostringstream con;
-  ScanColumns cols = readheader(scan, con);
+  ScanColumns cols = readheader(block, con);
   // header lines 1 to 14 are its first 14 pieces, none with a line end
   std::string told;
   for (int piece = 1; piece <= 14; ++piece) {
@@ -116,10 +117,12 @@ TEST(HostileLines, HeaderLineOfOneMebibyteSwallowsTheHeader) {
   EXPECT_EQ(cols.n, 1);
   EXPECT_EQ(cols.tth, -1);
   EXPECT_EQ(cols.dataline, 1);
+  giveback(block);
   EXPECT_EQ(scan.tellg(), 14 * 199);
   ScanPoint pt;
-  EXPECT_FALSE(readpoint(scan, cols, pt));  // 99 x: no number, no warning
+  EXPECT_FALSE(readpoint(block, cols, pt));  // 99 x: no number, no warning
   EXPECT_FALSE(pt.cut);
+  giveback(block);
   EXPECT_EQ(scan.tellg(), 14 * 199 + 99);
 
   auto p = fresh();
@@ -391,6 +394,40 @@ TEST(GridLimits, LaterFilePastTheLastIndex) {
                           "1,20000.  Aborting file.\n to 10010.0000\n");
   EXPECT_EQ(p->imax, 20000);
   EXPECT_EQ(p->mon[20000], 2000.0f);
+}
+
+// The merge reads rows ahead of itself; what it leaves of the file and what
+// it tells must be as if it read one row at a time.
+TEST(GridLimits, RowsReadAheadEndWhereTheFileDoes) {
+  // index 19980 is 10000 deg: rows 0 to 20 fit, row 21 is too long
+  auto p = gridded();
+  std::string rows;
+  size_t through21 = 0;
+  for (int i = 0; i < 30; ++i) {
+    rows += std::to_string(10000 + 0.5 * i) + " 0 2000 1000\n";
+    if (i == 21) through21 = header().size() + rows.size();
+  }
+  Merged m = merge(*p, header() + rows, 2);
+  EXPECT_EQ(m.con, echo +
+                       "Scan runs from 2theta = 10000.0000, datoffset = 19980, "
+                       "Too long.  i, datoffset = 21,19980.  Aborting file.\n"
+                       " to 10010.0000\n");
+  EXPECT_EQ(m.pos, static_cast<std::streamoff>(through21));
+  EXPECT_EQ(p->imax, 20000);
+
+  // 20 rows, then a cut one: line 35 of the file
+  p = fresh();
+  std::string file = header();
+  for (int i = 0; i < 20; ++i) file += std::to_string(10 + i) + " 0 2000 1000\n";
+  size_t before = file.size();
+  file += "30 0 2000 1000" + std::string(100, ' ') + "\n31 0 2000 1000\n";
+  m = merge(*p, file, 1);
+  EXPECT_NE(m.con.find(" 1.00000000, !!!!! Line 35 longer than 98 characters: the data end "
+                       "before it.\n to 29.0000\n"),
+            std::string::npos)
+      << m.con;
+  EXPECT_EQ(m.pos, static_cast<std::streamoff>(before + 99));
+  EXPECT_EQ(p->imax, 19);
 }
 
 TEST(GridLimits, MillionRowsReadOnlyUpToTheLastIndex) {

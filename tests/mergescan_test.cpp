@@ -116,6 +116,29 @@ TEST(MergeScan, DeadTimeAndMonitorRules) {
   EXPECT_EQ(p.cts[3], 1000000.0f);
 }
 
+// Each row's own time corrects its counts, the same time repeated or not.
+TEST(MergeScan, DeadTimeOfRepeatedAndChangedTimes) {
+  Runs run;
+  std::string console = run.merge(
+      "10.0 1000 2000 1500\n"
+      "10.5 1000 2000 1500\n"
+      "11.0 1000 2000 nan\n"
+      "11.5 1000 2000 -nan\n"
+      "12.0 1000 2000 3000\n");
+  EXPECT_NE(console.find("tim = 0.000003, 1000.000000, nan\n"
+                         "Cannot make dead time correction.  tau, cts, tim = 0.000003, "
+                         "1000.000000, -nan\n"),
+            std::string::npos)
+      << console;
+  const MergedPattern& p = *run.p;
+  // 1000 / (1 - 1000 * 3e-6 / t), with t 1.5 s and 3 s
+  EXPECT_FLOAT_EQ(p.cts[0], 1002.004008f);
+  EXPECT_EQ(p.cts[1], p.cts[0]);
+  EXPECT_EQ(p.cts[2], 1000.0f);
+  EXPECT_EQ(p.cts[3], 1000.0f);
+  EXPECT_FLOAT_EQ(p.cts[4], 1001.001001f);
+}
+
 TEST(MergeScan, StepMismatchWarnsAndMergesOnTheGrid) {
   Runs run;
   run.merge("10 1 2000 1000\n10.5 1 2000 1000\n");

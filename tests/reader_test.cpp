@@ -6,64 +6,75 @@
 
 #include "merge/scanreader.h"
 #include "scanfile.h"
+#include "streampiece.h"
 
 static ScanColumns decode(const std::string& columns, std::string* console = nullptr) {
   std::istringstream in(scanfile(columns, ""));
+  ScanBlock block(in);
   std::ostringstream con;
-  ScanColumns cols = readheader(in, con);
+  ScanColumns cols = readheader(block, con);
   if (console) *console = con.str();
   return cols;
 }
 
-TEST(ReadPiece, CutsLongLinesAndFoldsCrLf) {
-  std::istringstream in(std::string(98, 'a') + "\r\n" + std::string(99, 'b') +
-                        "\r\nx\ry");
-  char buf[datapiece];
-  EXPECT_EQ(readpiece(in, buf, datapiece), 99);  // 98 characters and one LF
-  EXPECT_EQ(buf[98], '\n');
-  EXPECT_EQ(readpiece(in, buf, datapiece), 99);  // 99 characters, no line end
-  EXPECT_EQ(buf[98], 'b');
-  EXPECT_EQ(readpiece(in, buf, datapiece), 1);  // the line end alone
-  EXPECT_STREQ(buf, "\n");
-  EXPECT_EQ(readpiece(in, buf, datapiece), 3);  // a lone CR is kept
-  EXPECT_STREQ(buf, "x\ry");
-  EXPECT_EQ(readpiece(in, buf, datapiece), -1);
+namespace {
+
+std::string text(const Piece& piece) {
+  return piece.len < 0 ? "(end)" : std::string(piece.text, static_cast<size_t>(piece.len));
 }
 
-// The rule a piece follows, a byte at a time, against the reader's bulk
-// reading, on lines of every length around both piece sizes.
-TEST(ReadPiece, AgreesWithTheByteRuleOnRandomText) {
-  const auto bytewise = [](std::istream& in, char* buf, int size) {
-    int len = 0;
-    while (len < size - 1) {
-      int ch = in.get();
-      if (ch == EOF) break;
-      if (ch == '\r' && in.peek() == '\n') ch = in.get();
-      buf[len++] = static_cast<char>(ch);
-      if (ch == '\n') break;
-    }
-    return len > 0 ? len : -1;
-  };
+}  // namespace
+
+TEST(CutPiece, CutsLongLinesAndFoldsCrLf) {
+  std::istringstream in(std::string(98, 'a') + "\r\n" + std::string(99, 'b') +
+                        "\r\nx\ry");
+  ScanBlock block(in);
+  EXPECT_EQ(text(cutpiece(block, datapiece)), std::string(98, 'a') + "\n");
+  Piece piece = cutpiece(block, datapiece);  // 99 characters, no line end
+  EXPECT_EQ(text(piece), std::string(99, 'b'));
+  EXPECT_TRUE(piece.cut);
+  EXPECT_EQ(text(cutpiece(block, datapiece)), "\n");  // the line end alone
+  piece = cutpiece(block, datapiece);                 // a lone CR is kept
+  EXPECT_EQ(text(piece), "x\ry");
+  EXPECT_FALSE(piece.cut);
+  EXPECT_EQ(cutpiece(block, datapiece).len, -1);
+}
+
+// The pieces cut from blocks of many sizes must be those the stream reader
+// cut, with the same cut marks, and giveback must leave the stream where it
+// left it: on lines of every length around both piece sizes, CR LF falling
+// at the piece's end and across the blocks' ends.
+TEST(CutPiece, AgreesWithTheStreamReaderOnRandomText) {
   std::mt19937 gen(7);
   const char alphabet[] = {'a', ' ', '\r', '\n', '\0', '1'};
-  for (int size : {datapiece, headerpiece}) {
-    for (int trial = 0; trial < 3000; ++trial) {
-      std::string text;
-      for (int n = static_cast<int>(gen() % 12); n > 0; --n) {
-        // mostly long runs of one byte, so lines end near the piece size
-        char ch = alphabet[gen() % 6];
-        text.append(gen() % 4 == 0 ? 1 : size - 4 + gen() % 8, ch);
-      }
-      std::istringstream fast(text), slow(text);
-      char a[headerpiece], b[headerpiece];
-      for (;;) {
-        int got = readpiece(fast, a, size);
-        ASSERT_EQ(got, bytewise(slow, b, size)) << "size " << size << " trial " << trial;
-        if (got < 0) break;
-        ASSERT_EQ(std::string(a, got), std::string(b, got));
-        ASSERT_EQ(a[got], '\0');
-      }
+  for (int trial = 0; trial < 6000; ++trial) {
+    std::string text;
+    int size = trial % 2 ? datapiece : headerpiece;
+    for (int n = static_cast<int>(gen() % 40); n > 0; --n) {
+      // mostly long runs of one byte, so lines end near the piece size
+      char ch = alphabet[gen() % 6];
+      text.append(gen() % 4 == 0 ? 1 : size - 4 + gen() % 8, ch);
+      if (gen() % 3 == 0) text += "\r\n";
     }
+    int blocksize = trial % 3 == 0 ? blockbytes : headerpiece + 1 + static_cast<int>(gen() % 300);
+    std::istringstream fast(text), slow(text);
+    ScanBlock block(fast, blocksize);
+    char want[headerpiece];
+    int pieces = static_cast<int>(gen() % 60);  // then leave the file
+    for (int k = 0; k < pieces; ++k) {
+      // headers and rows in one file, as the reader takes them
+      int piecesize = k < 14 && trial % 4 == 1 ? headerpiece : size;
+      Piece got = cutpiece(block, piecesize);
+      int len = streampiece(slow, want, piecesize);
+      ASSERT_EQ(got.len, len) << "trial " << trial << " piece " << k;
+      if (len < 0) break;
+      ASSERT_EQ(std::string(got.text, static_cast<size_t>(len)),
+                std::string(want, static_cast<size_t>(len)));
+      ASSERT_EQ(got.cut, streampiececut(slow, want, len, piecesize)) << "trial " << trial;
+    }
+    giveback(block);
+    slow.clear();
+    ASSERT_EQ(fast.tellg(), slow.tellg()) << "trial " << trial;
   }
 }
 
@@ -111,32 +122,35 @@ TEST(ReadPoint, RowsUntilTooFewNumbers) {
                                  "1000 10.00 50 2000 7 8\r\n"
                                  "1000 10.02 60\n"
                                  "1000 10.04 70 2000\n"));
+  ScanBlock block(in);
   std::ostringstream con;
-  ScanColumns cols = readheader(in, con);
+  ScanColumns cols = readheader(block, con);
   ScanPoint pt;
-  ASSERT_TRUE(readpoint(in, cols, pt));  // extra numbers are converted, unused
+  ASSERT_TRUE(readpoint(block, cols, pt));  // extra numbers are converted, unused
   EXPECT_EQ(pt.nval, 6);
   EXPECT_EQ(pt.tim, 1000.0f);
   EXPECT_EQ(pt.tth, 10.0f);
   EXPECT_EQ(pt.cts, 50.0f);
   EXPECT_EQ(pt.mon, 2000.0f);
   EXPECT_STREQ(pt.line, "1000 10.00 50 2000 7 8\n");
-  EXPECT_FALSE(readpoint(in, cols, pt));  // three numbers end the data
+  EXPECT_FALSE(readpoint(block, cols, pt));  // three numbers end the data
 }
 
 TEST(ReadPoint, EndsAtTrailerAndTakesALastRowWithoutLineEnd) {
   std::istringstream in(scanfile("tth cts mon tim", "10 1 2000 1000\nend of scan\n"));
+  ScanBlock block(in);
   std::ostringstream con;
-  ScanColumns cols = readheader(in, con);
+  ScanColumns cols = readheader(block, con);
   ScanPoint pt;
-  EXPECT_TRUE(readpoint(in, cols, pt));
-  EXPECT_FALSE(readpoint(in, cols, pt));
+  EXPECT_TRUE(readpoint(block, cols, pt));
+  EXPECT_FALSE(readpoint(block, cols, pt));
 
   std::istringstream last(scanfile("tth cts mon tim", "10 1 2000 1000"));
-  cols = readheader(last, con);
-  EXPECT_TRUE(readpoint(last, cols, pt));
+  ScanBlock lastblock(last);
+  cols = readheader(lastblock, con);
+  EXPECT_TRUE(readpoint(lastblock, cols, pt));
   EXPECT_EQ(pt.tim, 1000.0f);
-  EXPECT_FALSE(readpoint(last, cols, pt));
+  EXPECT_FALSE(readpoint(lastblock, cols, pt));
 }
 
 // A piece is cut when it fills its size before its line end and the file
@@ -149,9 +163,10 @@ TEST(ReadPoint, RowCutAtItsPieceEndIsNotDelivered) {
   ScanPoint pt;
   const auto first = [&](const std::string& rows) {
     std::istringstream in(scanfile("tth cts mon tim", rows));
-    ScanColumns cols = readheader(in, con);
+    ScanBlock block(in);
+    ScanColumns cols = readheader(block, con);
     EXPECT_EQ(cols.dataline, 15);
-    return readpoint(in, cols, pt);
+    return readpoint(block, cols, pt);
   };
   // 99 characters before the line end, LF or CR LF: cut
   EXPECT_FALSE(first(full + "\n11 1 2000 1000\n"));
@@ -166,28 +181,27 @@ TEST(ReadPoint, RowCutAtItsPieceEndIsNotDelivered) {
   EXPECT_EQ(con.str(), echoes);
 }
 
-TEST(ReadPiece, CutOnlyWithMoreOfTheFileAfterIt) {
-  char buf[headerpiece];
+TEST(CutPiece, CutOnlyWithMoreOfTheFileAfterIt) {
   std::istringstream in(std::string(199, 'h') + "\n" + std::string(198, 'h') +
                         "\r\n" + std::string(199, 'h'));
-  int len = readpiece(in, buf, headerpiece);
-  EXPECT_TRUE(piececut(in, buf, len, headerpiece));
-  len = readpiece(in, buf, headerpiece);  // the line end alone
-  EXPECT_FALSE(piececut(in, buf, len, headerpiece));
-  len = readpiece(in, buf, headerpiece);  // 198 and the line end
-  EXPECT_EQ(len, 199);
-  EXPECT_FALSE(piececut(in, buf, len, headerpiece));
-  len = readpiece(in, buf, headerpiece);  // 199 at the end of the file
-  EXPECT_EQ(len, 199);
-  EXPECT_FALSE(piececut(in, buf, len, headerpiece));
+  ScanBlock block(in);
+  EXPECT_TRUE(cutpiece(block, headerpiece).cut);
+  EXPECT_FALSE(cutpiece(block, headerpiece).cut);  // the line end alone
+  Piece piece = cutpiece(block, headerpiece);      // 198 and the line end
+  EXPECT_EQ(piece.len, 199);
+  EXPECT_FALSE(piece.cut);
+  piece = cutpiece(block, headerpiece);  // 199 at the end of the file
+  EXPECT_EQ(piece.len, 199);
+  EXPECT_FALSE(piece.cut);
 }
 
 TEST(ReadPoint, StandInsForMissingColumns) {
   std::istringstream in(scanfile("tth cts", "10 5\n"));
+  ScanBlock block(in);
   std::ostringstream con;
-  ScanColumns cols = readheader(in, con);
+  ScanColumns cols = readheader(block, con);
   ScanPoint pt;
-  ASSERT_TRUE(readpoint(in, cols, pt));
+  ASSERT_TRUE(readpoint(block, cols, pt));
   EXPECT_EQ(pt.mon, 1000000.0f);
   EXPECT_EQ(pt.tim, 0.0f);
 }

@@ -73,10 +73,11 @@ inline Scan readscan(const fs::path& file) {
     EXPECT_EQ(s.lines[13], "tth cts mon tim") << file;
   }
   std::istringstream in(text);
+  ScanBlock block(in);
   std::ostringstream con;
-  ScanColumns cols = readheader(in, con);
+  ScanColumns cols = readheader(block, con);
   ScanPoint pt;
-  while (readpoint(in, cols, pt)) s.rows.push_back(pt);
+  while (readpoint(block, cols, pt)) s.rows.push_back(pt);
   return s;
 }
 
