@@ -3,15 +3,17 @@
 #include <ostream>
 #include <system_error>
 
+#include "dialogue/dialogue.h"
+#include "merge/console.h"
+#include "merge/scanreader.h"
+
+// after our headers: io.h declares a global open() that OutputFile::open
+// would shadow
 #ifdef _WIN32
 #include <io.h>  // _commit, _fileno: fsync's counterpart
 #else
 #include <unistd.h>  // fsync
 #endif
-
-#include "dialogue/dialogue.h"
-#include "merge/console.h"
-#include "merge/scanreader.h"
 
 namespace fs = std::filesystem;
 
@@ -57,6 +59,15 @@ static bool isscan(const std::string& name, const std::vector<std::string>& scan
   return readheader(block, nowhere).tth >= 0;
 }
 
+// Windows' devices (NUL, CON) open under their names but have no status; a
+// name that opens though it is not found is one of them.
+static bool isdevice(const std::string& name) {
+  std::FILE* f = std::fopen(name.c_str(), "rb");
+  if (!f) return false;
+  std::fclose(f);
+  return true;
+}
+
 // Opens what the writer writes to; false where the name cannot be written.
 // Everything the plain open would refuse is refused: a directory, a missing
 // folder, a file without write permission.
@@ -72,7 +83,8 @@ static bool openoutput(OutputFile& out) {
     target = fs::canonical(out.name, ec);  // a link's target is replaced, not the link
     if (ec) return false;
   } else if (st.type() != fs::file_type::not_found ||
-             fs::symlink_status(out.name, ec).type() != fs::file_type::not_found) {
+             fs::symlink_status(out.name, ec).type() != fs::file_type::not_found ||
+             isdevice(out.name)) {
     out.file.open(out.name, std::ios::out | std::ios::trunc | std::ios::binary);
     return out.file.is_open();
   }

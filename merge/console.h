@@ -8,7 +8,13 @@
 #include <streambuf>
 #include <string>
 
+// Lets GCC and Clang check the format against the arguments; other
+// compilers (MSVC) have no such attribute.
+#if defined(__GNUC__) || defined(__clang__)
 #define SCANMERGE_PRINTF(f, a) __attribute__((format(printf, f, a)))
+#else
+#define SCANMERGE_PRINTF(f, a)
+#endif
 
 std::string vformat(const char* fmt, std::va_list args) SCANMERGE_PRINTF(1, 0);
 std::string format(const char* fmt, ...) SCANMERGE_PRINTF(1, 2);

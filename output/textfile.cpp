@@ -20,7 +20,11 @@ bool writetext(std::ostream& file, const char* fmt, ...) {
   va_end(args);
   std::string whole;
   const char* formatted = piece;
-  if (n >= static_cast<int>(sizeof piece)) {
+  bool again_needed = n >= static_cast<int>(sizeof piece);
+#ifdef _WIN32
+  again_needed = true;  // vformat spells a negative NaN as glibc does
+#endif
+  if (again_needed) {
     whole = vformat(fmt, again);
     formatted = whole.data();
     n = static_cast<int>(whole.size());

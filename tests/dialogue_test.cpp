@@ -1,27 +1,22 @@
 // End-to-end runs of the built program: each folder under tests/cases holds
 // the scan files, the console answers (answers.txt) and, under expected/,
 // the whole console text, the exit status and every file the run must write.
+// A case that holds skip-on-windows (its reason) is skipped for the Windows
+// program.
 #include <gtest/gtest.h>
-#include <sys/wait.h>  // WEXITSTATUS for std::system's result
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/runprogram.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::set<std::string> filesunder(const fs::path& dir) {
   std::set<std::string> names;
@@ -38,38 +33,33 @@ std::vector<std::string> casenames() {
   return names;
 }
 
-// Runs the program in work with answers.txt on its console; returns its
-// exit status, -1 where it did not exit by itself (a crash, or the timeout).
-int runin(const fs::path& work) {
-  const std::string command = "cd '" + work.string() + "' && timeout 60 '" SCANMERGE_BIN
-                              "' < answers.txt > console.out 2>&1";
-  const int rc = std::system(command.c_str());
-  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-}
-
 class Dialogue : public testing::TestWithParam<std::string> {};
 
 TEST_P(Dialogue, ConsoleStatusAndFiles) {
   const fs::path source = fs::path(CASES_DIR) / GetParam();
-  const fs::path work = fs::path(E2E_WORK) / GetParam();
+  if (!windowsexe().empty() && fs::exists(source / "skip-on-windows"))
+    GTEST_SKIP() << slurp(source / "skip-on-windows");
+  const fs::path work = workfor(GetParam());
   fs::remove_all(work);
   fs::create_directories(work);
   for (const auto& entry : fs::directory_iterator(source))
-    if (entry.path().filename() != "expected")
+    if (entry.path().filename() != "expected" && entry.path().filename() != "skip-on-windows")
       fs::copy(entry.path(), work / entry.path().filename(), fs::copy_options::recursive);
   if (!fs::exists(work / "answers.txt")) std::ofstream(work / "answers.txt").close();
   const std::set<std::string> inputs = filesunder(work);
 
-  const int status = runin(work);
+  const int status = runprogram(work);
   const fs::path expected = source / "expected";
-  EXPECT_EQ(slurp(work / "console.out"), slurp(expected / "console.txt"));
+  EXPECT_EQ(consoletext(work), slurp(expected / "console.txt"));
   EXPECT_EQ(status, std::stoi(slurp(expected / "status")));
 
-  std::set<std::string> made = filesunder(work);
-  for (const std::string& name : inputs) made.erase(name);
-  made.erase("console.out");
   std::set<std::string> wanted;
   if (fs::exists(expected / "files")) wanted = filesunder(expected / "files");
+  // an input file named under expected/files is one the run must replace
+  std::set<std::string> made = filesunder(work);
+  for (const std::string& name : inputs)
+    if (!wanted.count(name)) made.erase(name);
+  made.erase("console.out");
   EXPECT_EQ(made, wanted);
   for (const std::string& name : wanted)
     EXPECT_EQ(slurp(work / name), slurp(expected / "files" / name)) << name;
@@ -83,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Dialogue, testing::ValuesIn(casenames()),
                          });
 
 TEST(Dialogue, AnswersOf100000Characters) {
-  const fs::path work = fs::path(E2E_WORK) / "long-answers";
+  const fs::path work = workfor("long-answers");
   fs::remove_all(work);
   fs::create_directories(work);
   fs::copy(fs::path(CASES_DIR) / "two-scans" / "a.dat", work / "a.dat");
@@ -91,8 +81,8 @@ TEST(Dialogue, AnswersOf100000Characters) {
   const std::string title(100000, 'T');
   std::ofstream(work / "answers.txt", std::ios::binary)
       << x << "\na.dat\n\n" << x << "\n\n\n\n\nt.gda\n" << title << "\n";
-  EXPECT_EQ(runin(work), 1);
-  const std::string console = slurp(work / "console.out");
+  EXPECT_EQ(runprogram(work), 1);
+  const std::string console = consoletext(work);
   EXPECT_NE(console.find("(blank to end): ? Sample A"), std::string::npos);
   EXPECT_NE(console.find("Otherwise, blank.\nLook, I need 3 numbers.\nTo apply EIV"),
             std::string::npos);

@@ -1,13 +1,15 @@
 // The shipped example must keep running to a normal end and keep writing
-// files of the right shape.
+// files of the right shape; the Windows program must write the same bytes
+// as the Linux one.
 #include <gtest/gtest.h>
-#include <sys/wait.h>  // WEXITSTATUS for std::system's result
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/runprogram.h"
 
 namespace fs = std::filesystem;
 
@@ -39,25 +41,25 @@ void expectwidths(const std::vector<std::string>& lines, size_t from, size_t to,
     ASSERT_EQ(lines[k].size(), width) << what << " line " << k + 1;
 }
 
-}  // namespace
-
-TEST(Example, RunsToTheEndAndWritesFourWellShapedFiles) {
-  const fs::path work = fs::path(E2E_WORK) / "example";
+void copyexample(const fs::path& work) {
   fs::remove_all(work);
   fs::create_directories(work / "out");
   for (const auto& entry : fs::directory_iterator(EXAMPLES_DIR))
     if (entry.is_regular_file()) fs::copy(entry.path(), work / entry.path().filename());
-  const std::string command = "cd '" + work.string() + "' && timeout 60 '" SCANMERGE_BIN
-                              "' < answers.txt > console.out 2>&1";
-  const int rc = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(rc));
-  ASSERT_EQ(WEXITSTATUS(rc), 1);
+}
+
+const char* const outputs[] = {"out/si.xrs", "out/si.wyr", "out/si.profin", "out/si.gdat"};
+
+}  // namespace
+
+TEST(Example, RunsToTheEndAndWritesFourWellShapedFiles) {
+  const fs::path work = workfor("example");
+  copyexample(work);
+  ASSERT_EQ(runprogram(work), 1);
   // no warning at all: no cut line, no value wider than its column, a step
   // the headers carry exactly
-  std::ifstream console(work / "console.out", std::ios::binary);
-  std::ostringstream said;
-  said << console.rdbuf();
-  EXPECT_EQ(said.str().find("!!!!!"), std::string::npos) << said.str();
+  const std::string said = consoletext(work);
+  EXPECT_EQ(said.find("!!!!!"), std::string::npos) << said;
 
   // three scans from 10 to 120 deg in steps of 0.02: 5500 points written
   const size_t points = 5500;
@@ -82,4 +84,20 @@ TEST(Example, RunsToTheEndAndWritesFourWellShapedFiles) {
   ASSERT_EQ(gda.size(), 2 + 1100u);
   expectwidths(gda, 0, gda.size(), 80, "GDAT");
   EXPECT_EQ(gda[1].substr(0, 24), "BANK  1     5500    1100");
+}
+
+TEST(Example, WindowsProgramWritesTheLinuxBytes) {
+  if (windowsexe().empty()) GTEST_SKIP() << "no Windows program to compare";
+  const fs::path windows = workfor("example");
+  const fs::path native = windows.parent_path() / "example-linux";
+  copyexample(windows);
+  copyexample(native);
+  ASSERT_EQ(runprogram(windows), 1);
+  ASSERT_EQ(runprogram(native, "'" SCANMERGE_BIN "'"), 1);
+  EXPECT_EQ(consoletext(windows), slurp(native / "console.out"));
+  for (const char* name : outputs) {
+    const std::string bytes = slurp(windows / name);
+    EXPECT_FALSE(bytes.empty()) << name;
+    EXPECT_TRUE(bytes == slurp(native / name)) << name << " differs";
+  }
 }
