@@ -125,15 +125,16 @@ bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt) {
   Piece piece = cut(scan, datapiece);
   if (piece.len < 0) return false;
   pt.len = piece.len;
-  // converted where it lies, ended for the while by a NUL: a copy's
-  // conversion would wait for the copy
+  std::memcpy(pt.line, piece.text, sizeof pt.line);  // a fixed size: no call
+  pt.line[pt.len] = '\0';
+  // converted where it lies, ended for the while by a NUL, not from the
+  // copy, which it would wait for; copied before the NUL is put there, so
+  // that the copy's wide reads need not wait for it either
   char after = piece.text[piece.len];
   piece.text[piece.len] = '\0';
   float* v = pt.val;
   int got = convertrow(piece.text, v);
   piece.text[piece.len] = after;
-  std::memcpy(pt.line, piece.text, sizeof pt.line);  // a fixed size: no call
-  pt.line[pt.len] = '\0';
   if (got < columns.n) return false;  // a trailer ends the data, cut or not
   if (piece.cut) {
     pt.cut = true;
