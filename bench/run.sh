@@ -20,7 +20,11 @@ case $build in /*) ;; *) build=$PWD/$build ;; esac
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j2 --target scanmerge >/dev/null
-g++ -std=c++17 -O2 -Wall -Wextra -o "$build/floor" bench/floor.cpp
+# the floor built as the program is (Release, linked statically where the
+# program is), so that the two are compared alike
+floorflags=(-std=c++17 -O3 -DNDEBUG -Wall -Wextra)
+grep -q '^SCANMERGE_LINKS_STATIC:INTERNAL=1' "$build/CMakeCache.txt" && floorflags+=(-static)
+g++ "${floorflags[@]}" -o "$build/floor" bench/floor.cpp
 prog=$build/scanmerge
 floor=$build/floor
 

@@ -10,8 +10,9 @@
 // The first 99 bytes, taken as one data row, must also convert to the same
 // count and bits through the reader's fast path as through sscanf. The
 // input cut into pieces from small blocks must give the pieces the stream
-// reader gives, and its first 8 bytes, as a double and as a float, must
-// format as snprintf formats them in every field of the output files.
+// reader gives, its rows read there the numbers of those pieces, and its
+// first 8 bytes, as a double and as a float, must format as snprintf
+// formats them in every field of the output files.
 //
 // Build and run: fuzz/run.sh [seconds].
 #include <cmath>
@@ -133,6 +134,32 @@ void checkpieces(const std::string& input) {
   check(fast.tellg() == slow.tellg());
 }
 
+// Rows converted where they lie in small blocks: each as its piece alone,
+// the block left as it was for the next; the block size from the second byte.
+void checkrows(const std::string& input) {
+  int bytes = headerpiece + 1 + (input.size() < 2 ? 0 : static_cast<unsigned char>(input[1]));
+  std::istringstream fast(input), slow(input);
+  ScanBlock block(fast, bytes);
+  std::ostringstream con;
+  ScanColumns cols = readheader(block, con);
+  if (cols.n == 0) return;  // no column line: no row is read
+  char want[headerpiece];
+  for (int k = 0; k < 14; ++k) streampiece(slow, want, headerpiece);
+  ScanPoint pt;
+  for (;;) {
+    bool got = readpoint(block, cols, pt);
+    int len = streampiece(slow, want, datapiece);
+    if (!got) break;
+    float v[8];
+    check(len > 0 && pt.nval == convertrow(want, v));
+    check(std::memcmp(pt.val, v, sizeof(float) * static_cast<size_t>(pt.nval)) == 0);
+    check(std::strcmp(pt.line, want) == 0);
+  }
+  giveback(block);
+  slow.clear();
+  check(fast.tellg() == slow.tellg());
+}
+
 void checkfields(const std::string& input) {
   if (input.size() < 8) return;
   double d;
@@ -161,6 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
   checkconversion(input);
   checkpieces(input);
+  checkrows(input);
   checkfields(input);
   std::string file1 = input, file2;
   bool two = false;

@@ -10,7 +10,9 @@
 #include "merge/numbers.h"
 
 ScanBlock::ScanBlock(std::istream& file, int bytes)
-    : in(file), capacity(std::clamp(bytes, headerpiece + 1, blockbytes)) {}
+    : in(file), capacity(std::clamp(bytes, headerpiece + 1, blockbytes)) {
+  text[0] = '\0';
+}
 
 // Keeps at least size + 1 bytes ahead of start, or all the file has left:
 // a whole piece and the byte after it.
@@ -31,6 +33,7 @@ static void refill(ScanBlock& b, int size) {
     b.end += static_cast<int>(got);
     b.ended = got == 0;
   }
+  b.text[b.end] = '\0';
 }
 
 // cutpiece, inlined into the row reader
@@ -63,6 +66,7 @@ void giveback(ScanBlock& b) {
   if (sb && b.end > b.start) sb->pubseekoff(b.start - b.end, std::ios::cur, std::ios::in);
   b.start = b.end = 0;
   b.ended = false;
+  b.text[0] = '\0';
 }
 
 static bool labelled(const char* name, const char* lower, const char* upper) {
@@ -121,10 +125,16 @@ bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt) {
   Piece piece = cut(scan, datapiece);
   if (piece.len < 0) return false;
   pt.len = piece.len;
-  std::memcpy(pt.line, piece.text, static_cast<std::size_t>(pt.len));
+  std::memcpy(pt.line, piece.text, sizeof pt.line);  // a fixed size: no call
   pt.line[pt.len] = '\0';
+  // converted where it lies, ended for the while by a NUL, not from the
+  // copy, which it would wait for; copied before the NUL is put there, so
+  // that the copy's wide reads need not wait for it either
+  char after = piece.text[piece.len];
+  piece.text[piece.len] = '\0';
   float* v = pt.val;
-  int got = convertrow(pt.line, v);
+  int got = convertrow(piece.text, v);
+  piece.text[piece.len] = after;
   if (got < columns.n) return false;  // a trailer ends the data, cut or not
   if (piece.cut) {
     pt.cut = true;

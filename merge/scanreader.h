@@ -42,12 +42,13 @@ struct ScanBlock {
   int start = 0;       // where the next piece begins
   int end = 0;         // bytes held
   bool ended = false;  // the file holds nothing after text[end - 1]
-  char text[blockbytes];
+  // text[end] is NUL; room after the last byte for a whole row's copy
+  char text[blockbytes + datapiece];
 };
 
 // A piece of a line, in the block (not NUL-terminated).
 struct Piece {
-  const char* text = nullptr;
+  char* text = nullptr;
   int len = -1;  // -1 at the end of the file
   // filled all its characters before its line end, and the file goes on
   bool cut = false;
