@@ -1,7 +1,6 @@
 #include "output/fieldcheck.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <ostream>
@@ -9,14 +8,11 @@
 #include "merge/console.h"
 #include "output/textfile.h"
 
-// value in "%<width>.<decimals>f" stays inside its width; nan, inf and -inf
-// are written in at most four characters
+// value as the writers write it in "%<width>.<decimals>f" stays inside its
+// width; nan, inf and -inf take at most four characters
 static bool fits(double value, int width, int decimals) {
-  if (!std::isfinite(value)) return true;
-  // below this no rounding reaches another digit: most values stop here
-  double sure = std::pow(10.0, width - decimals - 2) - 1.0;
-  if (std::fabs(value) < sure) return true;
-  return std::snprintf(nullptr, 0, "%.*f", decimals, value) <= width;
+  char field[fieldroom];
+  return realfield(field, value, width, decimals) <= width;
 }
 
 // an integer in "%7d": -999999 to 9999999; INT_MIN, the mark of a point
