@@ -175,6 +175,8 @@ static bool readfailed(std::istream& in) {
 std::string askline(std::istream& in, std::ostream& con) {
   con.flush();
   std::string answer;
+  // in pieces, not std::getline into the string: that would take a failed
+  // allocation for a read error, and the run must end "allocation error"
   char piece[256];
   for (;;) {
     in.getline(piece, sizeof piece);
