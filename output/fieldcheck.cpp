@@ -11,6 +11,8 @@
 // value as the writers write it in "%<width>.<decimals>f" stays inside its
 // width; nan, inf and -inf take at most four characters
 static bool fits(double value, int width, int decimals) {
+  // below this no rounding reaches another digit: most values stop here
+  if (std::fabs(value) < std::pow(10.0, width - decimals - 2) - 1.0) return true;
   char field[fieldroom];
   return realfield(field, value, width, decimals) <= width;
 }
