@@ -101,6 +101,8 @@ std::string crlf(const std::string& file) {
 void checkconversion(const std::string& input) {
   char line[100];
   size_t len = input.size() < 99 ? input.size() : 99;
+  const void* lf = std::memchr(input.data(), '\n', len);  // a row ends at its first LF
+  if (lf) len = static_cast<size_t>(static_cast<const char*>(lf) - input.data()) + 1;
   std::memcpy(line, input.data(), len);
   line[len] = '\0';
   float fast[8], slow[8];

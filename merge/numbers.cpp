@@ -17,7 +17,7 @@ static const char* takedigits(const char* p, std::uint64_t& mantissa) {
 
 // Plain tokens only: [-]digits[.digits], [-]digits. or [-].digits, at most
 // 38 characters (so never beyond a float's normal range), ended by
-// whitespace or the end of the line. Any other token sends the whole line
+// whitespace or the end of the line. Any other token leaves the whole line
 // to sscanf, which then decides everything about it.
 constexpr long longestplain = 38;
 
@@ -25,13 +25,13 @@ constexpr long longestplain = 38;
 constexpr float exactpow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 constexpr std::uint64_t exactmantissa = std::uint64_t{1} << 24;
 
-int convertrow(const char* line, float v[8]) {
-  const char* p = line;
+int convertplain(const char* text, float v[8], const char*& stop) {
+  const char* p = text;
   int got = 0;
-  while (got < 8) {
+  for (; got < 8; ++got) {
     while (*p == ' ') ++p;  // blanks first: nearly always the only whitespace
-    while (isspace_c(*p)) ++p;
-    if (*p == '\0') return got > 0 ? got : EOF;
+    while (*p != '\n' && isspace_c(*p)) ++p;
+    if (*p == '\0' || *p == '\n') break;
     const char* token = p;
     bool negative = *p == '-';
     if (negative) ++p;
@@ -47,7 +47,8 @@ int convertrow(const char* line, float v[8]) {
       decimals = static_cast<unsigned long>(p - fraction);
       digits += decimals;
     }
-    if (!(*p == '\0' || isspace_c(*p))) break;
+    stop = token;
+    if (!(*p == '\0' || isspace_c(*p))) return notplain;
     // 1 to 19 digits (so at most 21 characters) with a mantissa held exactly
     if (digits - 1 < 19 && mantissa <= exactmantissa && decimals <= 10) {
       // both operands exact, so the one rounding of the quotient is that of
@@ -56,14 +57,20 @@ int convertrow(const char* line, float v[8]) {
       if (decimals > 0) value /= exactpow10[decimals];
       v[got] = negative ? -value : value;
     } else {
-      if (digits == 0 || p - token > longestplain) break;
+      if (digits == 0 || p - token > longestplain) return notplain;
       // correctly rounded to nearest, as strtof
       std::from_chars_result r = std::from_chars(token, p, v[got]);
-      if (r.ec != std::errc() || r.ptr != p) break;
+      if (r.ec != std::errc() || r.ptr != p) return notplain;
     }
-    ++got;
   }
-  if (got == 8) return got;
+  stop = p;
+  return got > 0 ? got : EOF;
+}
+
+int convertrow(const char* line, float v[8]) {
+  const char* stop = line;
+  int got = convertplain(line, v, stop);
+  if (got != notplain) return got;
   return std::sscanf(line, "%f %f %f %f %f %f %f %f", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
                      &v[6], &v[7]);
 }

@@ -36,18 +36,17 @@ static void refill(ScanBlock& b, int size) {
   b.text[b.end] = '\0';
 }
 
-// cutpiece, inlined into the row reader
-static inline Piece cut(ScanBlock& b, int size) {
-  fill(b, size);
+// The piece at the block's start, ended at its first LF, lf, where that
+// lies within size - 1 bytes (nullptr where it does not).
+static inline Piece cutto(ScanBlock& b, int size, char* lf) {
   Piece piece;
-  int left = b.end - b.start;
-  if (left == 0) return piece;
   char* text = b.text + b.start;
+  int left = b.end - b.start;
   int most = std::min(left, size - 1);
   int used = most;
   piece.len = most;
-  if (const void* lf = std::memchr(text, '\n', static_cast<std::size_t>(most))) {
-    used = piece.len = static_cast<int>(static_cast<const char*>(lf) - text) + 1;
+  if (lf) {
+    used = piece.len = static_cast<int>(lf - text) + 1;
     if (piece.len > 1 && text[piece.len - 2] == '\r') text[--piece.len - 1] = '\n';
   } else if (most == size - 1 && text[most - 1] == '\r' && left > most && text[most] == '\n') {
     text[most - 1] = '\n';  // CR LF across the piece's end: one LF
@@ -57,6 +56,15 @@ static inline Piece cut(ScanBlock& b, int size) {
   piece.text = text;
   piece.cut = piece.len == size - 1 && text[piece.len - 1] != '\n' && b.start < b.end;
   return piece;
+}
+
+// cutpiece, inlined into the row reader
+static inline Piece cut(ScanBlock& b, int size) {
+  fill(b, size);
+  if (b.end == b.start) return Piece();
+  char* text = b.text + b.start;
+  std::size_t most = static_cast<std::size_t>(std::min(b.end - b.start, size - 1));
+  return cutto(b, size, static_cast<char*>(std::memchr(text, '\n', most)));
 }
 
 Piece cutpiece(ScanBlock& b, int size) { return cut(b, size); }
@@ -122,19 +130,22 @@ ScanColumns readheader(ScanBlock& scan, std::ostream& con) {
 bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt) {
   pt.cut = false;
   if (columns.n == 0) return false;  // no column line, no rows
-  Piece piece = cut(scan, datapiece);
+  // The numbers are converted where the row lies; where they run to its
+  // LF within the piece, the piece ends there without a search for it.
+  fill(scan, datapiece);
+  char* text = scan.text + scan.start;
+  const char* stop = text;
+  float* v = pt.val;
+  int got = scan.end > scan.start ? convertplain(text, v, stop) : notplain;
+  bool atlf = got != notplain && *stop == '\n' && stop - text < datapiece - 1;
+  Piece piece = atlf ? cutto(scan, datapiece, text + (stop - text)) : cut(scan, datapiece);
   if (piece.len < 0) return false;
   pt.len = piece.len;
   std::memcpy(pt.line, piece.text, sizeof pt.line);  // a fixed size: no call
   pt.line[pt.len] = '\0';
-  // converted where it lies, ended for the while by a NUL, not from the
-  // copy, which it would wait for; copied before the NUL is put there, so
-  // that the copy's wide reads need not wait for it either
-  char after = piece.text[piece.len];
-  piece.text[piece.len] = '\0';
-  float* v = pt.val;
-  int got = convertrow(piece.text, v);
-  piece.text[piece.len] = after;
+  // anything else, eight numbers ended inside the piece aside, is
+  // converted again from the piece alone
+  if (!atlf && !(got == 8 && stop < piece.text + piece.len)) got = convertrow(pt.line, v);
   if (got < columns.n) return false;  // a trailer ends the data, cut or not
   if (piece.cut) {
     pt.cut = true;

@@ -156,17 +156,23 @@ TEST(ReadPoint, EndsAtTrailerAndTakesALastRowWithoutLineEnd) {
 }
 
 // Rows are converted where they lie in the block: each must come out as
-// its piece copied and converted alone, and leave the block as it was for
-// the next row, also where a row ends at the block's end or the file's.
+// its piece copied and converted alone by sscanf, and leave the block as it
+// was for the next row, also where a row ends at the block's end or the
+// file's, where a ninth number or the piece's end follows the eighth, and
+// where a NUL or a number that is not plain stands in the row.
 TEST(ReadPoint, ConvertsEachRowAsItsPieceAlone) {
   std::mt19937 gen(11);
-  const char* const tokens[] = {"12", "3.5", "-7", "1e3", "0.001", "99999999", "x", "nan", ""};
+  const std::string tokens[] = {"12", "3.5",          "-7", "1e3", "0.001", "99999999",
+                                "x",  std::string(1, '\0'), "nan", "\r",    ""};
   for (int trial = 0; trial < 3000; ++trial) {
     std::string rows;
     for (int n = static_cast<int>(gen() % 30); n > 0; --n) {
-      for (int k = 0; k < 4; ++k) rows += tokens[gen() % 6] + std::string(1 + gen() % 3, ' ');
+      // wide gaps now and then, so that rows pass the piece's 99 characters
+      int widest = gen() % 4 == 0 ? 16 : 3;
+      for (int k = 0; k < 4; ++k) rows += tokens[gen() % 6] + std::string(1 + gen() % widest, ' ');
       // odd tokens after the four a row needs, for sscanf to take in place
-      for (int k = static_cast<int>(gen() % 5); k > 0; --k) rows += std::string(tokens[gen() % 9]) + " ";
+      for (int k = static_cast<int>(gen() % 7); k > 0; --k)
+        rows += tokens[gen() % 11] + std::string(1 + gen() % widest, ' ');
       rows += gen() % 5 == 0 ? "\r\n" : "\n";
     }
     if (gen() % 2 == 0 && !rows.empty()) rows.pop_back();  // no line end at the file's end
@@ -181,12 +187,17 @@ TEST(ReadPoint, ConvertsEachRowAsItsPieceAlone) {
     for (int row = 0;; ++row) {
       bool got = readpoint(block, cols, pt);
       int len = streampiece(slow, want, datapiece);
-      ASSERT_EQ(got, len > 0) << "trial " << trial << " row " << row;
-      if (!got) break;
       float v[8];
-      ASSERT_EQ(pt.nval, convertrow(want, v)) << "trial " << trial << " row " << row;
-      EXPECT_EQ(std::memcmp(pt.val, v, sizeof(float) * static_cast<size_t>(pt.nval)), 0);
-      ASSERT_STREQ(pt.line, want);
+      int n = len < 0 ? EOF
+                      : std::sscanf(want, "%f %f %f %f %f %f %f %f", &v[0], &v[1], &v[2], &v[3],
+                                    &v[4], &v[5], &v[6], &v[7]);
+      bool whole = len > 0 && !streampiececut(slow, want, len, datapiece);
+      ASSERT_EQ(got, n >= 4 && whole) << "trial " << trial << " row " << row;
+      if (!got) break;
+      ASSERT_EQ(pt.nval, n) << "trial " << trial << " row " << row;
+      EXPECT_EQ(std::memcmp(pt.val, v, sizeof(float) * static_cast<size_t>(n)), 0);
+      ASSERT_EQ(pt.len, len);
+      ASSERT_EQ(std::memcmp(pt.line, want, static_cast<size_t>(len)), 0);
     }
     giveback(block);
     slow.clear();
