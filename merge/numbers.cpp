@@ -30,8 +30,10 @@ int convertplain(const char* text, float v[8], const char*& stop) {
   int got = 0;
   for (; got < 8; ++got) {
     while (*p == ' ') ++p;  // blanks first: nearly always the only whitespace
-    while (*p != '\n' && isspace_c(*p)) ++p;
-    if (*p == '\0' || *p == '\n') break;
+    if (static_cast<unsigned char>(*p) - 48u > 9) {  // seldom anything but a digit
+      while (*p != '\n' && isspace_c(*p)) ++p;
+      if (*p == '\0' || *p == '\n') break;
+    }
     const char* token = p;
     bool negative = *p == '-';
     if (negative) ++p;
@@ -47,7 +49,6 @@ int convertplain(const char* text, float v[8], const char*& stop) {
       decimals = static_cast<unsigned long>(p - fraction);
       digits += decimals;
     }
-    stop = token;
     if (!(*p == '\0' || isspace_c(*p))) return notplain;
     // 1 to 19 digits (so at most 21 characters) with a mantissa held exactly
     if (digits - 1 < 19 && mantissa <= exactmantissa && decimals <= 10) {
