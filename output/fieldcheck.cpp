@@ -11,8 +11,9 @@
 // value as the writers write it in "%<width>.<decimals>f" stays inside its
 // width; nan, inf and -inf take at most four characters
 static bool fits(double value, int width, int decimals) {
+  static const double pow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
   // below this no rounding reaches another digit: most values stop here
-  if (std::fabs(value) < std::pow(10.0, width - decimals - 2) - 1.0) return true;
+  if (std::fabs(value) < pow10[width - decimals - 2] - 1.0) return true;
   char field[fieldroom];
   return realfield(field, value, width, decimals) <= width;
 }

@@ -55,17 +55,18 @@ int roundcount(double value) {
 // Right-aligns the n characters at field in width: blanks before them.
 static int alignright(char* field, int n, int width) {
   if (n >= width) return n;
-  std::memmove(field + (width - n), field, static_cast<size_t>(n));
-  std::memset(field, ' ', static_cast<size_t>(width - n));
+  // one loop over the few characters: no calls of a move and a fill
+  int pad = width - n;
+  for (int k = width - 1; k >= 0; --k) field[k] = k >= pad ? field[k - pad] : ' ';
   return width;
 }
 
-// value below 2^53 in size as "%.*f" writes it, decimals 0 to 3. value is
+// value below 2^53 in size as "%*.*f" writes it, decimals 0 to 3. value is
 // m / 2^shift exactly, m below 2^53 (from the bits of the double), so
 // value * 10^decimals is m * 10^decimals / 2^shift exactly, with the
 // numerator below 2^63: that quotient rounded to an integer, halfway cases
 // to even, is the number printf writes, its last decimals after the point.
-static int smallfield(char* field, double value, int decimals) {
+static int smallfield(char* field, double value, int width, int decimals) {
   static const std::uint64_t pow10[] = {1, 10, 100, 1000};
   std::uint64_t bits;
   std::memcpy(&bits, &value, sizeof bits);
@@ -95,8 +96,10 @@ static int smallfield(char* field, double value, int decimals) {
   }
   if (bits >> 63) *--d = '-';  // -0.0 and what rounds to 0 too
   int n = static_cast<int>(digits + sizeof digits - d);
-  std::memcpy(field, d, static_cast<size_t>(n));
-  return n;
+  // right-aligned in width as it is copied, by one loop over the few characters
+  int pad = n < width ? width - n : 0;
+  for (int k = 0; k < pad + n; ++k) field[k] = k < pad ? ' ' : d[k - pad];
+  return pad + n;
 }
 
 int realfield(char* field, double value, int width, int decimals) {
@@ -107,7 +110,7 @@ int realfield(char* field, double value, int width, int decimals) {
     return alignright(field, n, width);
   }
   if (std::fabs(value) < 0x1p53 && decimals <= 3)
-    return alignright(field, smallfield(field, value, decimals), width);
+    return smallfield(field, value, width, decimals);
   // fixed with a precision: printf's "%.*f", digit for digit
   char* end =
       std::to_chars(field, field + fieldroom, value, std::chars_format::fixed, decimals).ptr;
