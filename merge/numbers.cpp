@@ -10,7 +10,8 @@
 // with one unsigned comparison a digit.
 static const char* takedigits(const char* p, std::uint64_t& mantissa) {
   std::uint64_t m = mantissa;
-  for (unsigned d; (d = static_cast<unsigned char>(*p) - 48u) < 10; ++p) m = m * 10 + d;
+  for (std::uint64_t d; (d = static_cast<unsigned char>(*p) - std::uint64_t{48}) < 10; ++p)
+    m = m * 10 + d;
   mantissa = m;
   return p;
 }
