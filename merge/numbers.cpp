@@ -51,8 +51,8 @@ int convertplain(const char* text, float v[8], const char*& stop) {
       digits += decimals;
     }
     if (!(*p == '\0' || isspace_c(*p))) return notplain;
-    // 1 to 19 digits (so at most 21 characters) with a mantissa held exactly
-    if (digits - 1 < 19 && mantissa <= exactmantissa && decimals <= 10) {
+    // 1 to 10 digits (so at most 10 decimals) with a mantissa held exactly
+    if (digits - 1 < 10 && mantissa <= exactmantissa) {
       // both operands exact, so the one rounding of the quotient is that of
       // the decimal value itself: the float nearest it, as strtof gives
       float value = static_cast<float>(static_cast<std::int32_t>(mantissa));
