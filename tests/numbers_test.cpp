@@ -110,6 +110,33 @@ TEST(ConvertRow, RowsWorkedOutByHand) {
   EXPECT_EQ(value(std::string(60, '9')), HUGE_VALF);  // beyond a float
 }
 
+// The row reader converts a row where it lies, with the next rows after its
+// LF: the conversion must end at the LF, and say where it ended.
+TEST(ConvertPlain, EndsAtTheLineEndAndSaysWhere) {
+  float v[8];
+  const char* stop = nullptr;
+  const char rows[] = "  1.5  2\n3 4\n";
+  ASSERT_EQ(convertplain(rows, v, stop), 2);
+  EXPECT_EQ(stop, rows + 8);
+  EXPECT_EQ(v[1], 2.0f);
+  const char crlf[] = "7 -8\r\n9\n";  // the CR is a blank
+  ASSERT_EQ(convertplain(crlf, v, stop), 2);
+  EXPECT_EQ(stop, crlf + 5);
+  const char blank[] = " \t\n5\n";
+  EXPECT_EQ(convertplain(blank, v, stop), EOF);
+  EXPECT_EQ(stop, blank + 2);
+  const char nine[] = "1 2 3 4 5 6 7 8 9\n";  // stops after the eighth
+  EXPECT_EQ(convertplain(nine, v, stop), 8);
+  EXPECT_EQ(stop, nine + 15);
+  const char nul[] = "12\0 5\n";
+  EXPECT_EQ(convertplain(nul, v, stop), 1);
+  EXPECT_EQ(stop, nul + 2);
+  // anything but plain numbers is left to sscanf
+  EXPECT_EQ(convertplain("1 2e3\n", v, stop), notplain);
+  EXPECT_EQ(convertplain("1 x\n", v, stop), notplain);
+  EXPECT_EQ(convertrow("1 2e3\n", v), 2);
+}
+
 TEST(ConvertRow, AgreesWithSscanfOnOddShapes) {
   // clang-format off
   const char* const lines[] = {
