@@ -7,10 +7,10 @@ inline bool isspace_c(char ch) {
   return ch == ' ' || (ch >= '\t' && ch <= '\r');
 }
 
-// Converts up to eight numbers from the start of line, which ends at its
-// first LF or NUL, into v, 32-bit. Returns what
-// std::sscanf(line, "%f %f %f %f %f %f %f %f", ...) returns on that text:
-// the count converted, or EOF where it holds nothing but whitespace.
+// Converts up to eight numbers from the start of line, a NUL-terminated row
+// with no LF before its end, into v, 32-bit. Returns what
+// std::sscanf(line, "%f %f %f %f %f %f %f %f", ...) returns: the count
+// converted, or EOF where the line holds nothing but whitespace.
 int convertrow(const char* line, float v[8]);
 
 // convertrow for rows of plain numbers only ([-]digits[.digits], the way
