@@ -61,7 +61,8 @@ static int alignright(char* field, int n, int width) {
   return width;
 }
 
-// value below 2^53 in size as "%*.*f" writes it, decimals 0 to 3. value is
+// value below 2^53 in size as "%*.*f" writes it, decimals 0 to 3, width at
+// most 32; 32 bytes of field are written. value is
 // m / 2^shift exactly, m below 2^53 (from the bits of the double), so
 // value * 10^decimals is m * 10^decimals / 2^shift exactly, with the
 // numerator below 2^63: that quotient rounded to an integer, halfway cases
@@ -87,19 +88,22 @@ static int smallfield(char* field, double value, int width, int decimals) {
     std::uint64_t half = std::uint64_t{1} << (shift - 1);
     if (rest > half || (rest == half && (q & 1))) ++q;
   }
-  char digits[24];
-  char* d = digits + sizeof digits;
+  // built from the right, ending at the middle of a line of blanks, then
+  // copied with the blanks before it in one move of a fixed size: no call
+  // for a few bytes
+  char line[64];
+  std::memset(line, ' ', sizeof line);
+  char* d = line + 32;
   for (int k = 0; k <= decimals || q > 0; ++k) {
     if (k == decimals && decimals > 0) *--d = '.';
     *--d = static_cast<char>('0' + q % 10);
     q /= 10;
   }
   if (bits >> 63) *--d = '-';  // -0.0 and what rounds to 0 too
-  int n = static_cast<int>(digits + sizeof digits - d);
-  // right-aligned in width as it is copied, by one loop over the few characters
-  int pad = n < width ? width - n : 0;
-  for (int k = 0; k < pad + n; ++k) field[k] = k < pad ? ' ' : d[k - pad];
-  return pad + n;
+  int n = static_cast<int>(line + 32 - d);  // at most 21: 19 digits, point, sign
+  int total = n < width ? width : n;
+  std::memcpy(field, line + 32 - total, 32);
+  return total;
 }
 
 int realfield(char* field, double value, int width, int decimals) {
@@ -109,7 +113,7 @@ int realfield(char* field, double value, int width, int decimals) {
     std::memcpy(field, name, static_cast<size_t>(n));
     return alignright(field, n, width);
   }
-  if (std::fabs(value) < 0x1p53 && decimals <= 3)
+  if (std::fabs(value) < 0x1p53 && decimals <= 3 && width <= 32)
     return smallfield(field, value, width, decimals);
   // fixed with a precision: printf's "%.*f", digit for digit
   char* end =

@@ -103,6 +103,11 @@ TEST(RealField, FieldsWorkedOutByHand) {
       agrees(v, 8, d);
       agrees(-v, 8, d);
     }
+  // the widest numbers in the narrowest and widest fields; past 32 the
+  // field is built another way
+  for (double v : {0x1p53 - 1, -(0x1p53 - 1), 0.0, 2.25})
+    for (int w : {0, 1, 21, 22, 31, 32, 33, 40})
+      for (int d = 0; d <= 3; ++d) agrees(v, w, d);
 }
 
 // Each format the writers use, on 3.4 million values: ten million in all.
