@@ -1,5 +1,6 @@
 #include "output/textfile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -61,6 +62,18 @@ static int alignright(char* field, int n, int width) {
   return width;
 }
 
+// "00", "01", ... "99": the digits of each number below 100
+struct DigitPairs {
+  char text[200];
+  constexpr DigitPairs() : text() {
+    for (int k = 0; k < 100; ++k) {
+      text[2 * k] = static_cast<char>('0' + k / 10);
+      text[2 * k + 1] = static_cast<char>('0' + k % 10);
+    }
+  }
+};
+static constexpr DigitPairs digitpairs;
+
 // value below 2^53 in size as "%*.*f" writes it, decimals 0 to 3, width at
 // most 32; 32 bytes of field are written. value is
 // m / 2^shift exactly, m below 2^53 (from the bits of the double), so
@@ -94,11 +107,14 @@ static int smallfield(char* field, double value, int width, int decimals) {
   char line[64];
   std::memset(line, ' ', sizeof line);
   char* d = line + 32;
-  for (int k = 0; k <= decimals || q > 0; ++k) {
-    if (k == decimals && decimals > 0) *--d = '.';
-    *--d = static_cast<char>('0' + q % 10);
-    q /= 10;
-  }
+  for (int k = 0; k < decimals; ++k, q /= 10) *--d = static_cast<char>('0' + q % 10);
+  if (decimals > 0) *--d = '.';
+  // the integer part, at least one digit, two at a time
+  for (; q >= 100; q /= 100) d = std::copy_n(digitpairs.text + 2 * (q % 100), 2, d - 2) - 2;
+  if (q >= 10)
+    d = std::copy_n(digitpairs.text + 2 * q, 2, d - 2) - 2;
+  else
+    *--d = static_cast<char>('0' + q);
   if (bits >> 63) *--d = '-';  // -0.0 and what rounds to 0 too
   int n = static_cast<int>(line + 32 - d);  // at most 21: 19 digits, point, sign
   int total = n < width ? width : n;
