@@ -161,7 +161,7 @@ void checkrows(const std::string& input) {
     if (!got) break;
     check(pt.nval == n);
     check(std::memcmp(pt.val, v, sizeof(float) * static_cast<size_t>(n)) == 0);
-    check(pt.len == len && std::memcmp(pt.line, want, static_cast<size_t>(len) + 1) == 0);
+    check(pt.len == len && std::memcmp(pt.line, want, static_cast<size_t>(len)) == 0);
   }
   giveback(block);
   slow.clear();

@@ -14,6 +14,7 @@ constexpr float fullmonitor = 1000000.0f;
 constexpr double shortesttime = 0.01;  // s
 constexpr double steptolerance = 0.0001;  // deg
 constexpr int aheadrows = 16;
+static_assert(aheadrows * datapiece < blockbytes, "a batch of rows fits the block");
 
 // Grid index of a later file's first row: the integer part of quotient + 0.5,
 // toward zero. Returns false where that is negative, not finite or beyond an
@@ -58,6 +59,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
       long long want =
           i == 0 ? 1 : std::min<long long>({aheadrows, maxpts - i, maxpts + 1LL - datoffset - i});
       nahead = next = 0;
+      readahead(scan, static_cast<int>(want));  // their lines stay put till merged
       while (nahead < want && readpoint(scan, cols, ahead[nahead])) ++nahead;
       if (nahead < want) dataend = &ahead[nahead];
       if (nahead == 0) break;
@@ -112,7 +114,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
     // non-paralysable detector: true counts = c / (1 - c/t * tau)
     float f = 1.0f;
     if (t < shortesttime) {
-      say(con, "Cannot make dead time correction:\n%s", pt.line);
+      say(con, "Cannot make dead time correction:\n%.*s", pt.len, pt.line);
     } else {
       f = static_cast<float>(1.0 - static_cast<double>(c) * tau / t);
     }

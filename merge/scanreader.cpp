@@ -127,6 +127,12 @@ ScanColumns readheader(ScanBlock& scan, std::ostream& con) {
   return cols;
 }
 
+// A row takes at most datapiece bytes of the file (99 characters and the LF
+// of a CR LF), and a piece is cut only where fill finds a whole one and the
+// byte after it ahead: past rows * datapiece bytes ahead, rows rows are cut
+// without a fill that moves the block.
+void readahead(ScanBlock& scan, int rows) { fill(scan, rows * datapiece); }
+
 bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt) {
   pt.cut = false;
   if (columns.n == 0) return false;  // no column line, no rows
@@ -140,12 +146,16 @@ bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt) {
   bool atlf = got != notplain && *stop == '\n' && stop - text < datapiece - 1;
   Piece piece = atlf ? cutto(scan, datapiece, text + (stop - text)) : cut(scan, datapiece);
   if (piece.len < 0) return false;
+  pt.line = piece.text;
   pt.len = piece.len;
-  std::memcpy(pt.line, piece.text, sizeof pt.line);  // a fixed size: no call
-  pt.line[pt.len] = '\0';
   // anything else, eight numbers ended inside the piece aside, is
   // converted again from the piece alone
-  if (!atlf && !(got == 8 && stop < piece.text + piece.len)) got = convertrow(pt.line, v);
+  if (!atlf && !(got == 8 && stop < piece.text + piece.len)) {
+    char line[datapiece];
+    std::memcpy(line, piece.text, static_cast<std::size_t>(piece.len));
+    line[piece.len] = '\0';
+    got = convertrow(line, v);
+  }
   if (got < columns.n) return false;  // a trailer ends the data, cut or not
   if (piece.cut) {
     pt.cut = true;

@@ -24,7 +24,9 @@ struct ScanPoint {
   float cts = 0;
   float mon = 0;
   float tim = 0;  // ms
-  char line[datapiece];  // the row as read, LF-ended, NUL-terminated
+  // the row as read, LF-ended, where it lies in the block (not
+  // NUL-terminated): there until the block is next filled
+  const char* line = nullptr;
   int len = 0;
   // a row that filled its piece before its line end, with more of the file
   // after it: its numbers may be cut, so it is not delivered
@@ -71,3 +73,8 @@ ScanColumns readheader(ScanBlock& scan, std::ostream& con);
 // Reads the next data row into pt; false where the data end (pt.cut where
 // they end at a row cut short).
 bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt);
+
+// Reads ahead so that the block holds the next rows rows whole (or all the
+// file has left): the rows read next stay where they lie, pt.line valid,
+// until they are all read. rows * datapiece must be below the block's size.
+void readahead(ScanBlock& scan, int rows);

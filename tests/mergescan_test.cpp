@@ -6,6 +6,7 @@
 #include <string>
 
 #include "merge/merged_pattern.h"
+#include "merge/scanreader.h"
 #include "scanfile.h"
 
 namespace {
@@ -137,6 +138,30 @@ TEST(MergeScan, DeadTimeOfRepeatedAndChangedTimes) {
   EXPECT_EQ(p.cts[2], 1000.0f);
   EXPECT_EQ(p.cts[3], 1000.0f);
   EXPECT_FLOAT_EQ(p.cts[4], 1001.001001f);
+}
+
+// Rows are read a batch ahead of the merge and the message of a row without
+// a time quotes the row where it lies in the block: over a file several
+// blocks long, CR LF and LF rows of every length, each message must quote
+// its own row as read.
+TEST(MergeScan, EachRowWithoutATimeQuotedAsRead) {
+  Runs run;
+  std::string text, want;
+  for (int k = 0; k < 12000; ++k) {
+    std::string row = std::to_string(10 + k * 0.01).substr(0, 8) + std::string(k % 40, ' ') +
+                      " " + std::to_string(k) + " 2000 0";
+    text += row + (k % 3 ? "\n" : "\r\n");
+    want += "Cannot make dead time correction:\n" + row + "\n";
+  }
+  std::string console = run.merge(text);
+  std::string quoted;
+  for (size_t at = 0; (at = console.find("Cannot make", at)) != std::string::npos;) {
+    size_t end = console.find('\n', console.find('\n', at) + 1) + 1;
+    quoted += console.substr(at, end - at);
+    at = end;
+  }
+  EXPECT_EQ(quoted, want);
+  EXPECT_GT(text.size(), 3u * blockbytes);
 }
 
 TEST(MergeScan, StepMismatchWarnsAndMergesOnTheGrid) {

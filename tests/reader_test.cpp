@@ -134,7 +134,7 @@ TEST(ReadPoint, RowsUntilTooFewNumbers) {
   EXPECT_EQ(pt.tth, 10.0f);
   EXPECT_EQ(pt.cts, 50.0f);
   EXPECT_EQ(pt.mon, 2000.0f);
-  EXPECT_STREQ(pt.line, "1000 10.00 50 2000 7 8\n");
+  EXPECT_EQ(std::string(pt.line, static_cast<size_t>(pt.len)), "1000 10.00 50 2000 7 8\n");
   EXPECT_FALSE(readpoint(block, cols, pt));  // three numbers end the data
 }
 
