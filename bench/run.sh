@@ -4,7 +4,8 @@
 # and against wc -l, and shows the peak resident memory of each. The
 # targets: the whole run within 1.5 times the floor, under 4 MiB.
 # BUILD=dir picks the build directory (default build-bench, a Release
-# build); REPS=n the runs of each command (the fastest counts, default 5);
+# build); REPS=n the runs of each command (the fastest counts, default 10:
+# on a shared machine fewer often miss a quiet moment for one of them);
 # WORK=dir keeps the workload there for profiling (made once, reused);
 # REF=path runs another build of scanmerge on it too and checks that it
 # prints and writes the same bytes.
@@ -12,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash setup.sh bench
 build=${BUILD:-build-bench}
-reps=${REPS:-5}
+reps=${REPS:-10}
 nfiles=40
 nrows=20001
 
