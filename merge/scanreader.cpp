@@ -127,11 +127,11 @@ ScanColumns readheader(ScanBlock& scan, std::ostream& con) {
   return cols;
 }
 
-// A row takes at most datapiece bytes of the file (99 characters and the LF
-// of a CR LF), and a piece is cut only where fill finds a whole one and the
-// byte after it ahead: past rows * datapiece bytes ahead, rows rows are cut
-// without a fill that moves the block.
-void readahead(ScanBlock& scan, int rows) { fill(scan, rows * datapiece); }
+// A row's piece takes at most datapiece bytes of the file (99 characters
+// and the LF of a CR LF), and fill moves the block only where a piece and a
+// byte are no longer ahead: with n * datapiece + 1 bytes ahead, n pieces
+// are cut before it does.
+void readahead(ScanBlock& scan, int n) { fill(scan, n * datapiece); }
 
 bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt) {
   pt.cut = false;

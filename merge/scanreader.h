@@ -44,8 +44,7 @@ struct ScanBlock {
   int start = 0;       // where the next piece begins
   int end = 0;         // bytes held
   bool ended = false;  // the file holds nothing after text[end - 1]
-  // text[end] is NUL; room after the last byte for a whole row's copy
-  char text[blockbytes + datapiece];
+  char text[blockbytes + 1];  // text[end] is NUL
 };
 
 // A piece of a line, in the block (not NUL-terminated).
@@ -74,7 +73,7 @@ ScanColumns readheader(ScanBlock& scan, std::ostream& con);
 // they end at a row cut short).
 bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt);
 
-// Reads ahead so that the block holds the next rows rows whole (or all the
-// file has left): the rows read next stay where they lie, pt.line valid,
-// until they are all read. rows * datapiece must be below the block's size.
-void readahead(ScanBlock& scan, int rows);
+// Reads ahead so that the block holds the next n rows whole (or all that
+// the file has left): those rows stay where they lie, their pt.line valid,
+// until all n are read. n * datapiece must be below the block's size.
+void readahead(ScanBlock& scan, int n);
