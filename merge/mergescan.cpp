@@ -50,6 +50,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
   int i = 0;
   float lasttth = 0.0f;
   float t = 0.0f;  // s, 32-bit: tim / 1000, worked out again when tim changes
+  bool tooshort = false;  // t below the shortest time that can be corrected
   float lasttim = 0.0f;
   while (i < maxpts) {
     if (next == nahead) {
@@ -74,6 +75,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
     // the same bits, not ==: -0 and 0 give times of opposite sign
     if (i == 0 || std::memcmp(&pt.tim, &lasttim, sizeof lasttim) != 0) {
       t = pt.tim / 1000.0f;
+      tooshort = t < shortesttime;
       lasttim = pt.tim;
     }
 
@@ -109,11 +111,10 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
           datoffset);
       break;
     }
-    if (idx > p.imax) p.imax = static_cast<int>(idx);
 
     // non-paralysable detector: true counts = c / (1 - c/t * tau)
     float f = 1.0f;
-    if (t < shortesttime) {
+    if (tooshort) {
       say(con, "Cannot make dead time correction:\n%.*s", pt.len, pt.line);
     } else {
       f = static_cast<float>(1.0 - static_cast<double>(c) * tau / t);
@@ -132,6 +133,8 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
     lasttth = pt.tth;
     ++i;
   }
+  // the last row merged is the highest index this file reached
+  if (i > 0) p.imax = std::max(p.imax, datoffset + i - 1);
   // every row before it was a whole line
   if (next == nahead && dataend && dataend->cut)
     say(con, "!!!!! Line %d longer than 98 characters: the data end before it.\n",

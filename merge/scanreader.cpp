@@ -121,6 +121,10 @@ ScanColumns readheader(ScanBlock& scan, std::ostream& con) {
   }
   ScanColumns cols = decodecolumns(line);
   cols.dataline = fileline;
+  if (cols.tth >= 0) cols.tthat = cols.tth;
+  if (cols.cts >= 0) cols.ctsat = cols.cts;
+  if (cols.mon >= 0) cols.monat = cols.mon;
+  if (cols.tim >= 0) cols.timat = cols.tim;
   if (cols.tth < 0 || cols.cts < 0 || cols.mon < 0 || cols.tim < 0) {
     say(con, "HELP! can't decode columns %s\n", line);
   }
@@ -162,11 +166,9 @@ bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt) {
     return false;
   }
   pt.nval = got;
-  // Stand-ins for a role without a column: no angle, no counts, no time
-  // (so no dead-time correction), and a constant monitor.
-  pt.tth = columns.tth >= 0 ? v[columns.tth] : 0.0f;
-  pt.cts = columns.cts >= 0 ? v[columns.cts] : 0.0f;
-  pt.mon = columns.mon >= 0 ? v[columns.mon] : 1000000.0f;
-  pt.tim = columns.tim >= 0 ? v[columns.tim] : 0.0f;
+  pt.tth = v[columns.tthat];
+  pt.cts = v[columns.ctsat];
+  pt.mon = v[columns.monat];
+  pt.tim = v[columns.timat];
   return true;
 }

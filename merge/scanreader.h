@@ -6,6 +6,11 @@
 constexpr int headerpiece = 200;  // a header line is read 199 characters at a time
 constexpr int datapiece = 100;    // a data line 99 at a time
 
+// Stand-ins for a role without a column: no angle, no counts, no time (so
+// no dead-time correction), and a constant monitor.
+constexpr int zeroslot = 8;
+constexpr int monitorslot = 9;
+
 // Where each role's column stands among the first eight names of line 14;
 // -1 where no name matched.
 struct ScanColumns {
@@ -15,10 +20,17 @@ struct ScanColumns {
   int mon = -1;
   int tim = -1;
   int dataline = 15;  // line of the file the rows start on, 1 for the first
+  // where readpoint finds each role's value in ScanPoint::val: its column,
+  // or the stand-in after the eight columns for a role without one
+  int tthat = zeroslot;
+  int ctsat = zeroslot;
+  int monat = monitorslot;
+  int timat = zeroslot;
 };
 
 struct ScanPoint {
-  float val[8];  // the numbers converted, 32-bit, in column order
+  // the numbers converted, 32-bit, in column order; then the stand-ins
+  float val[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0.0f, 1000000.0f};
   int nval = 0;
   float tth = 0;  // deg
   float cts = 0;
