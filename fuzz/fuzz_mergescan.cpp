@@ -153,9 +153,7 @@ void checkrows(const std::string& input) {
     bool got = readpoint(block, cols, pt);
     int len = streampiece(slow, want, datapiece);
     float v[8];
-    int n = len < 0 ? EOF
-                    : std::sscanf(want, "%f %f %f %f %f %f %f %f", &v[0], &v[1], &v[2], &v[3],
-                                  &v[4], &v[5], &v[6], &v[7]);
+    int n = sscanfpiece(want, len, v);
     // a row is delivered where its piece is whole and gives every column
     check(got == (n >= cols.n && len > 0 && !streampiececut(slow, want, len, datapiece)));
     if (!got) break;

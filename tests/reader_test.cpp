@@ -188,9 +188,7 @@ TEST(ReadPoint, ConvertsEachRowAsItsPieceAlone) {
       bool got = readpoint(block, cols, pt);
       int len = streampiece(slow, want, datapiece);
       float v[8];
-      int n = len < 0 ? EOF
-                      : std::sscanf(want, "%f %f %f %f %f %f %f %f", &v[0], &v[1], &v[2], &v[3],
-                                    &v[4], &v[5], &v[6], &v[7]);
+      int n = sscanfpiece(want, len, v);
       bool whole = len > 0 && !streampiececut(slow, want, len, datapiece);
       ASSERT_EQ(got, n >= 4 && whole) << "trial " << trial << " row " << row;
       if (!got) break;

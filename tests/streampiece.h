@@ -2,6 +2,7 @@
 // getline: the reference the block cutter must agree with, byte for byte.
 #pragma once
 
+#include <cstdio>
 #include <istream>
 #include <streambuf>
 
@@ -31,4 +32,12 @@ inline bool streampiececut(std::istream& in, const char* buf, int len, int size)
   if (len != size - 1 || buf[len - 1] == '\n') return false;
   std::streambuf* sb = in.rdbuf();
   return sb && sb->sgetc() != std::char_traits<char>::eof();
+}
+
+// The reference for a row read from a piece of len characters (-1 at the
+// end of the file): its numbers as sscanf converts them, and the count.
+inline int sscanfpiece(const char* piece, int len, float v[8]) {
+  if (len < 0) return EOF;
+  return std::sscanf(piece, "%f %f %f %f %f %f %f %f", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
+                     &v[6], &v[7]);
 }
