@@ -19,15 +19,13 @@ struct EivGeometry {
 // rocking range, a beam longer than the sample (no critical angle) or a
 // parameter that is not a finite number.
 static bool usable(const EivGeometry& g) {
-  if (!std::isfinite(g.h) || !std::isfinite(g.L) || !std::isfinite(g.osc))
-    return false;
+  if (!std::isfinite(g.h) || !std::isfinite(g.L) || !std::isfinite(g.osc)) return false;
   return g.h != 0.0f && g.osc != 0.0f && !std::isnan(g.thetac);
 }
 
 // Divides point k by the mean illuminated fraction over its rocking range.
 // Returns false where a limit of the range is left negative.
-static bool correctpoint(MergedPattern& p, int k, const EivGeometry& g,
-                         double pi) {
+static bool correctpoint(MergedPattern& p, int k, const EivGeometry& g, double pi) {
   float tth = static_cast<float>(((p.tthmin + k * p.tthstep) * pi) / 180.0);
   float theta = tth * 0.5f;
   double half = g.osc * 0.5;
@@ -52,8 +50,7 @@ static bool correctpoint(MergedPattern& p, int k, const EivGeometry& g,
   else if (g.thetac > hi)
     f = below * (std::cos(lo) - std::cos(hi));
   else
-    f = below * (std::cos(lo) - std::cos(static_cast<double>(g.thetac))) +
-        above * (hi - g.thetac);
+    f = below * (std::cos(lo) - std::cos(static_cast<double>(g.thetac))) + above * (hi - g.thetac);
 
   // an empty range (2theta = 0) illuminates nothing: leave the point as is
   if (f == 0.0) return true;
@@ -62,13 +59,13 @@ static bool correctpoint(MergedPattern& p, int k, const EivGeometry& g,
   return true;
 }
 
-EivStatus eivcorrect(MergedPattern& pattern, std::istream& in,
-                     std::ostream& con) {
+EivStatus eivcorrect(MergedPattern& pattern, std::istream& in, std::ostream& con) {
   const double pi = 2.0 * std::acos(0.0);
   EivGeometry g;
   for (;;) {
-    say(con, "To apply EIV correction, enter : h(mm) L(mm) osc(deg). "
-             "Otherwise, blank.\n");
+    say(con,
+        "To apply EIV correction, enter : h(mm) L(mm) osc(deg). "
+        "Otherwise, blank.\n");
     std::string answer = askline(in, con);
     if (answer.empty()) return EivStatus::done;
     float oscdeg;

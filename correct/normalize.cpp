@@ -15,7 +15,6 @@ void normalize(MergedPattern& pattern, std::ostream& con) {
     // 0 / 0 at an index no scan reached: not a number, left for the writers
     pattern.cts[k] = static_cast<float>(c * normmonitor / m);
     // counting statistics; a point without counts gets sigma 1
-    pattern.mon[k] = c > 0 ? static_cast<float>(std::sqrt(c) * normmonitor / m)
-                           : 1.0f;
+    pattern.mon[k] = c > 0 ? static_cast<float>(std::sqrt(c) * normmonitor / m) : 1.0f;
   }
 }

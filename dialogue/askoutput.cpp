@@ -55,7 +55,7 @@ static bool isscan(const std::string& name, const std::vector<std::string>& scan
   std::ifstream file(name, std::ios::in | std::ios::binary);
   if (!file.is_open()) return false;
   ScanBlock block(file, 14 * headerpiece);  // the header's 14 pieces at most
-  std::ostream nowhere(nullptr);  // lines 11 and 12 are not echoed
+  std::ostream nowhere(nullptr);            // lines 11 and 12 are not echoed
   return readheader(block, nowhere).tth >= 0;
 }
 

@@ -24,8 +24,8 @@ static bool openscan(const std::string& name, std::ifstream& scan) {
   return scan.is_open();
 }
 
-bool readscans(MergedPattern& pattern, std::vector<std::string>& scans,
-               std::istream& in, std::ostream& con) {
+bool readscans(MergedPattern& pattern, std::vector<std::string>& scans, std::istream& in,
+               std::ostream& con) {
   for (int filenum = 1;; ++filenum) {
     say(con, "Enter KORVAL data file no. %d name (blank to end): ", filenum);
     std::ifstream scan;
@@ -39,13 +39,12 @@ bool readscans(MergedPattern& pattern, std::vector<std::string>& scans,
       if (name.empty()) return true;
       say(con, "? ");
     }
-    if (mergescan(pattern, scan, filenum, con) == MergeStatus::lowestangle)
-      return false;
+    if (mergescan(pattern, scan, filenum, con) == MergeStatus::lowestangle) return false;
   }
 }
 
 void summary(MergedPattern& p, std::ostream& con) {
   p.tthmax = p.tthmin + p.imax * p.tthstep;
-  say(con, "imax, tthmin, tthstep, tthmax = %d, %.3f, %.3f, %.4f\n", p.imax,
-      p.tthmin, p.tthstep, p.tthmax);
+  say(con, "imax, tthmin, tthstep, tthmax = %d, %.3f, %.3f, %.4f\n", p.imax, p.tthmin, p.tthstep,
+      p.tthmax);
 }

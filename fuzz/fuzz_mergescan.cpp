@@ -41,8 +41,7 @@ void check(bool ok) {
 bool samebits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 bool samepattern(const MergedPattern& a, const MergedPattern& b) {
-  return a.imax == b.imax && samebits(a.tthmin, b.tthmin) &&
-         samebits(a.tthstep, b.tthstep) &&
+  return a.imax == b.imax && samebits(a.tthmin, b.tthmin) && samebits(a.tthstep, b.tthstep) &&
          std::memcmp(a.cts, b.cts, sizeof a.cts) == 0 &&
          std::memcmp(a.mon, b.mon, sizeof a.mon) == 0;
 }
@@ -57,14 +56,12 @@ void checkgrid(const MergedPattern& p) {
 }
 
 // The console text of one file always ends a line.
-void checkconsole(const std::string& text) {
-  check(!text.empty() && text.back() == '\n');
-}
+void checkconsole(const std::string& text) { check(!text.empty() && text.back() == '\n'); }
 
 // Merges file 1 and, if there is one, file 2 on a fresh pattern p; before
 // is scratch space. Returns the console text of both.
-std::string mergeboth(const std::string& file1, const std::string* file2,
-                      MergedPattern& p, MergedPattern& before) {
+std::string mergeboth(const std::string& file1, const std::string* file2, MergedPattern& p,
+                      MergedPattern& before) {
   p = MergedPattern();
   std::istringstream scan1(file1);
   std::ostringstream con1;
@@ -79,8 +76,7 @@ std::string mergeboth(const std::string& file1, const std::string* file2,
   MergeStatus st = mergescan(p, scan2, 2, con2);
   checkconsole(con2.str());
   // a later file never moves the grid, and imax only grows
-  check(samebits(p.tthmin, before.tthmin) &&
-        samebits(p.tthstep, before.tthstep));
+  check(samebits(p.tthmin, before.tthmin) && samebits(p.tthstep, before.tthstep));
   check(p.imax >= before.imax);
   checkgrid(p);
   // the file is refused at its first row, before anything is added
@@ -109,8 +105,8 @@ void checkconversion(const std::string& input) {
   std::memset(fast, 0x5a, sizeof fast);
   std::memset(slow, 0x5a, sizeof slow);
   int got = convertrow(line, fast);
-  check(got == std::sscanf(line, "%f %f %f %f %f %f %f %f", &slow[0], &slow[1], &slow[2],
-                           &slow[3], &slow[4], &slow[5], &slow[6], &slow[7]));
+  check(got == std::sscanf(line, "%f %f %f %f %f %f %f %f", &slow[0], &slow[1], &slow[2], &slow[3],
+                           &slow[4], &slow[5], &slow[6], &slow[7]));
   for (int k = 0; k < got; ++k) check(std::memcmp(&fast[k], &slow[k], sizeof(float)) == 0);
 }
 
@@ -216,8 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // a CR LF line end is read as the LF alone
   std::string file2crlf = crlf(file2);
-  std::string concrlf =
-      mergeboth(crlf(file1), two ? &file2crlf : nullptr, *q, *scratch);
+  std::string concrlf = mergeboth(crlf(file1), two ? &file2crlf : nullptr, *q, *scratch);
   check(con == concrlf);
   check(samepattern(*p, *q));
   return 0;

@@ -27,5 +27,4 @@ enum class MergeStatus {
 
 // Merges the scan file open on scan; filenum 1 is the file that fixes the
 // grid. Progress and warnings go to con.
-MergeStatus mergescan(MergedPattern& pattern, std::istream& scan, int filenum,
-                      std::ostream& con);
+MergeStatus mergescan(MergedPattern& pattern, std::istream& scan, int filenum, std::ostream& con);

@@ -11,7 +11,7 @@
 
 constexpr float lowmonitor = 1000.0f;
 constexpr float fullmonitor = 1000000.0f;
-constexpr double shortesttime = 0.01;  // s
+constexpr double shortesttime = 0.01;     // s
 constexpr double steptolerance = 0.0001;  // deg
 constexpr int aheadrows = 16;
 static_assert(aheadrows * datapiece < blockbytes, "a batch of rows fits the block");
@@ -28,8 +28,8 @@ static bool placeongrid(double start, const MergedPattern& p, int& datoffset) {
 
 // The angle of the last merged row as read, against the grid angle it was
 // placed at: a step that is not a multiple of 0.0001 deg lets them drift.
-static void checkdrift(const MergedPattern& p, int datoffset, int i,
-                       float lasttth, std::ostream& con) {
+static void checkdrift(const MergedPattern& p, int datoffset, int i, float lasttth,
+                       std::ostream& con) {
   if (i == 0 || p.tthstep == 0.0) return;
   double grid = p.tthmin + (static_cast<double>(datoffset) + i - 1) * p.tthstep;
   double off = grid - static_cast<double>(lasttth);
@@ -45,11 +45,11 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
   int nahead = 0;
   int next = 0;
   const ScanPoint* dataend = nullptr;  // the read that found no row
-  double start = p.tthmin;  // deg; a file without rows has no start of its own
+  double start = p.tthmin;             // deg; a file without rows has no start of its own
   int datoffset = 0;
   int i = 0;
   float lasttth = 0.0f;
-  float t = 0.0f;  // s, 32-bit: tim / 1000, worked out again when tim changes
+  float t = 0.0f;         // s, 32-bit: tim / 1000, worked out again when tim changes
   bool tooshort = false;  // t below the shortest time that can be corrected
   float lasttim = 0.0f;
   while (i < maxpts) {
@@ -90,8 +90,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
         say(con, "First file must contain lowest angle.\n");
         return MergeStatus::lowestangle;
       }
-      say(con, "Scan runs from 2theta = %.4f, datoffset = %d, ", start,
-          datoffset);
+      say(con, "Scan runs from 2theta = %.4f, datoffset = %d, ", start, datoffset);
     } else if (i == 1) {
       if (filenum == 1) {
         // the step is the first two angles' difference to 1/10000 deg,
@@ -107,8 +106,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
 
     long long idx = static_cast<long long>(datoffset) + i;
     if (idx >= maxpts) {
-      say(con, "Too long.  i, datoffset = %d,%d.  Aborting file.\n", i,
-          datoffset);
+      say(con, "Too long.  i, datoffset = %d,%d.  Aborting file.\n", i, datoffset);
       break;
     }
 
@@ -122,13 +120,11 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
     // a factor that is not a positive number (a nan count or time among
     // them) cannot correct anything either
     if (!(f > 0.0f && std::isfinite(f))) {
-      say(con, "Cannot make dead time correction.  tau, cts, tim = %f, %f, %f\n",
-          tau, c, t);
+      say(con, "Cannot make dead time correction.  tau, cts, tim = %f, %f, %f\n", tau, c, t);
       f = 1.0f;
     }
 
-    p.cts[idx] = static_cast<float>(static_cast<double>(p.cts[idx]) +
-                                    static_cast<double>(c) / f);
+    p.cts[idx] = static_cast<float>(static_cast<double>(p.cts[idx]) + static_cast<double>(c) / f);
     p.mon[idx] = static_cast<float>(static_cast<double>(p.mon[idx]) + m);
     lasttth = pt.tth;
     ++i;

@@ -3,9 +3,7 @@
 #pragma once
 
 // isspace in the C locale: what separates numbers and column names
-inline bool isspace_c(char ch) {
-  return ch == ' ' || (ch >= '\t' && ch <= '\r');
-}
+inline bool isspace_c(char ch) { return ch == ' ' || (ch >= '\t' && ch <= '\r'); }
 
 // Converts up to eight numbers from the start of line, a NUL-terminated row
 // with no LF before its end, into v, 32-bit. Returns what

@@ -53,9 +53,9 @@ struct ScanBlock {
   explicit ScanBlock(std::istream& file, int bytes = blockbytes);
   std::istream& in;
   int capacity;
-  int start = 0;       // where the next piece begins
-  int end = 0;         // bytes held
-  bool ended = false;  // the file holds nothing after text[end - 1]
+  int start = 0;              // where the next piece begins
+  int end = 0;                // bytes held
+  bool ended = false;         // the file holds nothing after text[end - 1]
   char text[blockbytes + 1];  // text[end] is NUL
 };
 

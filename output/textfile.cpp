@@ -115,7 +115,7 @@ static int smallfield(char* field, double value, int width, int decimals) {
     d = std::copy_n(digitpairs.text + 2 * q, 2, d - 2) - 2;
   else
     *--d = static_cast<char>('0' + q);
-  if (bits >> 63) *--d = '-';  // -0.0 and what rounds to 0 too
+  if (bits >> 63) *--d = '-';               // -0.0 and what rounds to 0 too
   int n = static_cast<int>(line + 32 - d);  // at most 21: 19 digits, point, sign
   int total = n < width ? width : n;
   std::memcpy(field, line + 32 - total, 32);

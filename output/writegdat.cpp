@@ -9,8 +9,8 @@
 #include "output/textfile.h"
 #include "output/writers.h"
 
-bool writegdat(const MergedPattern& pattern, std::ostream& file,
-               std::istream& in, std::ostream& con) {
+bool writegdat(const MergedPattern& pattern, std::ostream& file, std::istream& in,
+               std::ostream& con) {
   say(con, "Enter title: ");
   std::string title = askline(in, con);
   if (in.bad()) return false;  // the console failed: no file
@@ -23,8 +23,7 @@ bool writegdat(const MergedPattern& pattern, std::ostream& file,
   if (!writetext(file,
                  "BANK  1 %8d%8d CONST %10.2lf%10.2lf 0 0 ESD"
                  "                     \n",
-                 pattern.imax, nlines, pattern.tthmin * 100,
-                 pattern.tthstep * 100))
+                 pattern.imax, nlines, pattern.tthmin * 100, pattern.tthstep * 100))
     return false;
   TextOut out(file);
   for (int first = 0; first < pattern.imax; first += 5) {

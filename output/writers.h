@@ -10,5 +10,5 @@ bool writexrs82(const MergedPattern& pattern, std::ostream& file);
 bool writewyriet(const MergedPattern& pattern, std::ostream& file);
 bool writeprofin(const MergedPattern& pattern, std::ostream& file);
 // Asks for the title on the console first.
-bool writegdat(const MergedPattern& pattern, std::ostream& file,
-               std::istream& in, std::ostream& con);
+bool writegdat(const MergedPattern& pattern, std::ostream& file, std::istream& in,
+               std::ostream& con);

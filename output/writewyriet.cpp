@@ -8,8 +8,7 @@
 
 bool writewyriet(const MergedPattern& pattern, std::ostream& file) {
   // cols 1-8 tthmin, 9-16 tthstep, 17-24 tthmax (3F8.3)
-  if (!writetext(file, "%8.3f%8.3f%8.3f\n", pattern.tthmin, pattern.tthstep,
-                 pattern.tthmax))
+  if (!writetext(file, "%8.3f%8.3f%8.3f\n", pattern.tthmin, pattern.tthstep, pattern.tthmax))
     return false;
   TextOut out(file);
   for (int first = 0; first < pattern.imax; first += 8) {

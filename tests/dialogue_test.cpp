@@ -79,8 +79,9 @@ TEST(Dialogue, AnswersOf100000Characters) {
   fs::copy(fs::path(CASES_DIR) / "two-scans" / "a.dat", work / "a.dat");
   const std::string x(100000, 'x');
   const std::string title(100000, 'T');
-  std::ofstream(work / "answers.txt", std::ios::binary)
-      << x << "\na.dat\n\n" << x << "\n\n\n\n\nt.gda\n" << title << "\n";
+  std::ofstream(work / "answers.txt", std::ios::binary) << x << "\na.dat\n\n"
+                                                        << x << "\n\n\n\n\nt.gda\n"
+                                                        << title << "\n";
   EXPECT_EQ(runprogram(work), 1);
   const std::string console = consoletext(work);
   EXPECT_NE(console.find("(blank to end): ? Sample A"), std::string::npos);

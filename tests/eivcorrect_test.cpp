@@ -12,12 +12,10 @@ const std::string prompt =
     "To apply EIV correction, enter : h(mm) L(mm) osc(deg). "
     "Otherwise, blank.\n";
 const std::string need3 = "Look, I need 3 numbers.\n";
-const std::string needgeom =
-    "Look, I need h and osc not 0, and h no larger than L.\n";
+const std::string needgeom = "Look, I need h and osc not 0, and h no larger than L.\n";
 
 // A grid of imax points from tthmin (deg), every point cts = mon = value.
-std::unique_ptr<MergedPattern> grid(double tthmin, double tthstep, int imax,
-                                    float value) {
+std::unique_ptr<MergedPattern> grid(double tthmin, double tthstep, int imax, float value) {
   std::unique_ptr<MergedPattern> p(new MergedPattern());
   p->tthmin = tthmin;
   p->tthstep = tthstep;
@@ -26,8 +24,7 @@ std::unique_ptr<MergedPattern> grid(double tthmin, double tthstep, int imax,
   return p;
 }
 
-EivStatus run(MergedPattern& p, const std::string& answers,
-              std::string& console) {
+EivStatus run(MergedPattern& p, const std::string& answers, std::string& console) {
   std::istringstream in(answers);
   std::ostringstream con;
   EivStatus st = eivcorrect(p, in, con);
@@ -102,10 +99,9 @@ TEST(EivCorrect, AnswersThatAskAgain) {
     const char* answer;
     const std::string& reply;
   };
-  const Case cases[] = {
-      {"1 20", need3},         {"   ", need3},         {"1 20 0", needgeom},
-      {"0 20 2", needgeom},    {"21 20 2", needgeom},  {"1 0 2", needgeom},
-      {"inf 20 2", needgeom},  {"1 nan 2", needgeom},  {"1 20 inf", needgeom}};
+  const Case cases[] = {{"1 20", need3},        {"   ", need3},        {"1 20 0", needgeom},
+                        {"0 20 2", needgeom},   {"21 20 2", needgeom}, {"1 0 2", needgeom},
+                        {"inf 20 2", needgeom}, {"1 nan 2", needgeom}, {"1 20 inf", needgeom}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answer);
     EXPECT_EQ(run(*p, std::string(c.answer) + "\n\n", con), EivStatus::done);

@@ -35,8 +35,8 @@ std::vector<std::string> crlflines(const fs::path& file) {
   return lines;
 }
 
-void expectwidths(const std::vector<std::string>& lines, size_t from, size_t to,
-                  size_t width, const char* what) {
+void expectwidths(const std::vector<std::string>& lines, size_t from, size_t to, size_t width,
+                  const char* what) {
   for (size_t k = from; k < to && k < lines.size(); ++k)
     ASSERT_EQ(lines[k].size(), width) << what << " line " << k + 1;
 }

@@ -78,8 +78,8 @@ std::string headercut(int piece) {
 // with more of the line after it may hold a cut number, so the data end there.
 TEST(HostileLines, DataLineOfOneMebibyteEndsTheDataBeforeIt) {
   std::string row = "10.0 0 2000 1000";
-  std::string file = header() + row + std::string(1048576 - row.size(), ' ') +
-                     "\n10.5 0 2000 1000\n";
+  std::string file =
+      header() + row + std::string(1048576 - row.size(), ' ') + "\n10.5 0 2000 1000\n";
   auto p = fresh();
   Merged m = merge(*p, file, 1);
   EXPECT_EQ(m.con, echo + cutdata + " to 0.0000\n");
@@ -100,8 +100,7 @@ TEST(HostileLines, DataLineOfOneMebibyteEndsTheDataBeforeIt) {
 // A header line is read 199 characters at a time: a longer line counts as
 // several of the fourteen, each cut piece told as it is read.
 TEST(HostileLines, HeaderLineOfOneMebibyteSwallowsTheHeader) {
-  std::string file = std::string(1048576, 'x') + "\n" + header().substr(5) +
-                     "10 0 2000 1000\n";
+  std::string file = std::string(1048576, 'x') + "\n" + header().substr(5) + "10 0 2000 1000\n";
   std::istringstream scan(file);
   ScanBlock block(scan);
   std::ostringstream con;
@@ -112,8 +111,7 @@ TEST(HostileLines, HeaderLineOfOneMebibyteSwallowsTheHeader) {
     told += headercut(piece);
     if (piece == 11 || piece == 12) told += std::string(199, 'x');
   }
-  EXPECT_EQ(con.str(), told + "HELP! can't decode columns " +
-                           std::string(199, 'x') + "\n");
+  EXPECT_EQ(con.str(), told + "HELP! can't decode columns " + std::string(199, 'x') + "\n");
   EXPECT_EQ(cols.n, 1);
   EXPECT_EQ(cols.tth, -1);
   EXPECT_EQ(cols.dataline, 1);
@@ -143,8 +141,10 @@ TEST(HostileLines, LongHeaderLineShiftsTheLinesAfterIt) {
     p = fresh();
     m = merge(*p, std::string(length, 'a') + "\n" + body, 1);
     // line 10 and "sample" echoed; the blank line 13 is read as line 14
-    EXPECT_EQ(m.con, headercut(1) + "skip\nsample\nHELP! can't decode columns \n\n"
-                                    " to 0.0000\n") << length;
+    EXPECT_EQ(m.con, headercut(1) +
+                         "skip\nsample\nHELP! can't decode columns \n\n"
+                         " to 0.0000\n")
+        << length;
     EXPECT_EQ(p->mon[0], 0.0f);
   }
 
@@ -160,8 +160,10 @@ TEST(HostileLines, LongHeaderLineShiftsTheLinesAfterIt) {
   // echoed as line 12
   p = fresh();
   std::string lines1to10 = header().substr(0, 50);
-  m = merge(*p, lines1to10 + std::string(250, 's') + "\nconditions\n\n" +
-                    "tth cts mon tim\n10 0 2000 1000\n", 1);
+  m = merge(
+      *p,
+      lines1to10 + std::string(250, 's') + "\nconditions\n\n" + "tth cts mon tim\n10 0 2000 1000\n",
+      1);
   EXPECT_EQ(m.con, headercut(11) + std::string(250, 's') +
                        "\nHELP! can't decode columns \n\n to 0.0000\n");
 }
@@ -175,8 +177,8 @@ TEST(HostileLines, CutDataLineCountedAfterACutHeaderLine) {
                      "\n11 0 2000 1000\n";
   auto p = fresh();
   Merged m = merge(*p, file, 1);
-  EXPECT_EQ(m.con, headercut(1) + echo + "First point, 1.0 sec., 2000 mon.\n" +
-                       firstlines + "10.0000, datoffset = 0, "
+  EXPECT_EQ(m.con, headercut(1) + echo + "First point, 1.0 sec., 2000 mon.\n" + firstlines +
+                       "10.0000, datoffset = 0, "
                        "!!!!! Line 15 longer than 98 characters: the data end before it.\n"
                        " to 10.0000\n");
   EXPECT_EQ(p->imax, 0);
@@ -188,17 +190,19 @@ TEST(HostileLines, CutDataLineCountedAfterACutHeaderLine) {
 TEST(HostileBytes, NulInHeaderAndDataLines) {
   std::string lines1to10;
   for (int k = 1; k <= 10; ++k) lines1to10 += "skip\n";
-  std::string file = lines1to10 + "sam\0ple\ncond\n\n"s +
-                     "tth cts\0 mon tim\n"s + "10 0 2000 1000\n";
+  std::string file =
+      lines1to10 + "sam\0ple\ncond\n\n"s + "tth cts\0 mon tim\n"s + "10 0 2000 1000\n";
   auto p = fresh();
   Merged m = merge(*p, file, 1);
   // line 14 names two columns before its NUL; mon and tim stand in as a
   // full monitor and no time
-  EXPECT_EQ(m.con, "sam\0ple\ncond\nHELP! can't decode columns tth cts\n"
-                   "First point, 0.0 sec., 1000000 mon.\n"s +
-                       firstlines + "10.0000, datoffset = 0, "
-                       "Cannot make dead time correction:\n10 0 2000 1000\n"
-                       " to 10.0000\n");
+  EXPECT_EQ(m.con,
+            "sam\0ple\ncond\nHELP! can't decode columns tth cts\n"
+            "First point, 0.0 sec., 1000000 mon.\n"s +
+                firstlines +
+                "10.0000, datoffset = 0, "
+                "Cannot make dead time correction:\n10 0 2000 1000\n"
+                " to 10.0000\n");
 
   std::string rows = "10 0 2000 5\0xy\n"s + "10.5 0 2000 1000\0 7 7 7 7 7\n"s +
                      "11\0 0 2000 1000\n"s + "11.5 0 2000 1000\n";
@@ -220,10 +224,8 @@ TEST(HostileBytes, RandomFilesLeaveASoundPattern) {
     for (int kind = 0; kind < 3; ++kind) {
       std::string file = kind == 0 ? std::string() : header();
       for (size_t k = 0; k < size; ++k)
-        file += kind == 2 ? numberish[gen() % numberish.size()]
-                          : static_cast<char>(gen() & 0xff);
-      SCOPED_TRACE("size " + std::to_string(size) + " kind " +
-                   std::to_string(kind));
+        file += kind == 2 ? numberish[gen() % numberish.size()] : static_cast<char>(gen() & 0xff);
+      SCOPED_TRACE("size " + std::to_string(size) + " kind " + std::to_string(kind));
       auto p = fresh();
       Merged m = merge(*p, file, 1);
       EXPECT_EQ(m.st, MergeStatus::merged);
@@ -262,10 +264,10 @@ TEST(HostileBytes, FileEndsInsideTheHeader) {
 // Each role then goes through the merging rules as they stand.
 TEST(NonFinite, EachRoleOfAFirstRow) {
   struct Case {
-    std::string row;        // tth cts mon tim
-    std::string sec, mon;   // the first-point line's numbers
-    std::string warning;    // printed inside the file's line
-    float cts, monsum;      // at index 0; nan compared as nan
+    std::string row;       // tth cts mon tim
+    std::string sec, mon;  // the first-point line's numbers
+    std::string warning;   // printed inside the file's line
+    float cts, monsum;     // at index 0; nan compared as nan
   };
   const float infinite = INFINITY, notanumber = NAN;
   const Case cases[] = {
@@ -296,8 +298,8 @@ TEST(NonFinite, EachRoleOfAFirstRow) {
        "Cannot make dead time correction.  tau, cts, tim = 0.000003, 0.000000, "
        "nan\n",
        0, 2000},
-      {"10 500 2000 -inf", "-inf", "2000",
-       "Cannot make dead time correction:\n10 500 2000 -inf\n", 500, 2000},
+      {"10 500 2000 -inf", "-inf", "2000", "Cannot make dead time correction:\n10 500 2000 -inf\n",
+       500, 2000},
       {"10 500 2000 -1e40", "-inf", "2000",
        "Cannot make dead time correction:\n10 500 2000 -1e40\n", 500, 2000},
   };
@@ -305,9 +307,8 @@ TEST(NonFinite, EachRoleOfAFirstRow) {
     SCOPED_TRACE(c.row);
     auto p = fresh();
     Merged m = merge(*p, header() + c.row + "\n", 1);
-    EXPECT_EQ(m.con, echo + "First point, " + c.sec + " sec., " + c.mon +
-                         " mon.\n" + firstlines + "10.0000, datoffset = 0, " +
-                         c.warning + " to 10.0000\n");
+    EXPECT_EQ(m.con, echo + "First point, " + c.sec + " sec., " + c.mon + " mon.\n" + firstlines +
+                         "10.0000, datoffset = 0, " + c.warning + " to 10.0000\n");
     if (std::isnan(c.cts))
       EXPECT_TRUE(std::isnan(p->cts[0])) << p->cts[0];
     else
@@ -336,8 +337,9 @@ TEST(NonFinite, AngleOfTheFirstFile) {
                        "10.0000, datoffset = 0, tthstep = inf,  to inf\n");
   m = merge(*p, header() + "20 0 2000 1000\n20.5 0 2000 1000\n", 2);
   EXPECT_EQ(m.st, MergeStatus::merged);
-  EXPECT_EQ(m.con, echo + "Scan runs from 2theta = 20.0000, datoffset = 0, "
-                          "\n!!!!! Can't mix tthstep.  0.500000\n to inf\n");
+  EXPECT_EQ(m.con, echo +
+                       "Scan runs from 2theta = 20.0000, datoffset = 0, "
+                       "\n!!!!! Can't mix tthstep.  0.500000\n to inf\n");
   EXPECT_EQ(p->mon[0], 4000.0f);
   EXPECT_EQ(p->mon[1], 4000.0f);
 }
@@ -369,9 +371,10 @@ TEST(GridLimits, DatoffsetBeyondAnInt) {
   // 2147480000 steps still fits: placed, then at once too long
   m = merge(*p, header() + "214748 0 2000 1000\n214748.0001 0 2000 1000\n", 2);
   EXPECT_EQ(m.st, MergeStatus::merged);
-  EXPECT_EQ(m.con, echo + "Scan runs from 2theta = 214748.0000, "
-                          "datoffset = 2147480000, Too long.  i, datoffset = "
-                          "0,2147480000.  Aborting file.\n to 214747.9999\n");
+  EXPECT_EQ(m.con, echo +
+                       "Scan runs from 2theta = 214748.0000, "
+                       "datoffset = 2147480000, Too long.  i, datoffset = "
+                       "0,2147480000.  Aborting file.\n to 214747.9999\n");
   EXPECT_EQ(p->imax, 1);
 }
 
@@ -380,18 +383,20 @@ TEST(GridLimits, LaterFilePastTheLastIndex) {
   auto p = gridded();
   std::string file = header() + "12510 0 2000 1000\n12510.5 0 2000 1000\n";
   Merged m = merge(*p, file, 2);
-  EXPECT_EQ(m.con, echo + "Scan runs from 2theta = 12510.0000, "
-                          "datoffset = 25000, Too long.  i, datoffset = "
-                          "0,25000.  Aborting file.\n to 12509.5000\n");
+  EXPECT_EQ(m.con, echo +
+                       "Scan runs from 2theta = 12510.0000, "
+                       "datoffset = 25000, Too long.  i, datoffset = "
+                       "0,25000.  Aborting file.\n to 12509.5000\n");
   EXPECT_EQ(m.pos, static_cast<std::streamoff>(header().size() + 18));
   EXPECT_EQ(p->imax, 1);
 
   // 10010 deg is index 20000, the last: its first row fits, its second not
   p = gridded();
   m = merge(*p, header() + "10010 0 2000 1000\n10010.5 0 2000 1000\n", 2);
-  EXPECT_EQ(m.con, echo + "Scan runs from 2theta = 10010.0000, "
-                          "datoffset = 20000, Too long.  i, datoffset = "
-                          "1,20000.  Aborting file.\n to 10010.0000\n");
+  EXPECT_EQ(m.con, echo +
+                       "Scan runs from 2theta = 10010.0000, "
+                       "datoffset = 20000, Too long.  i, datoffset = "
+                       "1,20000.  Aborting file.\n to 10010.0000\n");
   EXPECT_EQ(p->imax, 20000);
   EXPECT_EQ(p->mon[20000], 2000.0f);
 }
@@ -440,8 +445,7 @@ TEST(GridLimits, MillionRowsReadOnlyUpToTheLastIndex) {
   auto p = fresh();
   auto t0 = std::chrono::steady_clock::now();
   Merged m = merge(*p, file, 1);
-  double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() -
-                                              t0).count();
+  double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   EXPECT_EQ(m.con, echo + "First point, 1.0 sec., 2000 mon.\n" + firstlines +
                        "10.0000, datoffset = 0, tthstep = 0.01000000,  "
                        "to 210.0000\n");

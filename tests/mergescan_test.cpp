@@ -97,18 +97,19 @@ TEST(MergeScan, FallingFirstFileTruncatesItsStep) {
 TEST(MergeScan, DeadTimeAndMonitorRules) {
   Runs run;
   std::string console = run.merge(
-      "10.0 400 999 1000\n"     // low monitor: no counts, full monitor
-      "10.5 400 2000 10\n"      // 10 ms is just below 0.01 s: uncorrected
-      "11.0 400 2000 5\n"       // too short as well
+      "10.0 400 999 1000\n"         // low monitor: no counts, full monitor
+      "10.5 400 2000 10\n"          // 10 ms is just below 0.01 s: uncorrected
+      "11.0 400 2000 5\n"           // too short as well
       "11.5 1000000 2000 1000\n");  // factor below 0: uncorrected
-  EXPECT_EQ(console,
-            "First point, 1.0 sec., 1000000 mon.\n"
-            "Normalizing to 1000000 monitor counts.\n"
-            "Scan runs from 2theta = 10.0000, datoffset = 0, tthstep = 0.50000000, "
-            "Cannot make dead time correction:\n10.5 400 2000 10\n"
-            "Cannot make dead time correction:\n11.0 400 2000 5\n"
-            "Cannot make dead time correction.  tau, cts, tim = 0.000003, 1000000.000000, 1.000000\n"
-            " to 11.5000\n");
+  EXPECT_EQ(
+      console,
+      "First point, 1.0 sec., 1000000 mon.\n"
+      "Normalizing to 1000000 monitor counts.\n"
+      "Scan runs from 2theta = 10.0000, datoffset = 0, tthstep = 0.50000000, "
+      "Cannot make dead time correction:\n10.5 400 2000 10\n"
+      "Cannot make dead time correction:\n11.0 400 2000 5\n"
+      "Cannot make dead time correction.  tau, cts, tim = 0.000003, 1000000.000000, 1.000000\n"
+      " to 11.5000\n");
   const MergedPattern& p = *run.p;
   EXPECT_EQ(p.cts[0], 0.0f);
   EXPECT_EQ(p.mon[0], 1000000.0f);
@@ -148,8 +149,8 @@ TEST(MergeScan, EachRowWithoutATimeQuotedAsRead) {
   Runs run;
   std::string text, want;
   for (int k = 0; k < 12000; ++k) {
-    std::string row = std::to_string(10 + k * 0.01).substr(0, 8) + std::string(k % 40, ' ') +
-                      " " + std::to_string(k) + " 2000 0";
+    std::string row = std::to_string(10 + k * 0.01).substr(0, 8) + std::string(k % 40, ' ') + " " +
+                      std::to_string(k) + " 2000 0";
     text += row + (k % 3 ? "\n" : "\r\n");
     want += "Cannot make dead time correction:\n" + row + "\n";
   }
@@ -196,8 +197,9 @@ TEST(MergeScan, GridDriftWarning) {
   // angle 49.2869 lies 0.0900 below the row's own 49.37687
   Runs odd;
   std::string console = odd.merge(rows(10.0, 0.01313, 3000));
-  EXPECT_NE(console.find(" to 49.2869\n!!!!! Grid off by -0.0900 deg at last point of this file.\n"),
-            std::string::npos);
+  EXPECT_NE(
+      console.find(" to 49.2869\n!!!!! Grid off by -0.0900 deg at last point of this file.\n"),
+      std::string::npos);
 
   for (double step : {0.01, 0.02, 0.05}) {
     Runs round;
@@ -248,15 +250,13 @@ TEST(MergeScan, LinesThatAreNotCut) {
   std::string row2 = "10.02 100 2000 1000";
   // a long text trailer converts no number: the data end without a word
   Runs run;
-  EXPECT_EQ(run.merge(rows(10.0, 0.02, 2) + "end of scan" + std::string(150, '.') + "\n"),
-            whole);
+  EXPECT_EQ(run.merge(rows(10.0, 0.02, 2) + "end of scan" + std::string(150, '.') + "\n"), whole);
   // a last line of 99 characters with nothing after it
   run = Runs();
   EXPECT_EQ(run.merge(rows(10.0, 0.02, 1) + row2 + std::string(80, ' ')), whole);
   EXPECT_EQ(run.p->mon[1], 2000.0f);
   // 98 characters and CR LF fit the piece
   run = Runs();
-  EXPECT_EQ(run.merge("10.00 100 2000 1000" + std::string(79, ' ') + "\r\n" + row2 + "\n"),
-            whole);
+  EXPECT_EQ(run.merge("10.00 100 2000 1000" + std::string(79, ' ') + "\r\n" + row2 + "\n"), whole);
   EXPECT_EQ(run.p->mon[1], 2000.0f);
 }

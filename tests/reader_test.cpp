@@ -28,8 +28,7 @@ std::string text(const Piece& piece) {
 }  // namespace
 
 TEST(CutPiece, CutsLongLinesAndFoldsCrLf) {
-  std::istringstream in(std::string(98, 'a') + "\r\n" + std::string(99, 'b') +
-                        "\r\nx\ry");
+  std::istringstream in(std::string(98, 'a') + "\r\n" + std::string(99, 'b') + "\r\nx\ry");
   ScanBlock block(in);
   EXPECT_EQ(text(cutpiece(block, datapiece)), std::string(98, 'a') + "\n");
   Piece piece = cutpiece(block, datapiece);  // 99 characters, no line end
@@ -162,8 +161,8 @@ TEST(ReadPoint, EndsAtTrailerAndTakesALastRowWithoutLineEnd) {
 // where a NUL or a number that is not plain stands in the row.
 TEST(ReadPoint, ConvertsEachRowAsItsPieceAlone) {
   std::mt19937 gen(11);
-  const std::string tokens[] = {"12", "3.5",          "-7", "1e3", "0.001", "99999999",
-                                "x",  std::string(1, '\0'), "nan", "\r",    ""};
+  const std::string tokens[] = {
+      "12", "3.5", "-7", "1e3", "0.001", "99999999", "x", std::string(1, '\0'), "nan", "\r", ""};
   for (int trial = 0; trial < 3000; ++trial) {
     std::string rows;
     for (int n = static_cast<int>(gen() % 30); n > 0; --n) {
@@ -232,8 +231,8 @@ TEST(ReadPoint, RowCutAtItsPieceEndIsNotDelivered) {
 }
 
 TEST(CutPiece, CutOnlyWithMoreOfTheFileAfterIt) {
-  std::istringstream in(std::string(199, 'h') + "\n" + std::string(198, 'h') +
-                        "\r\n" + std::string(199, 'h'));
+  std::istringstream in(std::string(199, 'h') + "\n" + std::string(198, 'h') + "\r\n" +
+                        std::string(199, 'h'));
   ScanBlock block(in);
   EXPECT_TRUE(cutpiece(block, headerpiece).cut);
   EXPECT_FALSE(cutpiece(block, headerpiece).cut);  // the line end alone

@@ -1,3 +1,5 @@
+#include "output/writers.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -8,7 +10,6 @@
 #include <string>
 
 #include "output/textfile.h"
-#include "output/writers.h"
 
 namespace {
 
@@ -88,10 +89,8 @@ TEST(Writers, Xrs82) {
 }
 
 TEST(Writers, Wyriet) {
-  const std::string full1 =
-      "      0      10      20      30      40      50      60      70 \r\n";
-  EXPECT_EQ(written(writewyriet, *grid(10, 0.02, 0)),
-            "  10.000   0.020  10.000\r\n");
+  const std::string full1 = "      0      10      20      30      40      50      60      70 \r\n";
+  EXPECT_EQ(written(writewyriet, *grid(10, 0.02, 0)), "  10.000   0.020  10.000\r\n");
   EXPECT_EQ(written(writewyriet, *grid(10, 0.02, 9)),
             "  10.000   0.020  10.180\r\n" + full1 + "     80 \r\n");
   EXPECT_EQ(written(writewyriet, *grid(10, 0.02, 16)),
@@ -101,8 +100,7 @@ TEST(Writers, Wyriet) {
 }
 
 TEST(Writers, Profin) {
-  EXPECT_EQ(written(writeprofin, *grid(10, 0.02, 0)),
-            "  10.000   0.020   9.980\r\n");
+  EXPECT_EQ(written(writeprofin, *grid(10, 0.02, 0)), "  10.000   0.020   9.980\r\n");
   auto p = grid(10, 0.02, 12);
   p->cts[10] = negnan;
   p->cts[11] = -inf;
@@ -118,9 +116,15 @@ TEST(Writers, Profin) {
 }
 
 TEST(Writers, Gdat) {
-  const std::string bank0 = "BANK  1 " "       0" "       1" " CONST "
-                            "    500.00" "      1.00" " 0 0 ESD" +
-                            std::string(21, ' ') + "\r\n";
+  const std::string bank0 =
+      "BANK  1 "
+      "       0"
+      "       1"
+      " CONST "
+      "    500.00"
+      "      1.00"
+      " 0 0 ESD" +
+      std::string(21, ' ') + "\r\n";
   ASSERT_EQ(bank0.size(), 82u);
   // end of input reads as a blank title
   EXPECT_EQ(gdat(*grid(5, 0.01, 0), ""), std::string(80, ' ') + "\r\n" + bank0);
@@ -129,11 +133,10 @@ TEST(Writers, Gdat) {
   bank7.replace(8, 16, "       7       2");
   auto p = grid(5, 0.01, 7);
   p->cts[6] = negnan;
-  EXPECT_EQ(gdat(*p, "quartz\r\n"),
-            "quartz" + std::string(74, ' ') + "\r\n" + bank7 +
-                "     0.0     0.0    10.0     0.5    20.0"
-                "     1.0    30.0     1.5    40.0     2.0\r\n"
-                "    50.0     2.5     nan     3.0\r\n");
+  EXPECT_EQ(gdat(*p, "quartz\r\n"), "quartz" + std::string(74, ' ') + "\r\n" + bank7 +
+                                        "     0.0     0.0    10.0     0.5    20.0"
+                                        "     1.0    30.0     1.5    40.0     2.0\r\n"
+                                        "    50.0     2.5     nan     3.0\r\n");
 
   const std::string longtitle(90, 'x');
   EXPECT_EQ(gdat(*p, longtitle + "\n").substr(0, 92), longtitle + "\r\n");
