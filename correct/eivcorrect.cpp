@@ -5,7 +5,7 @@
 #include <string>
 
 #include "correct/corrections.h"
-#include "merge/console.h"
+#include "text/console.h"
 
 // The rocking geometry as the correction uses it, every value 32-bit.
 struct EivGeometry {

@@ -2,7 +2,7 @@
 #include <ostream>
 
 #include "correct/corrections.h"
-#include "merge/console.h"
+#include "text/console.h"
 
 constexpr double normmonitor = 1000000.0;  // monitor counts per intensity unit
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "files/safefile.h"
 #include "merge/merged_pattern.h"
 
 void banner(std::ostream& con);
@@ -19,16 +20,6 @@ bool readscans(MergedPattern& pattern, std::vector<std::string>& scans, std::ist
 // Sets tthmax and prints the summary line.
 void summary(MergedPattern& pattern, std::ostream& con);
 
-// A file that is removed when its holder goes, unless it was let go.
-struct TempFile {
-  std::string name;  // empty: none
-  TempFile() = default;
-  TempFile(TempFile&& other) noexcept : name(std::move(other.name)) { other.name.clear(); }
-  TempFile& operator=(TempFile&&) = delete;
-  ~TempFile() { drop(); }
-  void drop();  // removes the file now
-};
-
 struct OutputFile {
   enum Status {
     none,    // blank answer: no file wanted
@@ -36,9 +27,8 @@ struct OutputFile {
     failed,  // refused; the message is printed, the run must end
   } status = none;
   std::string name;    // as typed
-  std::string target;  // the file temp replaces when kept; empty: written in place
-  TempFile temp;       // before file: the stream is closed before it is removed
-  std::ofstream file;
+  SafeFile safe;
+  std::ostream& file() { return safe.file; }
   bool isopen() const { return status == open; }
 };
 

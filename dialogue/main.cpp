@@ -11,7 +11,7 @@
 
 #include "correct/corrections.h"
 #include "dialogue/dialogue.h"
-#include "merge/console.h"
+#include "text/console.h"
 #include "output/fieldcheck.h"
 #include "output/writers.h"
 
@@ -30,21 +30,21 @@ static int run(MergedPattern& p, std::istream& in, std::ostream& con) {
   // would misread in it is told once it is complete, before the next prompt.
   OutputFile xrs =
       askoutput("To get XRS82 output file with stdev, enter file name: ", scans, in, con);
-  bool written = xrs.isopen() && writexrs82(p, xrs.file);
+  bool written = xrs.isopen() && writexrs82(p, xrs.file());
   if (!keepoutput(xrs, written, in, con)) return 0;
   if (written) warnmisfits(p, xrs.name, widexrs82(p), false, con);
   OutputFile wyr = askoutput("To get Wyriet output file, enter file name: ", scans, in, con);
-  written = wyr.isopen() && writewyriet(p, wyr.file);
+  written = wyr.isopen() && writewyriet(p, wyr.file());
   if (!keepoutput(wyr, written, in, con)) return 0;
   if (written) warnmisfits(p, wyr.name, widewyriet(p), true, con);
   OutputFile pro =
       askoutput("To get .PROFIN output file with weights, enter file name: ", scans, in, con);
-  written = pro.isopen() && writeprofin(p, pro.file);
+  written = pro.isopen() && writeprofin(p, pro.file());
   if (!keepoutput(pro, written, in, con)) return 0;
   if (written) warnmisfits(p, pro.name, wideprofin(p), true, con);
   OutputFile gda =
       askoutput("To get .GDAT output file with weights, enter file name: ", scans, in, con);
-  written = gda.isopen() && writegdat(p, gda.file, in, con);
+  written = gda.isopen() && writegdat(p, gda.file(), in, con);
   if (!keepoutput(gda, written, in, con)) return 0;
   if (written) warnmisfits(p, gda.name, widegdat(p), false, con);
   return 1;

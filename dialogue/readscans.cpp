@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "dialogue/dialogue.h"
-#include "merge/console.h"
+#include "text/console.h"
 
 void banner(std::ostream& con) {
   say(con, "First file must have lowest angle.  Max %d points.\n", maxpts);

@@ -28,7 +28,7 @@ mkdir -p "$out"
 "$cxx" -std=c++17 -g -O1 -I. \
   -Wall -Wextra -Wpedantic -Wformat=2 -Wshadow -Wfloat-conversion \
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  fuzz/fuzz_mergescan.cpp merge/*.cpp output/textfile.cpp -o "$out/fuzz_mergescan"
+  fuzz/fuzz_mergescan.cpp merge/*.cpp text/*.cpp output/textfile.cpp -o "$out/fuzz_mergescan"
 
 cp -R fuzz/corpus "$scratch/corpus"
 rm -f "$out"/crash-* "$out"/leak-* "$out"/timeout-* "$out"/oom-*

@@ -12,12 +12,11 @@
 #include <ostream>
 #include <set>
 
+#include "merge/limits.h"
 #include "scanimport.h"
+#include "version.h"
 
 namespace {
-
-const char* version = "1.0";
-const size_t maxpts = 20001;  // rows scanmerge takes from one file
 
 const char* usage =
     "Usage: scanimport [options] FILE...\n"
@@ -96,7 +95,7 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
       out << usage;
       return 0;
     } else if (a == "--version") {
-      out << "scanimport " << version << " (xylib " << xylib_get_version() << ")\n";
+      out << "scanimport " << SCANMERGE_VERSION << " (xylib " << xylib_get_version() << ")\n";
       return 0;
     } else if (a == "--force") {
       opt.force = true;
@@ -185,7 +184,7 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
       out << paths[k] << ": " << n << " rows, 2theta " << g(r.tth[0]) << " to " << g(r.tth[n - 1])
           << " deg, step " << g(step) << " deg, " << g(r.tim[0]) << " ms per step, "
           << monitortext(r) << "\n";
-      if (n > maxpts)
+      if (n > static_cast<size_t>(maxpts))
         err << "scanimport: " << paths[k] << ": " << n << " rows; scanmerge takes the first "
             << maxpts << "\n";
       written.insert(paths[k]);
@@ -211,13 +210,12 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
                        [](const Written& a, const Written& b) { return a.first < b.first; });
       std::string dir = opt.outdir.empty() ? "" : opt.outdir + "/";
       std::string text;
-      // scanmerge's grid step: the first two angles' difference to 0.0001 deg
-      double tthstep = std::trunc(scans[0].step * 10000 + 0.5) * 0.0001;
+      double tthstep = gridstep(scans[0].step);
       for (const Written& w : scans) {
         // scanmerge would put a scan of another step on that grid, its angles
         // wrong, so such a scan is left out
         float d = static_cast<float>(w.step);  // scanmerge's 32-bit difference
-        if (std::fabs(d - tthstep) > 0.0001)
+        if (!samestep(d, tthstep))
           err << "scanimport: " << opt.answers << ": " << w.path << " left out: its step " << g(d)
               << " deg is not the " << g(tthstep) << " deg of " << scans[0].path
               << ", and scanmerge merges scans of one step only\n";

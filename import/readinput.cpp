@@ -206,30 +206,51 @@ bool readblock(const xylib::Block& b, const std::string& fmt, double seconds, bo
 // cannot read, from the scans pugixml gives.
 bool xrdmlranges(const std::vector<XrdmlScan>& scans, const Options& opt, Instrument& ins,
                  std::string& why) {
+  std::vector<FileRange> found;
   for (const XrdmlScan& s : scans) {
+    FileRange raw;
+    raw.axis = s.axis;
+    raw.twotheta = s.axis == "2Theta";
+    size_t n = s.counts.size();
+    raw.x = s.x;
+    raw.counts = s.counts;
+    if (raw.x.empty() && n > 1)  // as xylib spreads start to end
+      for (size_t i = 0; i < n; ++i)
+        raw.x.push_back(s.start +
+                        (s.end - s.start) / static_cast<double>(n - 1) * static_cast<double>(i));
+    if (s.factors.size() == n) raw.factors = s.factors;
+    raw.seconds = s.seconds;
+    raw.rate = s.rate;
+    found.push_back(std::move(raw));
+  }
+  return addranges(found, opt, ins, why);
+}
+
+}  // namespace
+
+bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrument& ins,
+               std::string& why) {
+  for (const FileRange& raw : found) {
     Range r;
     r.number = static_cast<int>(ins.ranges.size()) + 1;
-    size_t n = s.counts.size();
-    std::vector<double> x = s.x, y = s.counts;
-    if (x.empty() && n > 1)  // as xylib spreads start to end
-      for (size_t i = 0; i < n; ++i)
-        x.push_back(s.start +
-                    (s.end - s.start) / static_cast<double>(n - 1) * static_cast<double>(i));
+    r.meta = raw.meta;
+    size_t n = raw.counts.size();
+    std::vector<double> y = raw.counts;
     // counts of attenuated steps are scaled up by the attenuation factor, as
     // the instrument does for <intensities>
-    for (size_t i = 0; i < n && s.factors.size() == n; ++i) y[i] *= s.factors[i];
-    if (s.axis != "2Theta")
-      r.skip = "is a scan of " + clean(s.axis) + ", not of 2theta";
-    else if (x.size() != n)
+    for (size_t i = 0; i < n && raw.factors.size() == n; ++i) y[i] *= raw.factors[i];
+    if (!raw.skip.empty())
+      r.skip = raw.skip;
+    else if (!raw.twotheta)
+      r.skip = "is a scan of " + clean(raw.axis) + ", not of 2theta";
+    else if (raw.x.size() != n)
       r.skip = "has not as many positions as counts";
-    else if (!fillrange(x, y, {}, {}, s.seconds, s.rate, opt, r, why))
+    else if (!fillrange(raw.x, y, raw.mons, raw.times, raw.seconds, raw.rate, opt, r, why))
       return false;
     ins.ranges.push_back(std::move(r));
   }
   return true;
 }
-
-}  // namespace
 
 std::string stepcheck(const std::vector<double>& tth) {
   size_t n = tth.size();

@@ -5,11 +5,12 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include "merge/limits.h"
 #include "scanimport.h"
 
 namespace {
 
-const size_t maxline = 98;  // scanmerge reads data lines 99 bytes at a time, LF included
+const size_t maxline = maxdataline;
 
 // s cut to n bytes, never inside a UTF-8 character
 std::string clip(const std::string& s, size_t n) {

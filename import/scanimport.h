@@ -21,6 +21,23 @@ struct Range {
   MetaList meta;            // the block's metadata
 };
 
+// A range as a format's reader finds it, before the common rules (a 2theta
+// step scan, the counting time, the monitor) make a Range of it.
+struct FileRange {
+  std::string axis;             // the axis the range drives, as the file names it
+  bool twotheta = false;        // it drives 2theta: coupled, 2theta-omega or 2theta alone
+  std::vector<double> x;        // deg
+  std::vector<double> counts;   // as the detector counted them (per second where rate)
+  std::vector<double> factors;  // attenuation factor of each step, or none
+  std::vector<double> mons;     // monitor counts of each step, where the file has them
+  std::vector<double> times;    // s, of each step, where the file has them
+  double seconds = 0;           // s per step otherwise; 0 or NaN where the file has none
+  bool rate = false;            // counts per second
+  double omega = 0.0 / 0.0, chi = 0.0 / 0.0, phi = 0.0 / 0.0;  // deg at the start; NaN: not given
+  std::string skip;  // why the reader found it no 2theta step scan; empty if none
+  MetaList meta;     // the range's metadata
+};
+
 struct Instrument {
   std::string path;        // as given
   std::string name;        // file name without folder and extension
@@ -70,6 +87,11 @@ std::string samplename(const Instrument& ins, const Range& r);
 // x by %.9g, or the float nearest x by %.9g where a 32-bit reading of the
 // first would not give that float.
 std::string anglestr(double x);
+
+// Adds the ranges a format's own reader found to ins, under the rules
+// every format meets. false, with why, where the input as a whole fails.
+bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrument& ins,
+               std::string& why);
 
 // The step scan check: empty if tth rises or falls strictly with steps that
 // differ from their mean by at most 1 %, else the reason.

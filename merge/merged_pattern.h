@@ -4,10 +4,8 @@
 
 #include <iosfwd>
 
-constexpr int maxpts = 20001;  // grid indices 0 to 20000
+#include "merge/limits.h"
 
-// Dead time of the detector, seconds, 32-bit.
-constexpr float tau = 3e-6f;
 
 struct MergedPattern {
   // While reading: sums of dead-time-corrected counts and of monitor counts.

@@ -5,14 +5,13 @@
 #include <istream>
 #include <ostream>
 
-#include "merge/console.h"
+#include "text/console.h"
 #include "merge/merged_pattern.h"
 #include "merge/scanreader.h"
 
 constexpr float lowmonitor = 1000.0f;
 constexpr float fullmonitor = 1000000.0f;
 constexpr double shortesttime = 0.01;     // s
-constexpr double steptolerance = 0.0001;  // deg
 constexpr int aheadrows = 16;
 static_assert(aheadrows * datapiece < blockbytes, "a batch of rows fits the block");
 
@@ -93,13 +92,11 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
       say(con, "Scan runs from 2theta = %.4f, datoffset = %d, ", start, datoffset);
     } else if (i == 1) {
       if (filenum == 1) {
-        // the step is the first two angles' difference to 1/10000 deg,
-        // its integer part taken toward zero (+ 0.0: an integer has no -0)
-        p.tthstep = (std::trunc((pt.tth - p.tthmin) * 10000.0 + 0.5) + 0.0) * 0.0001;
+        p.tthstep = gridstep(pt.tth - p.tthmin);
         say(con, "tthstep = %.8f, ", p.tthstep);
       } else {
         float d = static_cast<float>(pt.tth - start);
-        if (std::fabs(d - p.tthstep) > steptolerance)
+        if (!samestep(d, p.tthstep))
           say(con, "\n!!!!! Can't mix tthstep.  %f\n", d);
       }
     }
@@ -133,8 +130,8 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
   if (i > 0) p.imax = std::max(p.imax, datoffset + i - 1);
   // every row before it was a whole line
   if (next == nahead && dataend && dataend->cut)
-    say(con, "!!!!! Line %d longer than 98 characters: the data end before it.\n",
-        cols.dataline + i);
+    say(con, "!!!!! Line %d longer than %d characters: the data end before it.\n",
+        cols.dataline + i, maxdataline);
   say(con, " to %.4f\n", start + (i - 1) * p.tthstep);
   checkdrift(p, datoffset, i, lasttth, con);
   return MergeStatus::merged;

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <streambuf>
 
-#include "merge/console.h"
+#include "text/console.h"
 #include "merge/numbers.h"
 
 ScanBlock::ScanBlock(std::istream& file, int bytes)
@@ -104,12 +104,12 @@ static ScanColumns decodecolumns(const char* line) {
 ScanColumns readheader(ScanBlock& scan, std::ostream& con) {
   Piece piece;
   int fileline = 1;  // as an editor counts: a cut piece starts no new line
-  for (int lineno = 1; lineno <= 14; ++lineno) {
+  for (int lineno = 1; lineno <= headerlines; ++lineno) {
     piece = cutpiece(scan, headerpiece);
     if (piece.len < 0) break;  // the file ends inside the header: no column line
     if (piece.cut)
-      say(con, "!!!!! Header line %d longer than 198 characters: the lines after it shift.\n",
-          lineno);
+      say(con, "!!!!! Header line %d longer than %d characters: the lines after it shift.\n",
+          lineno, headerpiece - 2);
     if (piece.text[piece.len - 1] == '\n') ++fileline;
     if (lineno == 11 || lineno == 12)  // lines 11, 12: sample and conditions
       con.write(piece.text, piece.len);

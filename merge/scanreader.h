@@ -3,8 +3,8 @@
 
 #include <iosfwd>
 
-constexpr int headerpiece = 200;  // a header line is read 199 characters at a time
-constexpr int datapiece = 100;    // a data line 99 at a time
+#include "merge/limits.h"
+
 
 // Stand-ins for a role without a column: no angle, no counts, no time (so
 // no dead-time correction), and a constant monitor.

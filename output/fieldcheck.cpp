@@ -5,7 +5,7 @@
 #include <limits>
 #include <ostream>
 
-#include "merge/console.h"
+#include "text/console.h"
 #include "output/textfile.h"
 
 // value as the writers write it in "%<width>.<decimals>f" stays inside its

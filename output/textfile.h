@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <iosfwd>
 
-#include "merge/console.h"  // SCANMERGE_PRINTF
+#include "text/console.h"  // SCANMERGE_PRINTF
 
 // Writes printf-formatted text to file with each "\n" as CR LF. false where
 // the file has reported an error, by this write or an earlier one.

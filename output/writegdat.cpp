@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "merge/console.h"
+#include "text/console.h"
 #include "output/textfile.h"
 #include "output/writers.h"
 

@@ -22,9 +22,9 @@
 
 #include "correct/corrections.h"
 #include "dialogue/dialogue.h"
-#include "merge/console.h"
 #include "output/writers.h"
 #include "scanfile.h"
+#include "text/console.h"
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -101,7 +101,7 @@ Asked askandwrite(const std::string& name, const std::vector<std::string>& scans
   std::istringstream in(name + "\n");
   std::ostringstream con;
   OutputFile out = askoutput(xrsprompt, scans, in, con);
-  bool ok = out.isopen() && writexrs82(*p, out.file) && written;
+  bool ok = out.isopen() && writexrs82(*p, out.file()) && written;
   return {keepoutput(out, ok, in, con), con.str()};
 }
 
@@ -225,7 +225,7 @@ TEST(Console, ReadErrorAtEachPrompt) {
     con.str("");
     OutputFile out = askoutput("GDAT: ", {}, in, con);
     ASSERT_TRUE(out.isopen());
-    EXPECT_FALSE(keepoutput(out, writegdat(*p, out.file, in, con), in, con));
+    EXPECT_FALSE(keepoutput(out, writegdat(*p, out.file(), in, con), in, con));
     EXPECT_EQ(con.str(), "GDAT: Enter title: " + fail);
     EXPECT_EQ(slurp("old.gda"), "old\n");
     EXPECT_EQ(listing("."), (std::set<std::string>{"a.dat", "old.gda"}));
@@ -300,10 +300,10 @@ TEST(ScanNames, EveryOutputFormatIsReplacedAgain) {
       std::ostringstream con;
       OutputFile out = askoutput("? ", {}, in, con);
       ASSERT_TRUE(out.isopen()) << format << con.str();
-      bool ok = format == 0   ? writexrs82(*p, out.file)
-                : format == 1 ? writewyriet(*p, out.file)
-                : format == 2 ? writeprofin(*p, out.file)
-                              : writegdat(*p, out.file, in, con);
+      bool ok = format == 0   ? writexrs82(*p, out.file())
+                : format == 1 ? writewyriet(*p, out.file())
+                : format == 2 ? writeprofin(*p, out.file())
+                              : writegdat(*p, out.file(), in, con);
       EXPECT_TRUE(keepoutput(out, ok, in, con)) << format;
     }
   }
@@ -327,7 +327,7 @@ TEST(Replace, WholeFileWithItsModeThroughLinks) {
   std::ostringstream con;
   OutputFile out = askoutput(xrsprompt, {}, in, con);
   ASSERT_TRUE(out.isopen());
-  EXPECT_EQ(fs::status(out.temp.name).permissions(), fs::perms(0600));
+  EXPECT_EQ(fs::status(out.safe.temp.name).permissions(), fs::perms(0600));
   EXPECT_TRUE(keepoutput(out, true, in, con));
   EXPECT_EQ(fs::status("private.xrs").permissions(), fs::perms(0600));
   fs::remove("private.xrs");

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "merge/console.h"
+#include "text/console.h"
 #include "output/textfile.h"
 
 namespace {

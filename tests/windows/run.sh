@@ -52,7 +52,7 @@ if command -v clang++ >/dev/null; then
     grep -E '/include/c\+\+|mingw32/include$'); do
     incs+=(-isystem "$dir")
   done
-  for source in dialogue/*.cpp merge/*.cpp correct/*.cpp output/*.cpp; do
+  for source in text/*.cpp files/*.cpp dialogue/*.cpp merge/*.cpp correct/*.cpp output/*.cpp; do
     clang++ --target=x86_64-w64-mingw32 -std=c++17 -fsyntax-only -nostdinc++ "${incs[@]}" \
       -Wall -Wextra -Wpedantic -Wformat=2 -Wshadow -Wfloat-conversion -Werror -I. "$source"
   done

@@ -1,4 +1,4 @@
-#include "merge/console.h"
+#include "text/console.h"
 
 #include <cstdio>
 #include <istream>
