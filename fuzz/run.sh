@@ -24,16 +24,16 @@ if ! command -v "$cxx" >/dev/null 2>&1 ||
   exit 0
 fi
 
-mkdir -p "$out"
-"$cxx" -std=c++17 -g -O1 -I. \
-  -Wall -Wextra -Wpedantic -Wformat=2 -Wshadow -Wfloat-conversion \
-  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  fuzz/fuzz_mergescan.cpp merge/*.cpp text/*.cpp output/textfile.cpp -o "$out/fuzz_mergescan"
+# the fuzz target as CMake builds it: our warnings, the sanitizers, libFuzzer
+command -v make >/dev/null || export CMAKE_GENERATOR=Ninja
+CXX=$cxx cmake -S . -B "$out" -DSCANMERGE_FUZZ=ON -DBUILD_TESTING=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$out" -j2 --target fuzz_mergescan
 
 cp -R fuzz/corpus "$scratch/corpus"
 rm -f "$out"/crash-* "$out"/leak-* "$out"/timeout-* "$out"/oom-*
 status=0
-"$out/fuzz_mergescan" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 \
+"$out/fuzz/fuzz_mergescan" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 \
   -dict=fuzz/mergescan.dict -artifact_prefix="$out/" -print_final_stats=1 \
   "$scratch/corpus" >"$out/fuzz.log" 2>&1 || status=$?
 

@@ -239,15 +239,5 @@ class Gdat(Case):
         self.assertEqual(list(g.sigma), [1111.1, 1.0, 1.0])
 
 
-class Manual(unittest.TestCase):
-    @unittest.skipIf(shutil.which("groff") is None, "no groff")
-    def test_man_page_renders_cleanly(self):
-        r = subprocess.run(["groff", "-man", "-ww", "-z",
-                            os.path.join(os.environ["MAN_DIR"],
-                                         "scanplot.1")],
-                           capture_output=True, text=True)
-        self.assertEqual((r.returncode, r.stderr), (0, ""))
-
-
 if __name__ == "__main__":
     unittest.main()
