@@ -5,7 +5,9 @@
 # the shipped example. The end-to-end runs are driven by the Linux test
 # program (built in build/ if needed) with the .exe in place of the Linux
 # program; its console's CR LF is folded to LF, and every file it writes
-# must hold the bytes expected on Linux.
+# must hold the bytes expected on Linux. Makes the zip for Windows users
+# (build-windows/scanmerge-VERSION-win64.zip) and checks that its
+# scanmerge.exe writes the shipped example's files as the Linux build does.
 #
 # Where Wine is missing or cannot start, the tests are skipped with a line
 # saying so and the script ends with status 0 after the build.
@@ -28,8 +30,11 @@ if [ ! -f "$gtest/CMakeLists.txt" ]; then
 fi
 
 echo "== windows: cross build in build-windows/"
+# BUILD_TESTING given: a build-windows configured without the tests (as the
+# README's plain cross build is) gets them; the compile commands feed the
+# check with Clang below
 cmake --no-warn-unused-cli -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DSCANMERGE_GTEST_SOURCES="$gtest" >/dev/null
+  -DSCANMERGE_GTEST_SOURCES="$gtest" -DBUILD_TESTING=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake --build build-windows -j2
 exe=$root/build-windows/scanmerge.exe
 tests=$root/build-windows/tests/unit_tests.exe
@@ -44,7 +49,8 @@ echo "== windows: built in $((SECONDS - start)) s"
 
 # Clang's view of the program for Windows: its warnings on the MinGW-w64
 # headers (which declare more than Linux's), with the C++ library that the
-# cross compiler searches.
+# cross compiler searches and the cross build's own flags for each of the
+# program's sources (the warnings, the definitions, the include folders).
 if command -v clang++ >/dev/null; then
   incs=()
   for dir in $(echo | x86_64-w64-mingw32-g++-posix -xc++ -E -v - 2>&1 |
@@ -52,14 +58,36 @@ if command -v clang++ >/dev/null; then
     grep -E '/include/c\+\+|mingw32/include$'); do
     incs+=(-isystem "$dir")
   done
-  for source in text/*.cpp files/*.cpp dialogue/*.cpp merge/*.cpp correct/*.cpp output/*.cpp; do
-    clang++ --target=x86_64-w64-mingw32 -std=c++17 -fsyntax-only -nostdinc++ "${incs[@]}" \
-      -Wall -Wextra -Wpedantic -Wformat=2 -Wshadow -Wfloat-conversion -Werror -I. "$source"
-  done
-  echo "== windows: clang finds nothing to warn about"
+  # each source's folder and command from compile_commands.json; the
+  # include folders are in a response file (@...), which Clang reads too
+  checked=0
+  while IFS=$'\t' read -r dir cmd; do
+    flags=()
+    for word in $cmd; do
+      case $word in -W* | -D* | -I* | @* | -std=*) flags+=("$word") ;; esac
+    done
+    (cd "$dir" && clang++ --target=x86_64-w64-mingw32 -fsyntax-only -nostdinc++ "${incs[@]}" \
+      "${flags[@]}" -Werror "${cmd##* }")
+    checked=$((checked + 1))
+  done < <(sed -n 's/^ *"\(directory\|command\)": "\(.*\)",*$/\2/p' build-windows/compile_commands.json |
+    paste - - | grep -F -e " -c $root/" | grep -v -F -e " -c $root/tests/")
+  [ "$checked" -gt 0 ] || { echo "windows: no compile commands for Clang" >&2; exit 1; }
+  echo "== windows: clang finds nothing to warn about in $checked sources"
 else
   echo "== windows: clang++ not installed: no check with Clang"
 fi
+
+# the zip for Windows users, made by CPack from this build
+cmake --build build-windows --target package >/dev/null
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-windows/CMakeCache.txt)
+zip=build-windows/scanmerge-$version-win64.zip
+unpacked=build-windows/unzipped
+rm -rf "$unpacked" && mkdir "$unpacked"
+(cd "$unpacked" && cmake -E tar xf "$root/$zip")
+held=$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')
+want="./scanmerge-$version-win64/LICENSE ./scanmerge-$version-win64/README.md ./scanmerge-$version-win64/scanmerge.exe "
+[ "$held" = "$want" ] || { echo "windows: $zip holds $held, not $want" >&2; exit 1; }
+echo "== windows: $zip made"
 
 # wine64 itself: Debian keeps it out of PATH, and its wine wrapper warns
 # on every run where the 32-bit Wine is missing
@@ -101,4 +129,23 @@ cmake --build build -j2 --target unit_tests
 SCANMERGE_WINDOWS_EXE=$exe SCANMERGE_WINE=$wine timeout 300 build/tests/unit_tests \
   --gtest_filter='Cases/Dialogue.*:Dialogue.*:Example.*' --gtest_brief=1 </dev/null ||
   { echo "windows: end-to-end runs under Wine FAILED (status $?)" >&2; exit 1; }
+echo "== windows: the zip's scanmerge.exe on the shipped example under Wine"
+# the same answers and scans in two folders, one for each program
+for side in windows linux; do
+  rm -rf "build-windows/example-$side" && mkdir -p "build-windows/example-$side/out"
+  cp examples/answers.txt examples/*.dat "build-windows/example-$side/"
+done
+status=0
+(cd build-windows/example-windows &&
+  timeout 120 "$wine" "$root/$unpacked/scanmerge-$version-win64/scanmerge.exe" \
+    <answers.txt >console.txt) || status=$?
+[ "$status" -eq 1 ] || { echo "windows: the zip's scanmerge.exe ended with status $status" >&2; exit 1; }
+status=0
+(cd build-windows/example-linux && ../../build/scanmerge <answers.txt >console.txt) || status=$?
+[ "$status" -eq 1 ] || { echo "windows: build/scanmerge ended with status $status" >&2; exit 1; }
+for f in si.xrs si.wyr si.profin si.gdat; do
+  cmp "build-windows/example-linux/out/$f" "build-windows/example-windows/out/$f" ||
+    { echo "windows: the zip's scanmerge.exe wrote another out/$f" >&2; exit 1; }
+done
+echo "== windows: the zip's scanmerge.exe wrote the example's files byte for byte"
 echo "== windows: all passed in $((SECONDS - start)) s"
