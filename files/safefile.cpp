@@ -345,7 +345,9 @@ static bool place(SafeFile& out) {
   }
   if (std::rename(out.temp.name.c_str(), out.target.c_str()) != 0) return false;
   out.temp.name.clear();
+  // swapped in the instant before the rename: what it put there goes too
   const bool ours = isopenas(fd, out.target);
+  if (!ours) ::unlink(out.target.c_str());
   out.file.close();
   if (!ours) errno = EEXIST;
   return ours && !out.file.fail();
