@@ -46,6 +46,8 @@ FdBuf::FdBuf(FdBuf&& other) noexcept
   other.setp(nullptr, nullptr);
 }
 
+FdBuf::~FdBuf() { close(); }
+
 void FdBuf::open(int descriptor) {
   close();
   if (!piece) piece.reset(new char[piecesize]);
@@ -98,6 +100,8 @@ FdStream::FdStream(FdStream&& other) noexcept
     : std::ostream(std::move(other)), buf(std::move(other.buf)) {
   if (other.rdbuf() == &other.buf) set_rdbuf(&buf);
 }
+
+FdStream::~FdStream() = default;
 
 void FdStream::open(int descriptor) {
   buf.open(descriptor);
@@ -269,6 +273,9 @@ static int maketemp(const std::string& target, std::string& temp) {
 }
 
 bool openfile(SafeFile& out, const std::string& name) {
+  out.file.close();  // a SafeFile used before starts afresh
+  out.temp.drop();
+  out.target.clear();
   std::error_code ec;
   const fs::file_status st = fs::status(name, ec);
   std::string target = name;

@@ -28,7 +28,7 @@ class FdBuf : public std::streambuf {
   FdBuf() = default;
   FdBuf(FdBuf&& other) noexcept;
   FdBuf& operator=(FdBuf&&) = delete;
-  ~FdBuf() override { close(); }
+  ~FdBuf() override;  // out of line: the vtable has one home (MinGW links LTO so)
   void open(int descriptor);
   bool close();  // writes what is buffered and closes; false where either failed
   int fd() const { return desc; }
@@ -51,6 +51,7 @@ class FdStream : public std::ostream {
   FdStream() : std::ostream(nullptr) {}  // badbit until opened
   FdStream(FdStream&& other) noexcept;
   FdStream& operator=(FdStream&&) = delete;
+  ~FdStream() override;
   void open(int descriptor);
   bool is_open() const { return buf.fd() >= 0; }
   int fd() const { return buf.fd(); }
