@@ -292,7 +292,9 @@ class Signals(Case):
         with open(self.path("old.png"), "wb") as f:
             f.write(b"old picture")
         for sig in (signal.SIGKILL, signal.SIGTERM):
-            p = subprocess.Popen([SCANPLOT, "a.dat", "-o", "old.png"],
+            # a large picture: a long save
+            p = subprocess.Popen([SCANPLOT, "a.dat", "-o", "old.png",
+                                  "--size", "4000x3000"],
                                  cwd=self.dir, env=self.env,
                                  stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)
