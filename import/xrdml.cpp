@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <pugixml.hpp>  // the XML parser
+#include <string>
 
 #include "scanimport.h"
 
@@ -20,6 +21,19 @@ std::vector<double> numbers(const char* text) {
     if (end == text) return v;
     v.push_back(d);
   }
+}
+
+// An axis's position at the scan's start: its start, its one common
+// position or the first of its list; NaN where the scan does not give it.
+double startof(pugi::xml_node dp, const char* axis) {
+  for (pugi::xml_node pos : dp.children("positions")) {
+    if (std::string(pos.attribute("axis").value()) != axis) continue;
+    for (const char* k : {"startPosition", "commonPosition", "listPositions"}) {
+      std::vector<double> v = numbers(pos.child_value(k));
+      if (pos.child(k) && !v.empty()) return v[0];
+    }
+  }
+  return std::nan("");
 }
 
 }  // namespace
@@ -71,7 +85,13 @@ bool readxrdml(const std::string& path, MetaList& meta, std::vector<XrdmlScan>& 
         std::string unit = ct.attribute("unit").value();
         if (unit == "ms" || unit == "milliseconds") scan.seconds /= 1000;
       }
-      pugi::xml_node counts = dp.child("counts") ? dp.child("counts") : dp.child("intensities");
+      scan.omega = startof(dp, "Omega");
+      scan.chi = startof(dp, "Chi");
+      scan.phi = startof(dp, "Phi");
+      // <intensities> hold the counts times the attenuation factor, <counts>
+      // the counts as detected
+      scan.scaled = !dp.child("counts");
+      pugi::xml_node counts = scan.scaled ? dp.child("intensities") : dp.child("counts");
       scan.counts = numbers(counts.child_value());
       std::string unit = counts.attribute("unit").value();
       scan.rate = unit == "cps" || unit == "counts per second";
