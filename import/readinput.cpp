@@ -88,22 +88,26 @@ double blocktime(const std::string& fmt, const MetaList& file, const MetaList& b
 }
 
 // UXD: whether each block's intensities follow _COUNTS or _2THETACOUNTS
-// (counts per step) or _CPS or _2THETACPS (counts per second), and the unit
-// of the last printed digit of each angle a _2THETA block prints. xylib reads
-// the numbers but keeps neither, so the keyword lines and rows are looked up
-// here, in the order of the blocks. _2THETACOUNTSTIME rows hold a third
-// number that xylib takes for the next angle: such a block is marked.
+// (counts per step) or _CPS or _2THETACPS (counts per second), its drive,
+// declared start and step, and the unit of the last printed digit of each
+// angle a _2THETA block prints. xylib reads the numbers but keeps none of
+// these, so the keyword lines and rows are looked up here, in the order of
+// the blocks. _2THETACOUNTSTIME rows hold a third number that xylib takes for
+// the next angle: such a block is marked.
 enum Intensity { counts, rate, unread };
 
 struct UxdBlock {
   Intensity kind = counts;
-  std::vector<double> units;  // deg, of each printed angle; none for _COUNTS blocks
+  std::string drive;               // _DRIVE, as written
+  double start = NaN, step = NaN;  // deg, _START and _STEPSIZE
+  std::vector<double> units;       // deg, of each printed angle; none for _COUNTS blocks
 };
 
 std::vector<UxdBlock> uxdblocks(const std::string& path) {
   std::vector<UxdBlock> blocks;
   std::ifstream in(path, std::ios::binary);
   std::string line;
+  UxdBlock next;      // the keys read since the last _DRIVE
   bool rows = false;  // in the rows of a _2THETA block
   while (std::getline(in, line)) {
     size_t a = line.find_first_not_of(" \t\r");
@@ -115,18 +119,27 @@ std::vector<UxdBlock> uxdblocks(const std::string& path) {
     }
     rows = false;
     line = line.substr(a);
-    UxdBlock b;
-    if (line.rfind("_2THETACOUNTSTIME", 0) == 0) {
-      b.kind = unread;
+    size_t eq = line.find('=');
+    std::string key = line.substr(0, eq),
+                value = eq == std::string::npos ? "" : line.substr(eq + 1);
+    if (key == "_DRIVE") {
+      next = UxdBlock();
+      next.drive = clean(value);
+    } else if (key == "_START") {
+      next.start = number(&value);
+    } else if (key == "_STEPSIZE") {
+      next.step = number(&value);
+    } else if (line.rfind("_2THETACOUNTSTIME", 0) == 0) {
+      next.kind = unread;
+      blocks.push_back(next);
     } else if (line.rfind("_COUNT", 0) == 0 || line.rfind("_CPS", 0) == 0) {
-      b.kind = line[1] == 'C' && line[2] == 'P' ? rate : counts;
+      next.kind = line.rfind("_CPS", 0) == 0 ? rate : counts;
+      blocks.push_back(next);
     } else if (line.rfind("_2THETACOUNTS", 0) == 0 || line.rfind("_2THETACPS", 0) == 0) {
-      b.kind = line.rfind("_2THETACPS", 0) == 0 ? rate : counts;
+      next.kind = line.rfind("_2THETACPS", 0) == 0 ? rate : counts;
+      blocks.push_back(next);
       rows = true;
-    } else {
-      continue;
     }
-    blocks.push_back(b);
   }
   return blocks;
 }
@@ -291,25 +304,23 @@ double firstnumber(const MetaList& m, std::initializer_list<const char*> keys) {
   return NaN;
 }
 
-// A range of xylib's block b. The drive, omega, chi and phi as the formats
-// name them in their metadata (UXD, RAW 1 and 4); seconds per step where the
-// file keeps it apart from the block; units of the printed angles, or none.
-FileRange blockrange(const xylib::Block& b, const std::string& fmt, double seconds, Intensity kind,
-                     const std::vector<double>& units) {
+// A range of xylib's block b. The drive (UXD's from uxd, RAW 4's scan type),
+// omega, chi and phi as the formats name them in their metadata (UXD, RAW 1
+// and 4); seconds per step where the file keeps it apart from the block.
+FileRange blockrange(const xylib::Block& b, const std::string& fmt, double seconds,
+                     const UxdBlock& uxd) {
   FileRange raw;
   raw.meta = metalist(b.meta);
-  const std::string* drive = find(raw.meta, "DRIVE");
-  if (!drive) drive = find(raw.meta, "SCAN_TYPE");
-  raw.axis = drive ? *drive : "";
+  const std::string* drive = find(raw.meta, "SCAN_TYPE");
+  raw.axis = fmt == "uxd" ? uxd.drive : drive ? *drive : "";
   raw.twotheta = drives2theta(raw.axis);
   raw.omega = firstnumber(raw.meta, {"THETA", "OMEGA", "THETA_START", "START_THETA"});
   raw.chi = firstnumber(raw.meta, {"KHI", "CHI", "KHI_START", "START_CHI"});
   raw.phi = firstnumber(raw.meta, {"PHI", "PHI_START", "START_PHI"});
-  if (fmt == "uxd") {
-    raw.start = number(find(raw.meta, "START"));
-    raw.step = number(find(raw.meta, "STEPSIZE"));
-    raw.units = units;
-  }
+  raw.start = uxd.start;
+  raw.step = uxd.step;
+  raw.units = uxd.units;
+  Intensity kind = uxd.kind;
   if (kind == unread) {
     raw.skip = "holds _2THETACOUNTSTIME rows, which xylib does not read";
     return raw;
@@ -357,6 +368,7 @@ std::vector<FileRange> xrdmlranges(const std::vector<XrdmlScan>& scans) {
         raw.counts[i] = !s.rate && std::fabs(c - std::nearbyint(c)) <= 0.01 ? std::nearbyint(c) : c;
       }
     raw.seconds = s.seconds;
+    raw.times = s.times;
     raw.rate = s.rate;
     raw.omega = s.omega;
     raw.chi = s.chi;
@@ -390,6 +402,9 @@ bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrume
       r.skip = "is a scan of " + clean(raw.axis) + ", not of 2theta";
     else if (raw.x.size() != n)
       r.skip = "has not as many positions as counts";
+    else if ((!raw.times.empty() && raw.times.size() != n) ||
+             (!raw.mons.empty() && raw.mons.size() != n))
+      r.skip = "has not as many counting times or monitor counts as counts";
     else if (negative)
       r.skip = "holds negative counts";
     else if (!raw.factors.empty() && raw.factors.size() != n)
@@ -487,7 +502,7 @@ bool readinstrument(const std::string& path, const Options& opt, Instrument& ins
       const xylib::Block& b = *ds->get_block(k);
       const UxdBlock& u = uxd[static_cast<size_t>(k)];
       double seconds = blocktime(ins.format, ins.meta, metalist(b.meta));
-      found.push_back(blockrange(b, ins.format, seconds, u.kind, u.units));
+      found.push_back(blockrange(b, ins.format, seconds, u));
     }
   } catch (const std::exception& e) {
     why = std::string("xylib cannot read it: ") + clean(e.what());

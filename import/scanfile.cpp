@@ -97,22 +97,23 @@ std::string conditionline(const Instrument& ins, const Range& r) {
   std::string times = gnum(r.tim[0] / 1000) + " s/step";
   for (double t : r.tim)
     if (t != r.tim[0]) times = "time from the file";
-  // "Cu 1.5406 A 40 kV 40 mA, 2theta 10 step 0.02, 1 s/step, 10^6 mon/1 s, omega 5 chi 0 phi 0":
+  // "Cu 1.5406 A 40 kV 40 mA, tth 10 step 0.02, 1 s/step, 10^6 mon/1 s, omega 5 chi 0 phi 0":
   // the pieces in this order as far as they fit, the tube and the scan first
   std::vector<std::string> pieces = {
-      tube, "2theta " + gnum(r.tth[0]) + " step " + gnum(step), times,
+      tube, "tth " + gnum(r.tth[0]) + " step " + gnum(step), times,
       r.filemon ? "mon from the file" : "10^6 mon/" + gnum(r.refms / 1000) + " s"};
-  std::string axes;
-  for (const auto& a : {std::make_pair("omega ", r.omega), std::make_pair("chi ", r.chi),
-                        std::make_pair("phi ", r.phi)})
-    if (std::isfinite(a.second)) {
-      std::string more = (axes.empty() ? "" : " ") + std::string(a.first) + gnum(a.second);
-      if (axes.size() + more.size() <= 40) axes += more;
-    }
-  pieces.push_back(axes);
   std::string line;
   for (const std::string& p : pieces)
     if (!p.empty() && line.size() + 2 + p.size() <= maxline) line += (line.empty() ? "" : ", ") + p;
+  // omega, then chi and phi, as far as they fit
+  const char* sep = ", ";
+  for (const auto& a : {std::make_pair("omega ", r.omega), std::make_pair("chi ", r.chi),
+                        std::make_pair("phi ", r.phi)}) {
+    std::string more = sep + std::string(a.first) + gnum(a.second);
+    if (!std::isfinite(a.second) || line.size() + more.size() > maxline) continue;
+    line += more;
+    sep = " ";
+  }
   return oneline(line, maxline);
 }
 

@@ -79,6 +79,7 @@ struct XrdmlScan {
   std::vector<double> counts;                // <counts>, or <intensities> where there are none
   std::vector<double> factors;               // beamAttenuationFactors, one per point, or none
   double seconds = 0;                        // commonCountingTime; NaN where there is none
+  std::vector<double> times;                 // s, countingTimes of each step, or none
   bool rate = false;                         // counts per second
   bool scaled = false;                       // <intensities>: counts times the attenuation factor
   double omega = NAN, chi = NAN, phi = NAN;  // deg at the scan's start; NaN: not given

@@ -77,13 +77,19 @@ bool readxrdml(const std::string& path, MetaList& meta, std::vector<XrdmlScan>& 
         scan.axis = pos.attribute("axis").value();
         break;
       }
+      // one time for the scan, or one for each step
       pugi::xml_node ct = dp.child("commonCountingTime");
       scan.seconds = std::nan("");
       if (ct) {
         std::vector<double> t = numbers(ct.child_value());
         if (t.size() == 1) scan.seconds = t[0];
-        std::string unit = ct.attribute("unit").value();
-        if (unit == "ms" || unit == "milliseconds") scan.seconds /= 1000;
+      } else if ((ct = dp.child("countingTimes"))) {
+        scan.times = numbers(ct.child_value());
+      }
+      std::string unit = ct.attribute("unit").value();
+      if (unit == "ms" || unit == "milliseconds") {
+        scan.seconds /= 1000;
+        for (double& t : scan.times) t /= 1000;
       }
       scan.omega = startof(dp, "Omega");
       scan.chi = startof(dp, "Chi");
@@ -93,9 +99,12 @@ bool readxrdml(const std::string& path, MetaList& meta, std::vector<XrdmlScan>& 
       scan.scaled = !dp.child("counts");
       pugi::xml_node counts = scan.scaled ? dp.child("intensities") : dp.child("counts");
       scan.counts = numbers(counts.child_value());
-      std::string unit = counts.attribute("unit").value();
-      scan.rate = unit == "cps" || unit == "counts per second";
+      std::string cunit = counts.attribute("unit").value();
+      scan.rate = cunit == "cps" || cunit == "counts per second";
       scan.factors = numbers(dp.child_value("beamAttenuationFactors"));
+      std::vector<double> common = numbers(dp.child_value("commonBeamAttenuationFactor"));
+      if (scan.factors.empty() && common.size() == 1)
+        scan.factors.assign(scan.counts.size(), common[0]);
       scans.push_back(std::move(scan));
     }
   }

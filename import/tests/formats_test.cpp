@@ -38,8 +38,7 @@ TEST(ImportFormats, UxdCountsAndCountsPerSecond) {
   Scan one = readscan(dir / "out/quartz-1.dat");
   expectrows(one, 10, 0.02, {100, 200, 300, 400, 500}, 2);
   EXPECT_EQ(one.lines[10], "Sample: quartz, measured 08-Dec-2026 07:45:00");
-  EXPECT_EQ(one.lines[11],
-            "Cu 1.540600 A 40 kV 30 mA, 2theta 10 step 0.02, 2 s/step, 10^6 mon/2 s");
+  EXPECT_EQ(one.lines[11], "Cu 1.540600 A 40 kV 30 mA, tth 10 step 0.02, 2 s/step, 10^6 mon/2 s");
   Scan two = readscan(dir / "out/quartz-2.dat");
   expectrows(two, 20, 0.05, {5.25, 10, 15}, 0.5, 2);
   EXPECT_EQ(two.lines[2], "range: 2 of 2, counts per second times the time per step");
@@ -77,7 +76,7 @@ TEST(ImportFormats, XrdmlTimeFromTheXml) {
   expectrows(one, 10, (10.10 - 10.00) / 5, {5, 6, 7, 8, 9, 10}, 0.44);
   EXPECT_EQ(one.lines[10], "Sample: S-17, measured 2026-12-08T07:45:00+01:00");
   EXPECT_EQ(one.lines[11],
-            "Cu 1.5405980 A 45 kV 40 mA, 2theta 10 step 0.02, 0.44 s/step, 10^6 mon/0.44 s, "
+            "Cu 1.5405980 A 45 kV 40 mA, tth 10 step 0.02, 0.44 s/step, 10^6 mon/0.44 s, "
             "omega 5");
   expectrows(readscan(dir / "out/si-2.dat"), 30, 0.3 / 3, {250, 500, 750, 1000}, 2.5, 0.44);
 }
@@ -257,7 +256,7 @@ TEST(ImportFormats, TwoRangeRawMergesAtTheScaleOfTheCounts) {
     double v, sd;
     for (int j = 0; j < 10 && values >> v && sds >> sd; ++j, ++k) {
       double rate = 100 + k * 37 % 400;
-      double c = rate / (1 - rate * 3e-6);  // corrected counts of a 1 s step
+      double c = rate / (1 - rate * 3e-6);   // corrected counts of a 1 s step
       bool low = k <= 300, high = k >= 250;  // 10 to 16 deg at 1 s, 15 to 24 at 4 s
       double counts = (low ? c : 0) + (high ? 4 * c : 0);
       double monitor = (low ? 0.25e6 : 0) + (high ? 1e6 : 0);
