@@ -42,6 +42,11 @@ TEST(ImportFormats, UxdCountsAndCountsPerSecond) {
   Scan two = readscan(dir / "out/quartz-2.dat");
   expectrows(two, 20, 0.05, {5.25, 10, 15}, 0.5, 2);
   EXPECT_EQ(two.lines[2], "range: 2 of 2, counts per second times the time per step");
+  // 10.5 counts per second for 0.5 s
+  EXPECT_NE(r.err.find("quartz.uxd: counts are not whole numbers: scanmerge's standard "
+                       "deviations will not be counting statistics\n"),
+            std::string::npos)
+      << r.err;
 }
 
 TEST(ImportFormats, XrdmlTimeFromTheXml) {
@@ -165,6 +170,13 @@ TEST(ImportFormats, PlainColumnsTakeTheTimeFromOption) {
             std::string::npos)
       << r.out;
 
+  // the stand-in's reference time from the option
+  fs::path ref = dir / "ref";
+  fs::create_directories(ref / "out");
+  r = run(ref, {"--reftime", "500", "-t", "1500", (dir / "plain.xy").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  expectrows(readscan(ref / "out/plain.dat"), 10, 0.5, {5, 6, 7}, 1.5, 0.5);
+
   fs::path again = dir / "again";
   fs::create_directories(again / "out");
   put(again / "plain.xy", "10.0 5\n10.5 6\n11.0 7\n");
@@ -265,6 +277,72 @@ TEST(ImportFormats, TwoRangeRawMergesAtTheScaleOfTheCounts) {
     }
   }
   EXPECT_EQ(k, 700);
+}
+
+// Real files, from public repositories (tests/data/SOURCES)
+const std::string data = IMPORT_DATA;
+
+TEST(ImportRealFiles, PrintedAnglesFromTheDeclaredStartAndStep) {
+  // _START=3.000000, _STEPSIZE=0.015592, angles printed as 3.016, 3.031, ...
+  fs::path dir = workdir();
+  Result r = run(dir, {"--answers", (dir / "m.txt").string(), data + "/BT86_.UXD"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string file = "scanimport: " + data + "/BT86_.UXD: ";
+  EXPECT_NE(r.err.find(file + "range 1: angles written as the declared start 3 + i * step "
+                              "0.015592 deg, which every printed angle rounds\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find(file + "step 0.0155920 deg is not a multiple of 0.0001 deg: scanmerge "
+                              "will place the last point 0.0190 deg off\n"),
+            std::string::npos)
+      << r.err;
+  Scan s = readscan(dir / "out/BT86_.dat");
+  ASSERT_EQ(s.rows.size(), 2374u);
+  for (size_t i = 0; i < s.rows.size(); ++i)
+    ASSERT_EQ(s.rows[i].tth, static_cast<float>(3 + 0.015592 * static_cast<double>(i))) << i;
+  EXPECT_EQ(
+      s.lines[11],
+      "Cu 1.540600 A 45 kV 40 mA, tth 3 step 0.015592, 0.5 s/step, 10^6 mon/0.5 s, omega 1.5 chi 0 "
+      "phi 0");
+  // scanmerge finds the same drift
+  std::string command =
+      "cd '" + dir.string() + "' && timeout 60 '" SCANMERGE_BIN "' < m.txt > console.txt 2>&1";
+  ASSERT_NE(std::system(command.c_str()), -1);
+  EXPECT_NE(slurp(dir / "console.txt").find("Grid off by 0.0190 deg at last point"),
+            std::string::npos);
+}
+
+TEST(ImportRealFiles, MapsAndPhiScansStayOutOfTheAnswers) {
+  fs::path dir = workdir();
+  // a 2theta scan, then in the same folder a UXD file of a phi scan and of
+  // two coupled scans over one range at the same axes
+  put(dir / "mixed.uxd",
+      "_FILEVERSION=2\n_DRIVE='PHI'\n_STEPTIME=1\n_STEPSIZE=5\n_START=0\n_COUNTS\n1 2 3\n"
+      "_DRIVE='COUPLED'\n_THETA=15\n_STEPTIME=1\n_STEPSIZE=0.02\n_START=30\n_COUNTS\n4 5 6\n"
+      "_DRIVE='COUPLED'\n_THETA=15\n_STEPTIME=1\n_STEPSIZE=0.02\n_START=30\n_COUNTS\n7 8 9\n");
+  Result r = run(dir, {"--answers", (dir / "m.txt").string(), data + "/rsm_2-3scans.xrdml",
+                       data + "/polefig_Ge113-2scans.xrdml", (dir / "mixed.uxd").string()});
+  EXPECT_EQ(r.status, 1) << r.err;  // the pole figure has no 2theta scan
+  for (int k : {1, 2})
+    EXPECT_NE(r.err.find("polefig_Ge113-2scans.xrdml: range " + std::to_string(k) +
+                         " skipped: it is a scan of Phi, not of 2theta"),
+              std::string::npos)
+        << r.err;
+  EXPECT_NE(r.err.find("mixed.uxd: range 1 skipped: it is a scan of PHI, not of 2theta"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("scanimport: " + data +
+                       "/rsm_2-3scans.xrdml: 3 ranges at different omega: a map, not one "
+                       "pattern; left out of the answers\n"),
+            std::string::npos)
+      << r.err;
+  // each frame says where omega stood
+  EXPECT_EQ(readscan(dir / "out/rsm_2-3scans-2.dat").lines[11].substr(79), ", omega 32.1596");
+  // the answers list the two coupled scans and are named after the first of them
+  std::string out = (dir / "out").string() + "/";
+  EXPECT_EQ(slurp(dir / "m.txt"), out + "mixed-2.dat\n" + out + "mixed-3.dat\n\n\n" + out +
+                                      "mixed.xrs\n" + out + "mixed.wyr\n" + out + "mixed.profin\n" +
+                                      out + "mixed.gdat\nmixed\n");
 }
 
 }  // namespace
