@@ -111,10 +111,14 @@ TEST(ImportInputs, BlocksThatAreNoStepScanAreSkipped) {
 TEST(ImportInputs, AnswersLeaveOutScansOfAnotherStep) {
   fs::path dir = workdir();
   put(dir / "mix.raw", rawv3({{30, 0.05, 1, {1, 2, 3}}, {10, 0.02, 1, {4, 5, 6}}}, "mix"));
-  Result r = run(dir, {"--answers", (dir / "m.txt").string(), (dir / "mix.raw").string()});
+  Result r = run(dir, {"--answers", (dir / "m.txt").string(), "--command", (dir / "m.sh").string(),
+                       (dir / "mix.raw").string()});
   EXPECT_EQ(r.status, 0) << r.err;
   std::string out = (dir / "out").string() + "/";
   EXPECT_EQ(slurp(dir / "m.txt").rfind(out + "mix-2.dat\n\n\n", 0), 0u);
+  EXPECT_EQ(slurp(dir / "m.sh"), "scanmerge --xrs82 '" + out + "mix.xrs' --wyriet '" + out +
+                                     "mix.wyr' --profin '" + out + "mix.profin' --gdat '" + out +
+                                     "mix.gdat' --title 'mix' -- '" + out + "mix-2.dat'\n");
   EXPECT_NE(r.err.find("mix-1.dat left out: its step 0.05 deg is not the 0.02 deg of"),
             std::string::npos)
       << r.err;
