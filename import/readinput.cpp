@@ -200,7 +200,7 @@ bool whole(double c) { return std::fabs(c - std::nearbyint(c)) <= 1e-6 * std::ma
 
 // The offset of the last point on the grid that scanmerge would make of
 // this scan as its first file, deg: the grid step is its first two 32-bit
-// angles' difference to 0.0001 deg.
+// angles' difference to the grid's tolerance.
 double gridoff(const std::vector<double>& tth) {
   size_t n = std::min(tth.size(), static_cast<size_t>(maxpts));
   double tthmin = static_cast<float>(tth[0]);
@@ -278,14 +278,15 @@ bool fillrange(const FileRange& raw, const Options& opt, Range& r, std::vector<s
     for (std::vector<double>* v : {&r.tth, &r.cts, &r.mon, &r.tim, &r.att})
       std::reverse(v->begin(), v->end());
   double step = (r.tth[n - 1] - r.tth[0]) / static_cast<double>(n - 1);
-  double tenths = step / steptolerance;  // in units of 0.0001 deg
+  double units = step / steptolerance;  // in the grid's units
   double off = gridoff(r.tth);
-  if (std::fabs(tenths - std::nearbyint(tenths)) > 1e-6 * std::max(1.0, std::fabs(tenths)) &&
-      std::fabs(off) >= 0.00005)
+  // said where the offset shows in four decimals
+  if (std::fabs(units - std::nearbyint(units)) > 1e-6 * std::max(1.0, std::fabs(units)) &&
+      std::fabs(off) >= steptolerance / 2)
     notes.push_back(
-        format("step %.7f deg is not a multiple of 0.0001 deg: scanmerge will place "
-               "the last point %.4f deg off",
-               step, off));
+        format("step %.7f deg is not a multiple of %g deg: scanmerge will place the "
+               "last point %.4f deg off",
+               step, steptolerance, off));
   return true;
 }
 
