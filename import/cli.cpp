@@ -257,7 +257,8 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
   }
 }
 
-// Whether two positions differ, deg: one not given differs from none.
+// Whether two positions differ by more than their printed digits, deg; a
+// position the file does not give (NaN) differs from none.
 bool apart(double a, double b) { return std::fabs(a - b) > 0.001; }
 
 // The scans scanmerge can merge as one pattern, lowest angle first: a scan

@@ -229,7 +229,6 @@ bool fillrange(const FileRange& raw, const Options& opt, Range& r, std::vector<s
     }
     if (agree && differ) {
       for (size_t i = 0; i < n; ++i) x[i] = raw.start + raw.step * static_cast<double>(i);
-      r.declared = true;
       notes.push_back("range " + std::to_string(r.number) +
                       ": angles written as the declared start " + gnum(raw.start) + " + i * step " +
                       gnum(raw.step) + " deg, which every printed angle rounds");

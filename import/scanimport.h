@@ -20,7 +20,6 @@ struct Range {
   bool filemon = false;     // monitor from the file, not the stand-in
   double refms = 0;         // the stand-in: 10^6 monitor counts per refms of counting
   bool ratefile = false;    // the file held counts per second
-  bool declared = false;    // angles written as the file's declared start + i * step
   double omega = NAN, chi = NAN, phi = NAN;  // deg at the range's start in the file
   double omoff = NAN;                        // deg, omega - 2theta/2 there
   std::string skip;                          // why the block is no step scan; empty if it is one
