@@ -266,7 +266,7 @@ TEST(ImportSafety, LineBreaksNeverShiftTheHeader) {
   EXPECT_EQ(s.lines[10], "Sample: a  tth cts mon tim 1 2 3 4 ");
   Scan t = readscan(dir / "out/x\ny.dat");
   EXPECT_EQ(t.rows.size(), 3u);
-  EXPECT_EQ(t.lines[0], "source: " + dir.string() + "/x y.xy");
+  EXPECT_EQ(t.lines[0], ("source: " + dir.string() + "/x y.xy").substr(0, 98));  // cut to its room
   // scanmerge reads a name per line: such a scan stays out of the answers
   EXPECT_NE(r.err.find("y.dat left out: its name holds a line break"), std::string::npos) << r.err;
   std::string answers = slurp(dir / "m.txt");
