@@ -26,7 +26,7 @@ struct OutputFile {
     open,    // file is open, to be written
     failed,  // refused; the message is printed, the run must end
   } status = none;
-  std::string name;    // as typed
+  std::string name;  // as typed
   SafeFile safe;
   std::ostream& file() { return safe.file; }
   bool isopen() const { return status == open; }

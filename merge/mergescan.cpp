@@ -5,13 +5,13 @@
 #include <istream>
 #include <ostream>
 
-#include "text/console.h"
 #include "merge/merged_pattern.h"
 #include "merge/scanreader.h"
+#include "text/console.h"
 
 constexpr float lowmonitor = 1000.0f;
 constexpr float fullmonitor = 1000000.0f;
-constexpr double shortesttime = 0.01;     // s
+constexpr double shortesttime = 0.01;  // s
 constexpr int aheadrows = 16;
 static_assert(aheadrows * datapiece < blockbytes, "a batch of rows fits the block");
 
@@ -96,8 +96,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
         say(con, "tthstep = %.8f, ", p.tthstep);
       } else {
         float d = static_cast<float>(pt.tth - start);
-        if (!samestep(d, p.tthstep))
-          say(con, "\n!!!!! Can't mix tthstep.  %f\n", d);
+        if (!samestep(d, p.tthstep)) say(con, "\n!!!!! Can't mix tthstep.  %f\n", d);
       }
     }
 

@@ -6,8 +6,8 @@
 #include <ostream>
 #include <streambuf>
 
-#include "text/console.h"
 #include "merge/numbers.h"
+#include "text/console.h"
 
 ScanBlock::ScanBlock(std::istream& file, int bytes)
     : in(file), capacity(std::clamp(bytes, headerpiece + 1, blockbytes)) {

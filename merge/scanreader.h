@@ -5,7 +5,6 @@
 
 #include "merge/limits.h"
 
-
 // Stand-ins for a role without a column: no angle, no counts, no time (so
 // no dead-time correction), and a constant monitor.
 constexpr int zeroslot = 8;
