@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 
+#include "ownformats.h"
 #include "scanimport.h"
 
 namespace {
@@ -283,6 +284,8 @@ bool readinstrument(const std::string& path, const Options& opt, Instrument& ins
   }
   ins.path = path;
   ins.name = basename(path);
+  bool ok = false;  // the formats xylib does not read
+  if (readown(path, opt, ins, ok, why)) return ok;
   std::unique_ptr<xylib::DataSet> ds;
   try {
     ds.reset(xylib::load_file(path, opt.format));
