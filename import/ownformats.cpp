@@ -101,6 +101,11 @@ bool readown(const std::string& path, const Options& opt, Instrument& ins, bool&
   if (found.empty() && startswith(data, "PK\x03\x04")) {
     if (!slurp(path, 0, data, why)) return false;
     found = ownformat(data);
+    std::vector<std::string> names;
+    if (found.empty() && fmt.empty() && !zipnames(data, names, why)) {
+      ok = false;  // no format of xylib is a zip archive
+      return true;
+    }
   }
   if (fmt.empty() || fmt == "bruker_raw") {
     if (found.empty() || (fmt == "bruker_raw" && found != "bruker_raw4")) return false;

@@ -53,6 +53,9 @@ bool readown(const std::string& path, const Options& opt, Instrument& ins, bool&
 // scan's mode, step (deg), speed and the speed's unit (NaN where unknown).
 bool rigakutwotheta(const std::string& axis);
 double rigakuseconds(const std::string& mode, double step, double speed, const std::string& unit);
+// Rigaku: omega at a range's start (deg) from the positions the file gives
+// for omega and 2theta; a coupled scan keeps omega - 2theta/2 as it moves.
+double rigakuomega(const std::string& axis, double start, double omega, double twotheta);
 
 // The whole of s as a number (blanks around it allowed); false where it is none.
 bool tonumber(const std::string& s, double& v);

@@ -60,21 +60,21 @@ FileRange makerange(const MetaList& head, const std::vector<std::vector<double>>
                             number(head, "MEAS_SCAN_SPEED"), value(head, "MEAS_SCAN_SPEED_UNIT"));
   r.rate = value(head, "MEAS_SCAN_UNIT_Y") == "cps";
   // the fixed axes' positions: *MEAS_COND_AXIS_NAME-n and -POSITION-n
+  double omega = NaN, twotheta = NaN;
   for (const auto& kv : head) {
     if (kv.first.rfind("MEAS_COND_AXIS_NAME-", 0) != 0) continue;
     double p = number(head, "MEAS_COND_AXIS_POSITION-" + kv.first.substr(20));
-    if (kv.second == "Omega") r.omega = p;
+    if (kv.second == "Omega") omega = p;
+    if (kv.second == "TwoTheta") twotheta = p;
     if (kv.second == "Chi") r.chi = p;
     if (kv.second == "Phi") r.phi = p;
   }
-  const char* keys[][2] = {{"FILE_SAMPLE", "FILE_SAMPLE"},
-                           {"FILE_COMMENT", "FILE_COMMENT"},
-                           {"MEAS_SCAN_START_TIME", "measured"},
-                           {"HW_XG_TARGET_NAME", "TARGET"},
-                           {"HW_XG_WAVE_LENGTH_ALPHA1", "ALPHA1"},
-                           {"HW_XG_VOLTAGE", "KV"},
-                           {"HW_XG_CURRENT", "MA"},
-                           {"MEAS_SCAN_MODE", "MEAS_SCAN_MODE"}};
+  if (!r.x.empty()) r.omega = rigakuomega(r.axis, r.x[0], omega, twotheta);
+  const char* keys[][2] = {
+      {"FILE_SAMPLE", "FILE_SAMPLE"},         {"FILE_COMMENT", "FILE_COMMENT"},
+      {"MEAS_SCAN_START_TIME", "measured"},   {"HW_XG_TARGET_NAME", "TARGET"},
+      {"HW_XG_WAVE_LENGTH_ALPHA1", "ALPHA1"}, {"MEAS_COND_XG_VOLTAGE", "KV"},
+      {"MEAS_COND_XG_CURRENT", "MA"},         {"MEAS_SCAN_MODE", "MEAS_SCAN_MODE"}};
   for (const auto& k : keys)
     if (!value(head, k[0]).empty()) r.meta.emplace_back(k[1], value(head, k[0]));
   return r;
@@ -91,6 +91,17 @@ bool rigakutwotheta(const std::string& axis) {
       a += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (a.find("chi") != std::string::npos) return false;
   return a.find("twotheta") != std::string::npos || a.find("2theta") != std::string::npos;
+}
+
+double rigakuomega(const std::string& axis, double start, double omega, double twotheta) {
+  std::string a;
+  for (char c : axis) a += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  // TwoThetaTheta, TwoThetaOmega, OmegaTwoTheta: theta twice, or theta and omega
+  size_t theta = a.find("theta");
+  bool coupled = theta != std::string::npos && (a.find("theta", theta + 1) != std::string::npos ||
+                                                a.find("omega") != std::string::npos);
+  if (coupled && std::isfinite(twotheta)) return omega + (start - twotheta) / 2;
+  return omega;
 }
 
 double rigakuseconds(const std::string& mode, double step, double speed, const std::string& unit) {

@@ -50,10 +50,12 @@ bool rasxprofile(const std::string& profile, const std::string& xml, MetaList& m
   r.seconds = rigakuseconds(si.child_value("Mode"), num(si.child_value("Step")),
                             num(si.child_value("Speed")), si.child_value("SpeedUnit"));
   r.rate = std::string(si.child_value("IntensityUnit")) == "cps";
+  double omega = NaN, twotheta = NaN;  // deg, where the file was saved
   for (pugi::xml_node a : mc.child("Axes").children("Axis")) {
     std::string name = a.attribute("Name").value();
     double p = num(a.attribute("Position").value());
-    if (name == "Omega") r.omega = p;
+    if (name == "Omega") omega = p;
+    if (name == "TwoTheta") twotheta = p;
     if (name == "Chi") r.chi = p;
     if (name == "Phi") r.phi = p;
   }
@@ -98,6 +100,7 @@ bool rasxprofile(const std::string& profile, const std::string& xml, MetaList& m
     r.factors.push_back(row.size() >= 3 ? row[2] : 1);
   }
   if (!factors) r.factors.clear();
+  if (!r.x.empty()) r.omega = rigakuomega(r.axis, r.x[0], omega, twotheta);
   double count = num(si.child_value("DataCount"));
   if (std::isfinite(count) && count != static_cast<double>(r.x.size())) {
     why = "the profile holds " + std::to_string(r.x.size()) + " rows, the conditions say " +
