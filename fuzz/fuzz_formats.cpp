@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 3: {
       size_t nul = s.find('\0');
       FileRange r;
-      std::string profile = s.substr(0, nul), xml = nul == std::string::npos ? "" : s.substr(nul + 1);
+      std::string profile = s.substr(0, nul),
+                  xml = nul == std::string::npos ? "" : s.substr(nul + 1);
       ok = rasxprofile(profile, xml, meta, r, why);
       if (ok) ranges.push_back(r);
       break;
