@@ -289,12 +289,18 @@ TEST(OwnFormatsDamaged, CutFlippedOrIncompleteFilesFailWithAReason) {
                          "rasx-powder.rasx", "rasx-map.rasx"};
   std::vector<std::string> all;
   for (const char* n : names) all.push_back((fs::path(IMPORT_FIXTURES) / n).string());
-  Result r = run(dir, all);
+  // the RAW 4 file's scrambled counts go negative: its header with 4 steps
+  // of counts
+  std::string raw4 = slurp(all[0]).substr(0, 1311 + 4 * 8);
+  poke(raw4, 447 + 88, std::uint32_t{4});
+  for (size_t i = 0; i < 4; ++i) poke(raw4, 1311 + 8 * i, 100.0f + static_cast<float>(i));
+  put(dir / "four.raw", raw4);
+  Result r = run(dir, {all[1], all[2], all[3], all[4], (dir / "four.raw").string()});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(readscan(dir / "out/rasx-map-2.dat").lines[1], "format: rigaku_rasx (Rigaku RASX)");
   r = run(dir, {"--force", "-f", "rigaku_ras", all[2]});
   EXPECT_EQ(r.status, 0) << r.err;
-  r = run(dir, {"--force", "-f", "bruker_raw", all[0]});  // xylib's name takes version 4 too
+  r = run(dir, {"--force", "-f", "bruker_raw", (dir / "four.raw").string()});  // and version 4
   EXPECT_EQ(r.status, 0) << r.err;
   r = run(dir, {"--force", "-f", "bruker_brml", all[2]});
   EXPECT_EQ(r.status, 1);
