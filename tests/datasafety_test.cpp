@@ -101,14 +101,16 @@ Asked askandwrite(const std::string& name, const std::vector<std::string>& scans
   std::istringstream in(name + "\n");
   std::ostringstream con;
   OutputFile out = askoutput(xrsprompt, scans, in, con);
-  bool ok = out.isopen() && writexrs82(*p, out.file()) && written;
+  FieldCounts counts;
+  bool ok = out.isopen() && writexrs82(*p, out.file(), counts) && written;
   return {keepoutput(out, ok, in, con), con.str()};
 }
 
 std::string xrs() {
   auto p = threepoints();
   std::ostringstream file;
-  writexrs82(*p, file);
+  FieldCounts counts;
+  writexrs82(*p, file, counts);
   return file.str();
 }
 
@@ -225,7 +227,10 @@ TEST(Console, ReadErrorAtEachPrompt) {
     con.str("");
     OutputFile out = askoutput("GDAT: ", {}, in, con);
     ASSERT_TRUE(out.isopen());
-    EXPECT_FALSE(keepoutput(out, writegdat(*p, out.file(), in, con), in, con));
+    std::string title = asktitle(in, con);
+    FieldCounts counts;
+    bool ok = !in.bad() && writegdat(*p, title, out.file(), counts);
+    EXPECT_FALSE(keepoutput(out, ok, in, con));
     EXPECT_EQ(con.str(), "GDAT: Enter title: " + fail);
     EXPECT_EQ(slurp("old.gda"), "old\n");
     EXPECT_EQ(listing("."), (std::set<std::string>{"a.dat", "old.gda"}));
@@ -300,10 +305,11 @@ TEST(ScanNames, EveryOutputFormatIsReplacedAgain) {
       std::ostringstream con;
       OutputFile out = askoutput("? ", {}, in, con);
       ASSERT_TRUE(out.isopen()) << format << con.str();
-      bool ok = format == 0   ? writexrs82(*p, out.file())
-                : format == 1 ? writewyriet(*p, out.file())
-                : format == 2 ? writeprofin(*p, out.file())
-                              : writegdat(*p, out.file(), in, con);
+      FieldCounts counts;
+      bool ok = format == 0   ? writexrs82(*p, out.file(), counts)
+                : format == 1 ? writewyriet(*p, out.file(), counts)
+                : format == 2 ? writeprofin(*p, out.file(), counts)
+                              : writegdat(*p, asktitle(in, con), out.file(), counts);
       EXPECT_TRUE(keepoutput(out, ok, in, con)) << format;
     }
   }

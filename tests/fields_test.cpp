@@ -17,6 +17,7 @@
 #include "correct/corrections.h"
 #include "merge/merged_pattern.h"
 #include "output/textfile.h"
+#include "output/writers.h"
 
 namespace {
 
@@ -108,6 +109,8 @@ TEST(RealField, FieldsWorkedOutByHand) {
   for (double v : {0x1p53 - 1, -(0x1p53 - 1), 0.0, 2.25})
     for (int w : {0, 1, 21, 22, 31, 32, 33, 40})
       for (int d = 0; d <= 3; ++d) agrees(v, w, d);
+  // the GDAT header's centidegrees (F10.2)
+  for (double v : {-100000.0, 1234567.125, 99999.995, 0.005, 1e300}) agrees(v, 10, 2);
 }
 
 // Each format the writers use, on 3.4 million values: ten million in all.
@@ -132,7 +135,8 @@ INSTANTIATE_TEST_SUITE_P(Fields, RealFormat,
 TEST(CountField, AgreesWithPrintf) {
   std::mt19937_64 gen(7);
   std::ostringstream file;
-  TextOut out(file);
+  FieldCounts counts;
+  TextOut out(file, counts);
   std::string want;
   char field[16];
   for (int n = 0; n < 100000; ++n) {
@@ -188,7 +192,8 @@ TEST(RealField, BenchRunFieldsAsPrintfWritesThem) {
     for (double v : {static_cast<double>(p->cts[k]), static_cast<double>(p->mon[k])})
       for (int d = 1; d <= 2; ++d) failures += !agrees(v, 8, d);
     std::ostringstream file;
-    TextOut out(file);
+    FieldCounts counts;
+    TextOut out(file, counts);
     putcount(out, roundcount(p->cts[k]), 7);
     ASSERT_TRUE(flushtext(out));
     std::snprintf(field, sizeof field, "%7d", roundcount(p->cts[k]));

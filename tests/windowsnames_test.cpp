@@ -40,13 +40,15 @@ Asked askandwrite(const std::string& name, std::string* written = nullptr) {
   }
   if (written) {
     std::ostringstream file;
-    writexrs82(*p, file);
+    FieldCounts counts;
+    writexrs82(*p, file, counts);
     *written = file.str();
   }
   std::istringstream in(name + "\n");
   std::ostringstream con;
   OutputFile out = askoutput(prompt, std::vector<std::string>(), in, con);
-  bool ok = out.isopen() && writexrs82(*p, out.file);
+  FieldCounts counts;
+  bool ok = out.isopen() && writexrs82(*p, out.file(), counts);
   return {keepoutput(out, ok, in, con), con.str()};
 }
 
