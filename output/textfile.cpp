@@ -169,7 +169,10 @@ int putsigma(TextOut& out, double value, int width, int decimals) {
   int n = putreal(out, value, width, decimals);
   // nothing but zeros besides blanks, sign and point: a reader takes 0
   bool zero = true;
-  for (int k = 0; k < n; ++k) zero = zero && std::strchr(" -.0", field[k]) != nullptr;
+  for (int k = 0; k < n; ++k) {
+    char ch = field[k];
+    zero = zero && (ch == ' ' || ch == '-' || ch == '.' || ch == '0');
+  }
   out.counts.zerosigma += zero;
   return n;
 }

@@ -441,6 +441,18 @@ TEST_F(Limits, AllocationFailureAnywhere) {
   if (ran == 0) GTEST_SKIP() << "the program cannot start under 16000 KiB here";
 }
 
+// A stack of 100 KiB (ulimit -s 100) runs the whole program: no large
+// buffer lives on the stack.
+TEST_F(Limits, SmallStack) {
+#ifdef UNDER_ASAN
+  GTEST_SKIP() << "the address sanitizer's frames need more stack";
+#endif
+  put("answers", "a.dat\n\n\nout.xrs\nout.wyr\nout.pro\nout.gda\ntitle\n");
+  Ran r = runprogram(f.dir, "answers", "ulimit -s 100;");
+  EXPECT_EQ(r.status, 1) << r.con;
+  EXPECT_EQ(slurp("out.xrs"), "  10.000     400     20.0\r\n");
+}
+
 std::string longscan(int points) {
   std::string rows;
   char row[64];
