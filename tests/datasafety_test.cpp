@@ -23,7 +23,7 @@
 #include "correct/corrections.h"
 #include "dialogue/dialogue.h"
 #include "output/writers.h"
-#include "scanfile.h"
+#include "tests/helpers.h"
 #include "text/console.h"
 
 namespace fs = std::filesystem;
@@ -40,17 +40,6 @@ using namespace std::string_literals;
 namespace {
 
 const char* const xrsprompt = "To get XRS82 output file with stdev, enter file name: ";
-
-std::string slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void put(const fs::path& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
-}
 
 std::set<std::string> listing(const fs::path& dir) {
   std::set<std::string> names;
@@ -127,19 +116,17 @@ class FailingConsole : public std::stringbuf {
   }
 };
 
-// Runs the built program in dir with input on its console, under a shell
-// prefix such as "ulimit -v 8000;"; returns its exit status and the console.
+// Runs the built program in dir as runprogram does; returns its exit status
+// and the console.
 struct Ran {
   int status;  // -1: killed by a signal
   std::string con;
 };
 
-Ran runprogram(const fs::path& dir, const std::string& input, const std::string& prefix = "",
-               const std::string& launcher = "exec") {
-  const std::string command = "cd '" + dir.string() + "' && bash -c '" + prefix + " " + launcher +
-                              " " SCANMERGE_BIN "' < " + input + " > console.out 2>&1";
-  const int rc = std::system(command.c_str());
-  Ran run{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(dir / "console.out")};
+Ran runhere(const fs::path& dir, const std::string& input, const std::string& prefix = "",
+            const std::string& launcher = "exec") {
+  Ran run{runprogram(dir, input, prefix, launcher, "'" SCANMERGE_BIN "'"),
+          slurp(dir / "console.out")};
   fs::remove(dir / "console.out");
   return run;
 }
@@ -384,7 +371,7 @@ class Limits : public testing::Test {
 };
 
 TEST_F(Limits, ConsoleThatIsAFolder) {
-  Ran r = runprogram(f.dir, "'" + f.dir.string() + "'");
+  Ran r = runhere(f.dir, "'" + f.dir.string() + "'");
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(endswith(r.con, "(blank to end): Couldn't read the console.  I die.\n")) << r.con;
 }
@@ -399,7 +386,7 @@ TEST_F(Limits, AllocationFailureAnywhere) {
   put("answers", "a.dat\n\n\nout.xrs\n\n\nout.gda\ntitle\n");
   for (int kib = 200; kib <= 700; kib += 20) {
     SCOPED_TRACE(kib);
-    Ran r = runprogram(f.dir, "answers", "ulimit -d " + std::to_string(kib) + ";");
+    Ran r = runhere(f.dir, "answers", "ulimit -d " + std::to_string(kib) + ";");
     if (!started(r)) continue;
     if (r.status == 0) {
       EXPECT_TRUE(endswith(r.con, "allocation error\n")) << r.con;
@@ -423,7 +410,7 @@ TEST_F(Limits, AllocationFailureAnywhere) {
     for (int kib : {8000, 12000, 16000}) {
       SCOPED_TRACE(std::to_string(kib) + " KiB, answer at " + text.substr(0, 30));
       fs::remove("out.xrs");
-      Ran r = runprogram(f.dir, "answers", "ulimit -v " + std::to_string(kib) + ";");
+      Ran r = runhere(f.dir, "answers", "ulimit -v " + std::to_string(kib) + ";");
       if (!started(r)) continue;
       ++ran;
       EXPECT_EQ(r.status, 0);
@@ -448,7 +435,7 @@ TEST_F(Limits, SmallStack) {
   GTEST_SKIP() << "the address sanitizer's frames need more stack";
 #endif
   put("answers", "a.dat\n\n\nout.xrs\nout.wyr\nout.pro\nout.gda\ntitle\n");
-  Ran r = runprogram(f.dir, "answers", "ulimit -s 100;");
+  Ran r = runhere(f.dir, "answers", "ulimit -s 100;");
   EXPECT_EQ(r.status, 1) << r.con;
   EXPECT_EQ(slurp("out.xrs"), "  10.000     400     20.0\r\n");
 }
@@ -468,14 +455,14 @@ TEST_F(Limits, FileSizeLimitAndFullDisk) {
   put("a.dat", longscan(501));
   put("out.xrs", "old\n");
   put("answers", "a.dat\n\n\nout.xrs\n");
-  Ran r = runprogram(f.dir, "answers", "ulimit -f 4;");
+  Ran r = runhere(f.dir, "answers", "ulimit -f 4;");
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(endswith(r.con, xrsprompt + "Couldn't write file out.xrs.  I die.\n"s)) << r.con;
   EXPECT_EQ(slurp("out.xrs"), "old\n");
   EXPECT_EQ(listing("."), (std::set<std::string>{"a.dat", "answers", "out.xrs"}));
 
   put("answers", "a.dat\n\n\n/dev/full\n");
-  r = runprogram(f.dir, "answers");
+  r = runhere(f.dir, "answers");
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(endswith(r.con, "Couldn't write file /dev/full.  I die.\n")) << r.con;
 }
@@ -493,9 +480,9 @@ TEST_F(Limits, ReadOnlyFileOfAnotherUser) {
     launcher = "exec setpriv --reuid=65534 --regid=65534 --clear-groups";
   }
   fs::permissions(f.dir, fs::perms::all);  // anyone may make a file here
-  if (runprogram(f.dir, "/dev/null", "", launcher).status != 1)
+  if (runhere(f.dir, "/dev/null", "", launcher).status != 1)
     GTEST_SKIP() << "user 65534 cannot run the program from " << f.dir;
-  Ran r = runprogram(f.dir, "answers", "", launcher);
+  Ran r = runhere(f.dir, "answers", "", launcher);
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(endswith(r.con, xrsprompt + "Couldn't open file.  I die.\n"s)) << r.con;
   EXPECT_EQ(slurp("ro.xrs"), "old\n");

@@ -7,8 +7,8 @@
 
 #include "merge/numbers.h"
 #include "merge/scanreader.h"
-#include "scanfile.h"
 #include "streampiece.h"
+#include "tests/helpers.h"
 
 static ScanColumns decode(const std::string& columns, std::string* console = nullptr) {
   std::istringstream in(scanfile(columns, ""));

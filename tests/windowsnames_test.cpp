@@ -15,6 +15,7 @@
 
 #include "dialogue/dialogue.h"
 #include "output/writers.h"
+#include "tests/helpers.h"
 
 namespace fs = std::filesystem;
 
@@ -50,13 +51,6 @@ Asked askandwrite(const std::string& name, std::string* written = nullptr) {
   FieldCounts counts;
   bool ok = out.isopen() && writexrs82(*p, out.file(), counts);
   return {keepoutput(out, ok, in, con), con.str()};
-}
-
-std::string slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 std::set<std::string> listing() {
