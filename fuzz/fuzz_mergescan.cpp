@@ -35,7 +35,7 @@
 #include "merge/scanreader.h"
 #include "output/textfile.h"
 #include "output/writers.h"
-#include "tests/streampiece.h"
+#include "fuzz/streampiece.h"
 
 namespace {
 
