@@ -30,12 +30,12 @@
 #include <sstream>
 #include <string>
 
+#include "fuzz/streampiece.h"
 #include "merge/merged_pattern.h"
 #include "merge/numbers.h"
 #include "merge/scanreader.h"
 #include "output/textfile.h"
 #include "output/writers.h"
-#include "fuzz/streampiece.h"
 
 namespace {
 
