@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <signal.h>  // sigprocmask
+#endif
+
 #include "correct/corrections.h"
 #include "dialogue/dialogue.h"
 #include "output/fieldcheck.h"
@@ -59,9 +63,30 @@ static int allocationerror(std::ostream& con) {
   return 0;
 }
 
+// A console that could not be written (a full disk, a reader gone) is a
+// failure whatever the run did: nobody has seen its messages. Said on
+// standard error, after the run.
+static int consolestatus(std::ostream& con, int status) {
+  con.flush();
+  if (con.good() && std::ferror(stdout) == 0) return status;
+  std::fputs("scanmerge: couldn't write the console\n", stderr);
+  return 0;
+}
+
 int main() {
 #ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit is a write error, as a full disk is
+#endif
+#ifdef SIGPIPE
+  std::signal(SIGPIPE, SIG_IGN);  // a reader gone is a console write error, not the end
+#endif
+#ifndef _WIN32
+  // A closed terminal's hangup is held back: the console's next read takes
+  // it for a read error, so the file being written is dropped, not cut.
+  sigset_t hangup;
+  sigemptyset(&hangup);
+  sigaddset(&hangup, SIGHUP);
+  sigprocmask(SIG_BLOCK, &hangup, nullptr);
 #endif
   ConsoleBuf console(stdin);
   std::istream in(&console);
@@ -69,13 +94,15 @@ int main() {
 
   // calloc: no exception, which could not itself be had at such a limit
   std::unique_ptr<void, void (*)(void*)> storage(std::calloc(1, sizeof(MergedPattern)), std::free);
-  if (!storage) return allocationerror(con);
+  if (!storage) return consolestatus(con, allocationerror(con));
   MergedPattern* pattern = new (storage.get()) MergedPattern();
   // Any allocation that fails ends the run here; on the way, every output
   // file being written is closed and its temporary file removed.
+  int status = 0;
   try {
-    return run(*pattern, in, con);
+    status = run(*pattern, in, con);
   } catch (const std::bad_alloc&) {
-    return allocationerror(con);
+    status = allocationerror(con);
   }
+  return consolestatus(con, status);
 }
