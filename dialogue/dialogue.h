@@ -26,7 +26,7 @@ struct OutputFile {
     open,    // file is open, to be written
     failed,  // refused; the message is printed, the run must end
   } status = none;
-  std::string name;    // as typed
+  std::string name;  // as typed
   SafeFile safe;
   std::ostream& file() { return safe.file; }
   bool isopen() const { return status == open; }
@@ -38,6 +38,10 @@ struct OutputFile {
 // never opened: one merged in this run (scans) or one by its column line.
 OutputFile askoutput(const char* prompt, const std::vector<std::string>& scans, std::istream& in,
                      std::ostream& con);
+
+// Asks for the GDAT file's title (line 1). in's badbit set: the console
+// failed, and the run must end.
+std::string asktitle(std::istream& in, std::ostream& con);
 
 // Closes a file its writer has filled (written: the writer saw no error) and
 // puts a temporary file in place of its name. false where the run must end:

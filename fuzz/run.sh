@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Fuzzes the scan reader and the merge for a bounded time, on one core.
+# Fuzzes the scan reader and the merge for a bounded time, on one core, then
+# scanimport's own readers for half that time (where xylib, pugixml and
+# libzip are installed).
 # Usage: fuzz/run.sh [seconds]   (default 60)
 # Needs clang++ with libFuzzer; without it the run is skipped (exit 0).
 # The committed corpus is only read: the fuzzer works on a scratch copy.
 # Exits non-zero on a finding, whose input is kept in build-fuzz/ and
-# printed in base64 after the end of the fuzzer's log (build-fuzz/fuzz.log).
+# printed in base64 after the end of the fuzzer's log
+# (build-fuzz/fuzz_TARGET.log).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 secs=${1:-60}
@@ -24,29 +27,44 @@ if ! command -v "$cxx" >/dev/null 2>&1 ||
   exit 0
 fi
 
-# the fuzz target as CMake builds it: our warnings, the sanitizers, libFuzzer
+# the fuzz targets as CMake builds them: our warnings, the sanitizers,
+# libFuzzer; fuzz_formats where scanimport's libraries are found
 command -v make >/dev/null || export CMAKE_GENERATOR=Ninja
 CXX=$cxx cmake -S . -B "$out" -DSCANMERGE_FUZZ=ON -DBUILD_TESTING=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$out" -j2 --target fuzz_mergescan
+rm -f "$out"/fuzz/fuzz_*
+cmake --build "$out" -j2 --target fuzzers
 
-cp -R fuzz/corpus "$scratch/corpus"
-rm -f "$out"/crash-* "$out"/leak-* "$out"/timeout-* "$out"/oom-*
-status=0
-"$out/fuzz/fuzz_mergescan" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 \
-  -dict=fuzz/mergescan.dict -artifact_prefix="$out/" -print_final_stats=1 \
-  "$scratch/corpus" >"$out/fuzz.log" 2>&1 || status=$?
+# fuzz TARGET CORPUS DICT SECONDS: runs build-fuzz/fuzz/fuzz_TARGET on a scratch
+# copy of the committed CORPUS; exits non-zero on a finding
+fuzz() {
+  local target=$1 corpus=$2 dict=$3 time=$4 status=0
+  rm -rf "$scratch/corpus"
+  cp -R "$corpus" "$scratch/corpus"
+  rm -f "$out"/crash-* "$out"/leak-* "$out"/timeout-* "$out"/oom-*
+  "$out/fuzz/fuzz_$target" -max_total_time="$time" -timeout=10 -rss_limit_mb=2048 \
+    -dict="$dict" -artifact_prefix="$out/" -print_final_stats=1 \
+    "$scratch/corpus" >"$out/fuzz_$target.log" 2>&1 || status=$?
+  if [ "$status" -ne 0 ]; then
+    tail -n 60 "$out/fuzz_$target.log"
+    for f in "$out"/crash-* "$out"/leak-* "$out"/timeout-* "$out"/oom-*; do
+      [ -e "$f" ] || continue
+      echo "finding: $f (base64 follows)"
+      base64 "$f" | head -c 65536
+      echo
+    done
+    echo "fuzz run of $target FAILED (status $status)"
+    exit "$status"
+  fi
+  grep '^stat::' "$out/fuzz_$target.log" || true
+  echo "fuzz run of $target passed: ${time}s, no finding"
+}
 
-if [ "$status" -ne 0 ]; then
-  tail -n 60 "$out/fuzz.log"
-  for f in "$out"/crash-* "$out"/leak-* "$out"/timeout-* "$out"/oom-*; do
-    [ -e "$f" ] || continue
-    echo "finding: $f (base64 follows)"
-    base64 "$f" | head -c 65536
-    echo
-  done
-  echo "fuzz run FAILED (status $status)"
-  exit "$status"
+fuzz mergescan fuzz/corpus fuzz/mergescan.dict "$secs"
+
+# scanimport's own readers, with the libraries scanimport links
+if [ -x "$out/fuzz/fuzz_formats" ]; then
+  fuzz formats fuzz/corpus-formats fuzz/formats.dict $((secs / 2 > 0 ? secs / 2 : 1))
+else
+  echo "fuzz run of formats skipped: no xylib, pugixml or libzip (scanimport is not built)"
 fi
-grep '^stat::' "$out/fuzz.log" || true
-echo "fuzz run passed: ${secs}s, no finding"

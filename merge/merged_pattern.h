@@ -6,7 +6,6 @@
 
 #include "merge/limits.h"
 
-
 struct MergedPattern {
   // While reading: sums of dead-time-corrected counts and of monitor counts.
   // After normalize: intensity per 1 000 000 monitor counts and its sigma.

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/runprogram.h"
+#include "tests/helpers.h"
 
 namespace fs = std::filesystem;
 
@@ -93,7 +93,7 @@ TEST(Example, WindowsProgramWritesTheLinuxBytes) {
   copyexample(windows);
   copyexample(native);
   ASSERT_EQ(runprogram(windows), 1);
-  ASSERT_EQ(runprogram(native, "'" SCANMERGE_BIN "'"), 1);
+  ASSERT_EQ(runprogram(native, "answers.txt", "", "exec", "'" SCANMERGE_BIN "'"), 1);
   EXPECT_EQ(consoletext(windows), slurp(native / "console.out"));
   for (const char* name : outputs) {
     const std::string bytes = slurp(windows / name);
