@@ -59,6 +59,21 @@ bool tonumber(const std::string& s, double& v) {
   return true;
 }
 
+long numbered(const std::string& name, const std::string& prefix, const std::string& suffix) {
+  if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+      name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return -1;
+  std::string n = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  if (n.size() > 9 || n.find_first_not_of("0123456789") != std::string::npos) return -1;
+  return std::strtol(n.c_str(), nullptr, 10);
+}
+
+bool parsexml(const std::string& text, pugi::xml_document& doc, std::string& why) {
+  pugi::xml_parse_result res = doc.load_buffer(text.data(), text.size());
+  if (!res) why = "XML error at byte " + std::to_string(res.offset) + ": " + res.description();
+  return res;
+}
+
 std::string ownformat(const std::string& data) {
   if (startswith(data, "RAW4.00")) return "bruker_raw4";
   if (startswith(data, "*RAS_DATA_START") || startswith(data, "\xEF\xBB\xBF*RAS_DATA_START"))
