@@ -217,15 +217,11 @@ bool readbrml(const std::string& data, MetaList& meta, std::vector<FileRange>& r
   std::vector<std::string> names;
   if (!zipnames(data, names, why)) return false;
   // the RawData documents in the order the experiments' DataContainer lists them
-  std::vector<std::pair<long, std::string>> containers, raws;
-  for (const std::string& n : names) {
-    long k = numbered(n, "Experiment", "/DataContainer.xml");
-    if (k >= 0) containers.emplace_back(k, n);
-    k = numbered(n.substr(n.find_last_of('/') + 1), "RawData", ".xml");
-    if (k >= 0) raws.emplace_back(k, n);
-  }
-  std::sort(containers.begin(), containers.end());
-  std::sort(raws.begin(), raws.end());
+  auto containers = bynumber(
+      names, [](const std::string& n) { return numbered(n, "Experiment", "/DataContainer.xml"); });
+  auto raws = bynumber(names, [](const std::string& n) {
+    return numbered(n.substr(n.find_last_of('/') + 1), "RawData", ".xml");
+  });
   std::vector<std::string> members;
   for (const auto& c : containers) {
     std::string text;

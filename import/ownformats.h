@@ -79,6 +79,9 @@ bool rigakurow(const std::string& line, FileRange& r);
 // n where name is prefix, n (1 to 9 digits) and suffix, else -1: the
 // archives' numbered members.
 long numbered(const std::string& name, const std::string& prefix, const std::string& suffix);
+// The names that number gives an n for (-1: none), with their n, by n.
+std::vector<std::pair<long, std::string>> bynumber(const std::vector<std::string>& names,
+                                                   long (*number)(const std::string&));
 // text parsed into doc; false, with why, where it is no XML document.
 bool parsexml(const std::string& text, pugi::xml_document& doc, std::string& why);
 

@@ -81,24 +81,20 @@ bool readrasx(const std::string& data, MetaList& meta, std::vector<FileRange>& r
               std::string& why) {
   std::vector<std::string> names;
   if (!zipnames(data, names, why)) return false;
-  std::vector<long> numbers;
-  for (const std::string& n : names)
-    if (profilenumber(n) >= 0) numbers.push_back(profilenumber(n));
-  std::sort(numbers.begin(), numbers.end());
-  if (numbers.empty()) {
+  auto profiles = bynumber(names, profilenumber);
+  if (profiles.empty()) {
     why = "a zip archive without the Data0/Profile0.txt of a RASX file";
     return false;
   }
-  for (long k : numbers) {
-    std::string n = std::to_string(k), dir = "Data" + n + "/";
+  for (const auto& p : profiles) {
+    // Data<n>/, as the archive spells n
+    std::string dir = p.second.substr(0, p.second.find('/') + 1), n = dir.substr(4, dir.size() - 5);
     std::string profile, xml, name = dir + "MesurementConditions" + n + ".xml";  // sic
     std::string alt = dir + "MeasurementConditions" + n + ".xml";
     if (std::find(names.begin(), names.end(), name) == names.end() &&
         std::find(names.begin(), names.end(), alt) != names.end())
       name = alt;
-    if (!zipmember(data, dir + "Profile" + n + ".txt", profile, why) ||
-        !zipmember(data, name, xml, why))
-      return false;
+    if (!zipmember(data, p.second, profile, why) || !zipmember(data, name, xml, why)) return false;
     FileRange r;
     if (!rasxprofile(profile, xml, meta, r, why)) {
       why = dir + ": " + why;
