@@ -1,5 +1,5 @@
 // The readers of Bruker RAW 4 and BRML and Rigaku RAS and RASX, on real
-// files (tests/fixtures, SOURCE.md says where each comes from): the ranges
+// files (tests/fixtures, SOURCES.md says where each comes from): the ranges
 // they find against values read from the files by hand (Python's struct
 // and zipfile at the layouts the formats' public readers document), and
 // damaged files, which must end in one line of reason and status 1.
