@@ -11,9 +11,9 @@
 
 #include "correct/corrections.h"
 #include "dialogue/dialogue.h"
-#include "text/console.h"
 #include "output/fieldcheck.h"
 #include "output/writers.h"
+#include "text/console.h"
 
 // Exit statuses: 1 normal end, 0 fatal condition, -1 "Range Error!".
 static int run(MergedPattern& p, std::istream& in, std::ostream& con) {
@@ -21,7 +21,7 @@ static int run(MergedPattern& p, std::istream& in, std::ostream& con) {
   std::vector<std::string> scans;  // merged in this run, never overwritten
   if (!readscans(p, scans, in, con)) return 0;
   summary(p, con);
-  normalize(p, con);
+  normalize(p, p.imax, con);
   if (eivcorrect(p, in, con) == EivStatus::rangeerror) return -1;
   if (in.bad()) return 0;  // the console failed at the EIV prompt
 
@@ -57,7 +57,7 @@ static int allocationerror(std::ostream& con) {
   return 0;
 }
 
-int main() {
+int main(int argc, char** argv) {
 #ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit is a write error, as a full disk is
 #endif
@@ -72,6 +72,8 @@ int main() {
   // Any allocation that fails ends the run here; on the way, every output
   // file being written is closed and its temporary file removed.
   try {
+    if (argc > 1)  // the same run fed from the command line
+      return commandline(*pattern, std::vector<std::string>(argv + 1, argv + argc), con, std::cerr);
     return run(*pattern, in, con);
   } catch (const std::bad_alloc&) {
     return allocationerror(con);
