@@ -140,6 +140,13 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
     // an option with a value: "--name VALUE" or "--name=VALUE"
     std::size_t equals = a.find('=');
     std::string option = a.substr(0, equals);
+    int which = -1;
+    for (int n = 0; n < outputs; ++n)
+      if (option == outputoption[n]) which = n;
+    if (which < 0 && option != "--eiv" && option != "--title") {
+      status = misuse(err, "unknown option " + option);
+      return false;
+    }
     std::string value;
     if (equals != std::string::npos) {
       value = a.substr(equals + 1);
@@ -149,9 +156,6 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
       status = misuse(err, "option " + option + " needs a value");
       return false;
     }
-    int which = -1;
-    for (int n = 0; n < outputs; ++n)
-      if (option == outputoption[n]) which = n;
     bool twice = which >= 0            ? !o.name[which].empty()
                  : option == "--eiv"   ? o.eiv
                  : option == "--title" ? o.hastitle
@@ -174,12 +178,9 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
         return false;
       }
       o.eiv = true;
-    } else if (option == "--title") {
+    } else {
       o.title = value;
       o.hastitle = true;
-    } else {
-      status = misuse(err, "unknown option " + option);
-      return false;
     }
   }
   if (o.scans.empty()) {
@@ -341,7 +342,8 @@ int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ost
     for (int b = 0; b < a; ++b) {
       std::error_code ec;
       if (!o.name[a].empty() && !o.name[b].empty() &&
-          fs::weakly_canonical(o.name[a], ec) == fs::weakly_canonical(o.name[b], ec))
+          fs::weakly_canonical(fs::absolute(o.name[a], ec), ec) ==
+              fs::weakly_canonical(fs::absolute(o.name[b], ec), ec))
         return misuse(err, std::string(outputoption[b]) + " and " + outputoption[a] +
                                " name one file: " + o.name[a]);
     }
