@@ -3,17 +3,20 @@
 silicon powder pattern (Cu K-alpha1), with the counts a detector with dead
 time would record, ready to be merged by scanmerge.
 
-Run it from anywhere; the scan files land next to this script.  The random
-seed is fixed, so every run writes the same files.  Standard library only.
+Run it from anywhere; the scan files land next to this script (or in the
+folder of --dir).  The random seed is fixed, so every run writes the same
+files.  --tau and --currents make other measurements of the same sample, for
+the tests of the dead-time fit.  Standard library only.
 """
 
+import argparse
 import math
 import os
 import random
 
 WAVELENGTH = 1.540598  # Cu K-alpha1, Angstrom
 A_SI = 5.431           # cubic lattice constant of silicon, Angstrom
-TAU = 3e-6             # detector dead time, s (non-paralysable)
+TAU = 3e-6             # detector dead time, s (non-paralysable), unless --tau
 STEP = 0.02            # deg; an angle is kept as its index on this grid
 SEED = 20080314
 PEAKCOUNTS = 150000    # raw counts wanted at the top of the strongest peak
@@ -151,7 +154,8 @@ def header(scan, number):
         "Sample: Si powder, NIST-like standard",
         "Holder: flat plate, sample length 20 mm, oscillated through 5 deg about theta",
         "Primary beam: Ge(111) monochromator, Cu K-alpha1 only, beam height 1 mm at sample",
-        "Detector: scintillation counter, dead time about 3 us, counts NOT corrected",
+        "Detector: scintillation counter, dead time about %g us, counts NOT corrected"
+        % (scan["tau"] * 1e6),
         "Monitor: ionisation chamber in the primary beam",
         "Step scan %d: %.3f to %.3f deg, %d steps, %d ms per step" % (
             number, first, last, npts, scan["time"]),
@@ -168,8 +172,8 @@ def header(scan, number):
     ]
 
 
-def writescan(scan, number, peaks, scale, rng):
-    """Writes one scan file; returns its largest raw count."""
+def writescan(scan, number, peaks, scale, rng, folder):
+    """Writes one scan file into folder; returns its largest raw count."""
     t = scan["time"] / 1000  # s
     lines = header(scan, number)
     phase = rng.random() * 2 * math.pi
@@ -181,7 +185,7 @@ def writescan(scan, number, peaks, scale, rng):
         mon = poisson(rng, scan["monrate"] * t * drift)
         true = poisson(rng, pattern(tth, peaks, scale) * mon / 1e6)
         # What a non-paralysable counter records of those true counts.
-        cts = math.floor(true / (1 + true * TAU / t) + 0.5)
+        cts = math.floor(true / (1 + true * scan["tau"] / t) + 0.5)
         largest = max(largest, cts)
         value = {"tth": "%.3f" % tth, "cts": "%d" % cts, "mon": "%d" % mon,
                  "tim": "%d" % scan["time"]}
@@ -191,7 +195,7 @@ def writescan(scan, number, peaks, scale, rng):
         lines.append(" ".join(fields))
     if scan["trailer"]:
         lines.append(scan["trailer"])
-    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), scan["name"])
+    path = os.path.join(folder, scan["name"])
     with open(path, "w", newline="", encoding="ascii") as out:
         for line in lines:
             out.write(line + scan["eol"])
@@ -199,6 +203,23 @@ def writescan(scan, number, peaks, scale, rng):
 
 
 def main():
+    p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    p.add_argument("--tau", type=float, default=TAU * 1e6, metavar="US",
+                   help="detector dead time, us (default 3)")
+    p.add_argument("--currents", metavar="MA,MA,MA",
+                   default=",".join(str(s["current"]) for s in SCANS),
+                   help="tube current of each scan, mA (default 30,45,30); "
+                   "the monitor rate follows it")
+    p.add_argument("--dir", default=os.path.dirname(os.path.abspath(__file__)),
+                   help="folder for the scan files (default: this script's)")
+    args = p.parse_args()
+    currents = [float(c) for c in args.currents.split(",")]
+    if len(currents) != len(SCANS):
+        p.error("--currents wants %d currents" % len(SCANS))
+    for scan, current in zip(SCANS, currents):
+        scan["monrate"] = scan["monrate"] * current / scan["current"]
+        scan["current"] = current
+        scan["tau"] = args.tau * 1e-6
     rng = random.Random(SEED)
     peaks = reflections()
     # Scale the pattern so that the top of the strongest peak, counted in the
@@ -207,11 +228,11 @@ def main():
     scan = next(s for s in SCANS if angle(s["start"]) <= pos <= angle(s["end"]))
     t = scan["time"] / 1000
     mon = scan["monrate"] * t
-    true = PEAKCOUNTS / (1 - PEAKCOUNTS * TAU / t)  # dead-time correction
+    true = PEAKCOUNTS / (1 - PEAKCOUNTS * scan["tau"] / t)  # dead-time correction
     top = pseudovoigt(0, fwhm(pos), eta(pos))
     scale = (true * 1e6 / mon - background(pos)) / (intensity * top)
     for number, scan in enumerate(SCANS, 1):
-        largest = writescan(scan, number, peaks, scale, rng)
+        largest = writescan(scan, number, peaks, scale, rng, args.dir)
         print("%s: %.2f to %.2f deg, largest raw count %d"
               % (scan["name"], angle(scan["start"]), angle(scan["end"]), largest))
 

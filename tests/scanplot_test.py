@@ -6,9 +6,12 @@ import importlib.util
 import os
 import re
 import shutil
+import signal
 import struct
 import subprocess
+import sys
 import tempfile
+import time
 import unittest
 
 SCANPLOT = os.environ["SCANPLOT"]
@@ -124,7 +127,8 @@ class Agreement(Case):
 
     def test_shipped_example(self):
         r = run([os.path.join(EXAMPLES, "si-scan%d.dat" % k)
-                 for k in (1, 2, 3)] + ["--eiv", "1 20 5"], self.dir)
+                 for k in (1, 2, 3)] + ["--eiv", "1 20 5", "--dead-time"],
+                self.dir)
         self.assertEqual(r.returncode, 0, r.stderr)
         pairs = re.findall(r" \+ .*chi2 (\S+), intensity ratio (\S+)$",
                            r.stdout, re.M)
@@ -132,6 +136,9 @@ class Agreement(Case):
         for chi2, ratio in pairs:
             self.assertTrue(0.5 < float(chi2) < 2, r.stdout)
             self.assertLess(abs(float(ratio) - 1), 0.01, r.stdout)
+        # made with 3 us
+        tau, sigma = deadtime(r.stdout)
+        self.assertLess(abs(tau - 3), 3 * sigma, r.stdout)
 
 
 class Picture(Case):
@@ -202,12 +209,27 @@ class Failures(Case):
     def test_usage_errors(self):
         writescan(self.path("a.dat"), A_ROWS)
         for args in ([], ["a.dat", "--sqrt", "--log"],
-                     ["a.dat", "--eiv", "1 20"], ["a.dat", "--size", "0x5"],
+                     ["a.dat", "--eiv", "1 20"],
+                     ["a.dat", "--eiv", "1 20 5 extra"],
+                     ["a.dat", "--size", "0x5"],
                      ["a.dat", "-o", "p.jpg"], ["a.dat", "--bogus"]):
             r = run(args, self.dir)
             self.assertEqual(r.returncode, 2, args)
             self.assertIn("scanplot: ", r.stderr)
         self.assertEqual(self.listing(), ["a.dat"])
+        # the build put project()'s version in
+        r = run(["--version"], self.dir)
+        self.assertRegex(r.stdout, r"^scanplot \d+\.\d+\.\d+\n$")
+
+    def test_scan_it_cannot_decode(self):
+        writescan(self.path("a.dat"), A_ROWS)
+        writescan(self.path("b.dat"), b_rows(), "")
+        r = run(["a.dat", "b.dat"], self.dir)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("HELP! can't decode columns", r.stderr)
+        self.assertIn("scanplot: b.dat: scanmerge merged no row of it",
+                      r.stderr)
+        self.assertEqual(self.listing(), ["a.dat", "b.dat"])
 
     def test_scanmerge_option(self):
         writescan(self.path("a.dat"), A_ROWS)
@@ -217,6 +239,90 @@ class Failures(Case):
         shutil.copy(SCANMERGE, self.path("sm"))
         r = run(["a.dat", "--scanmerge", "sm"], self.dir)
         self.assertEqual(r.returncode, 0, r.stderr)
+
+
+def deadtime(text):
+    """The fitted dead time and its uncertainty (us) from the console."""
+    m = re.search(r"^dead time from the overlaps: (\S+) \+- (\S+) us "
+                  r"\(scanmerge corrects with 3\.00 us\), reduced chi2 \S+ "
+                  r"there, \S+ at 3\.00 us$", text, re.M)
+    return float(m[1]), float(m[2])
+
+
+class DeadTime(Case):
+    def generate(self, *args):
+        subprocess.run([sys.executable, os.path.join(EXAMPLES, "generate.py"),
+                        "--dir", self.dir] + list(args), check=True,
+                       stdout=subprocess.DEVNULL)
+        # 46.6 to 47.6 deg, across the 220 peak: 30 mA and 45 mA by default
+        return run(["si-scan1.dat", "si-scan2.dat", "--dead-time"], self.dir)
+
+    def test_known_dead_times(self):
+        for tau in (1, 3, 6):
+            r = self.generate("--tau", str(tau))
+            self.assertEqual(r.returncode, 0, r.stderr)
+            fit, sigma = deadtime(r.stdout)
+            self.assertLess(sigma, 1, r.stdout)
+            self.assertLess(abs(fit - tau), 3 * sigma, r.stdout)
+
+    def test_alike_rates(self):
+        r = self.generate("--currents", "30,30,30")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("dead time from the overlaps: not determined (the "
+                      "overlapping scans count at alike rates)\n", r.stdout)
+
+
+def started(folder, pattern, process):
+    """Waits until a name matching pattern appears in folder."""
+    while not any(re.fullmatch(pattern, n) for n in os.listdir(folder)):
+        if process.poll() is not None:
+            raise AssertionError("scanplot ended first")
+        time.sleep(0.001)
+
+
+class Signals(Case):
+    def setUp(self):
+        super().setUp()
+        writescan(self.path("a.dat"), A_ROWS)
+        self.tmp = self.path("tmp")
+        os.mkdir(self.tmp)
+        self.env = dict(os.environ, TMPDIR=self.tmp)
+
+    def test_killed_while_saving(self):
+        with open(self.path("old.png"), "wb") as f:
+            f.write(b"old picture")
+        for sig in (signal.SIGKILL, signal.SIGTERM):
+            # a large picture: a long save
+            p = subprocess.Popen([SCANPLOT, "a.dat", "-o", "old.png",
+                                  "--size", "4000x3000"],
+                                 cwd=self.dir, env=self.env,
+                                 stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+            started(self.dir, r"\.scanplot-.*\.tmp", p)
+            p.send_signal(sig)
+            self.assertEqual(p.wait(), -sig)
+            with open(self.path("old.png"), "rb") as f:
+                self.assertEqual(f.read(), b"old picture")
+        # SIGTERM removed its temporary file, SIGKILL could not
+        self.assertEqual(len([n for n in self.listing()
+                              if n.startswith(".scanplot-")]), 1)
+
+    def test_killed_while_scanmerge_runs(self):
+        # a scanmerge that says it started, then hangs
+        with open(self.path("hang"), "w") as f:
+            f.write("#!/bin/sh\ntouch \"$0.started\"\nexec sleep 60\n")
+        os.chmod(self.path("hang"), 0o755)
+        for sig in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+            p = subprocess.Popen([SCANPLOT, "a.dat", "--scanmerge", "hang"],
+                                 cwd=self.dir, env=self.env,
+                                 stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+            started(self.dir, r"hang\.started", p)
+            os.unlink(self.path("hang.started"))
+            p.send_signal(sig)
+            self.assertEqual(p.wait(timeout=10), -sig)
+            self.assertEqual(os.listdir(self.tmp), [])
+        self.assertNotIn("merge.png", self.listing())
 
 
 class Gdat(Case):
