@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <signal.h>  // sigprocmask
+#endif
+
 #include "correct/corrections.h"
 #include "dialogue/dialogue.h"
 #include "output/fieldcheck.h"
@@ -50,16 +54,39 @@ static int run(MergedPattern& p, std::istream& in, std::ostream& con) {
   return 1;
 }
 
-// Printed without allocating: the console's buffer is already there.
-static int allocationerror(std::ostream& con) {
+// Printed without allocating: the console's buffer is already there. The
+// command line tells it on standard error and fails with 1.
+static int allocationerror(std::ostream& con, bool commandline) {
+  if (commandline) return std::fputs("scanmerge: allocation error\n", stderr), 1;
   con.write("allocation error\n", 17);
   con.flush();
   return 0;
 }
 
+// A console that could not be written (a full disk, a reader gone) is a
+// failure whatever the run did: nobody has seen its messages. Said on
+// standard error, after the run; failed is the run's status for a failure.
+static int consolestatus(std::ostream& con, int status, int failed) {
+  con.flush();
+  if (con.good() && std::ferror(stdout) == 0) return status;
+  std::fputs("scanmerge: couldn't write the console\n", stderr);
+  return failed;
+}
+
 int main(int argc, char** argv) {
 #ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit is a write error, as a full disk is
+#endif
+#ifdef SIGPIPE
+  std::signal(SIGPIPE, SIG_IGN);  // a reader gone is a console write error, not the end
+#endif
+#ifndef _WIN32
+  // A closed terminal's hangup is held back: the console's next read takes
+  // it for a read error, so the file being written is dropped, not cut.
+  sigset_t hangup;
+  sigemptyset(&hangup);
+  sigaddset(&hangup, SIGHUP);
+  sigprocmask(SIG_BLOCK, &hangup, nullptr);
 #endif
   ConsoleBuf console(stdin);
   std::istream in(&console);
@@ -67,15 +94,21 @@ int main(int argc, char** argv) {
 
   // calloc: no exception, which could not itself be had at such a limit
   std::unique_ptr<void, void (*)(void*)> storage(std::calloc(1, sizeof(MergedPattern)), std::free);
-  if (!storage) return allocationerror(con);
+  const bool arguments = argc > 1;
+  const int failed = arguments ? 1 : 0;  // the status of a failed run
+  if (!storage) return consolestatus(con, allocationerror(con, arguments), failed);
   MergedPattern* pattern = new (storage.get()) MergedPattern();
   // Any allocation that fails ends the run here; on the way, every output
   // file being written is closed and its temporary file removed.
+  int status = 0;
   try {
-    if (argc > 1)  // the same run fed from the command line
-      return commandline(*pattern, std::vector<std::string>(argv + 1, argv + argc), con, std::cerr);
-    return run(*pattern, in, con);
+    if (arguments)  // the same run fed from the command line
+      status =
+          commandline(*pattern, std::vector<std::string>(argv + 1, argv + argc), con, std::cerr);
+    else
+      status = run(*pattern, in, con);
   } catch (const std::bad_alloc&) {
-    return allocationerror(con);
+    status = allocationerror(con, arguments);
   }
+  return consolestatus(con, status, failed);
 }

@@ -1,48 +1,115 @@
 #include "files/safefile.h"
 
+#include <fcntl.h>     // open's flags
+#include <sys/stat.h>  // file modes
+
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <ostream>
+#include <fstream>
 #include <system_error>
 
 #include "merge/scanreader.h"
-
 #ifdef _WIN32
-#include <io.h>  // _commit, _fileno: fsync's counterpart
+#include <io.h>       // _open, _write, _commit, _close
+#include <process.h>  // _getpid
 #else
-#include <unistd.h>  // fsync
+#include <unistd.h>  // write, fsync, close, pathconf, getpid
 #endif
 
 namespace fs = std::filesystem;
+
+#ifdef _WIN32
+static int closefd(int fd) { return _close(fd); }
+static int processid() { return _getpid(); }
+const char* const separators = "/\\";
+#else
+static int closefd(int fd) { return ::close(fd); }
+static int processid() { return static_cast<int>(getpid()); }
+const char* const separators = "/";
+#endif
+
+constexpr size_t piecesize = 16384;  // bytes written at a time
 
 void TempFile::drop() {
   if (!name.empty()) std::remove(name.c_str());
   name.clear();
 }
 
-// Asks the system to put the file's data on the disk. The file is opened
-// again by name, as the standard streams do not show their descriptor.
-static bool syncfile(const std::string& name) {
-  std::FILE* f = std::fopen(name.c_str(), "rb+");
-  if (!f) return false;
-#ifdef _WIN32
-  bool synced = _commit(_fileno(f)) == 0;
-#else
-  bool synced = fsync(fileno(f)) == 0;
-#endif
-  return std::fclose(f) == 0 && synced;
+FdBuf::FdBuf(FdBuf&& other) noexcept
+    : std::streambuf(other), desc(other.desc), broken(other.broken), piece(std::move(other.piece)) {
+  other.desc = -1;
+  other.setp(nullptr, nullptr);
 }
 
-// Makes a file that did not exist before, never through a link put there.
-static bool createnew(const std::string& name) {
+FdBuf::~FdBuf() { close(); }
+
+void FdBuf::open(int descriptor) {
+  close();
+  if (!piece) piece.reset(new char[piecesize]);
+  desc = descriptor;
+  broken = false;
+  setp(piece.get(), piece.get() + piecesize);
+}
+
+bool FdBuf::drain() {
+  const char* from = pbase();
+  size_t left = static_cast<size_t>(pptr() - pbase());
+  while (left > 0 && !broken) {
 #ifdef _WIN32
-  std::FILE* f = std::fopen(name.c_str(), "wb");
+    const int n = _write(desc, from, static_cast<unsigned>(left));
 #else
-  std::FILE* f = std::fopen(name.c_str(), "wbx");
+    const ssize_t n = ::write(desc, from, left);
 #endif
-  return f && std::fclose(f) == 0;
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      broken = true;
+      break;
+    }
+    from += n;
+    left -= static_cast<size_t>(n);
+  }
+  setp(pbase(), epptr());
+  return !broken;
+}
+
+FdBuf::int_type FdBuf::overflow(int_type ch) {
+  if (desc < 0 || !drain()) return traits_type::eof();
+  if (traits_type::eq_int_type(ch, traits_type::eof())) return traits_type::not_eof(ch);
+  *pptr() = traits_type::to_char_type(ch);
+  pbump(1);
+  return ch;
+}
+
+int FdBuf::sync() { return desc >= 0 && drain() ? 0 : -1; }
+
+bool FdBuf::close() {
+  if (desc < 0) return true;
+  bool ok = drain();
+  ok = closefd(desc) == 0 && ok;
+  desc = -1;
+  setp(nullptr, nullptr);
+  return ok;
+}
+
+FdStream::FdStream(FdStream&& other) noexcept
+    : std::ostream(std::move(other)), buf(std::move(other.buf)) {
+  if (other.rdbuf() == &other.buf) set_rdbuf(&buf);
+}
+
+FdStream::~FdStream() = default;
+
+void FdStream::open(int descriptor) {
+  buf.open(descriptor);
+  rdbuf(&buf);  // clears the state
+}
+
+void FdStream::close() {
+  if (!buf.close()) setstate(std::ios::failbit);
 }
 
 bool isscan(const std::string& name, const std::vector<std::string>& scans) {
@@ -57,69 +124,268 @@ bool isscan(const std::string& name, const std::vector<std::string>& scans) {
   return readheader(block, nowhere).tth >= 0;
 }
 
+// The folder part of a name, with its last separator: "" for a bare name.
+static std::string folderof(const std::string& name) {
+  const size_t cut = name.find_last_of(separators);
+  return cut == std::string::npos ? std::string() : name.substr(0, cut + 1);
+}
+
+// Whether the plain open could write the existing file; it is left as it
+// was (not created, not truncated, and a FIFO put there does not block).
+static bool canwrite(const std::string& name) {
+#ifdef _WIN32
+  const int fd = _open(name.c_str(), _O_WRONLY | _O_BINARY);
+#else
+  const int fd = ::open(name.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+#endif
+  return fd >= 0 && closefd(fd) == 0;
+}
+
+// Opens a name that is no regular file (a device, a FIFO) to be written in
+// place; never a regular file, not even one put there meanwhile.
+static bool openinplace(SafeFile& out, const std::string& name) {
+#ifdef _WIN32
+  const int fd = _open(name.c_str(), _O_WRONLY | _O_BINARY);
+  if (fd < 0) return false;
+#else
+  const int fd = ::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISREG(st.st_mode)) {
+    closefd(fd);
+    errno = EEXIST;
+    return false;
+  }
+#endif
+  out.file.open(fd);
+  return true;
+}
+
 // Windows' devices (NUL, CON) open under their names but have no status; a
 // name that opens though it is not found is one of them.
 static bool isdevice(const std::string& name) {
+#ifdef _WIN32
   std::FILE* f = std::fopen(name.c_str(), "rb");
   if (!f) return false;
   std::fclose(f);
   return true;
+#else
+  (void)name;
+  return false;
+#endif
+}
+
+// Follows a symbolic link, and the links it leads to, to the name at the
+// end, which is not there yet; false where there is no such end.
+static bool linkend(std::string& name) {
+  std::error_code ec;
+  for (int hops = 0; hops < 40; ++hops) {  // Linux's limit on links followed
+    const fs::path to = fs::read_symlink(name, ec);
+    if (ec) return false;
+    name = to.is_absolute() ? to.string() : folderof(name) + to.string();
+    const fs::file_type type = fs::symlink_status(name, ec).type();
+    if (type == fs::file_type::not_found) return true;
+    if (type != fs::file_type::symlink) {  // a file made meanwhile, or no status
+      errno = ec ? ec.value() : EEXIST;
+      return false;
+    }
+  }
+  errno = ELOOP;
+  return false;
+}
+
+// The mode the plain open gives a new file: 0666 less the umask, which can
+// only be read by setting it (for that moment to the most private one).
+static unsigned newmode() {
+#ifdef _WIN32
+  return 0666;
+#else
+  const mode_t mask = umask(077);
+  umask(mask);
+  return 0666u & ~static_cast<unsigned>(mask);
+#endif
+}
+
+// The longest file name the folder takes, in bytes.
+static size_t namemax(const std::string& folder) {
+#ifdef _WIN32
+  (void)folder;
+  return 255;
+#else
+  const long n = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  return n > 0 ? static_cast<size_t>(n) : 255;
+#endif
+}
+
+// Eight letters from [0-9a-z] (41 bits); state moves on for each letter
+// (splitmix64).
+static std::string randomletters(std::uint64_t& state) {
+  std::string letters;
+  for (int k = 0; k < 8; ++k) {
+    std::uint64_t z = state += 0x9e3779b97f4a7c15u;
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9u;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebu;
+    z ^= z >> 31;
+    letters += "0123456789abcdefghijklmnopqrstuvwxyz"[z % 36];
+  }
+  return letters;
+}
+
+// Makes the temporary file for target beside it (so the rename stays on
+// one disk): TARGET.tmpXXXXXXXX, the target's part cut to fit the folder's
+// name limit, the letters drawn afresh while a name is taken (a run killed
+// earlier leaves its file). Made exclusively, never through a link, private
+// (0600) until it is put in place. Gives its descriptor, or -1 with errno.
+static int maketemp(const std::string& target, std::string& temp) {
+  const std::string folder = folderof(target);
+  std::string base = target.substr(folder.size());
+  const size_t limit = namemax(folder);
+  const size_t tail = 12;  // ".tmp" and eight letters
+  if (base.size() > limit || limit <= tail) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  size_t keep = std::min(base.size(), limit - tail);
+  // not in the middle of a UTF-8 character
+  while (keep > 0 && keep < base.size() && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80)
+    --keep;
+  base.resize(keep);
+  // unforeseeable enough that nobody can take every name first: the time,
+  // the process and where its stack lies
+  std::uint64_t state =
+      static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
+      (static_cast<std::uint64_t>(processid()) << 40) ^ reinterpret_cast<std::uintptr_t>(&state);
+  for (int tries = 0; tries < 100; ++tries) {
+    temp = folder + base + ".tmp" + randomletters(state);
+#ifdef _WIN32
+    const int fd = _open(temp.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                         _S_IREAD | _S_IWRITE);
+#else
+    const int fd =
+        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+               S_IRUSR | S_IWUSR);
+#endif
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) break;
+  }
+  temp.clear();
+  return -1;
 }
 
 bool openfile(SafeFile& out, const std::string& name) {
+  out.file.close();  // a SafeFile used before starts afresh
+  out.temp.drop();
+  out.target.clear();
   std::error_code ec;
-  fs::file_status st = fs::status(name, ec);
-  fs::path target = name;
+  const fs::file_status st = fs::status(name, ec);
+  std::string target = name;
   if (fs::is_regular_file(st)) {
-    // opened for appending, the file is left as it was
-    std::FILE* probe = std::fopen(name.c_str(), "ab");
-    if (!probe) return false;
-    std::fclose(probe);
-    target = fs::canonical(name, ec);  // a link's target is replaced, not the link
+    if (!canwrite(name)) return false;
+    target = fs::canonical(name, ec).string();  // a link's target is replaced, not the link
     if (ec) return false;
-  } else if (st.type() != fs::file_type::not_found ||
-             fs::symlink_status(name, ec).type() != fs::file_type::not_found || isdevice(name)) {
-    out.file.open(name, std::ios::out | std::ios::trunc | std::ios::binary);
-    return out.file.is_open();
+    out.mode = static_cast<unsigned>(st.permissions() & fs::perms::mask);
+  } else if (st.type() == fs::file_type::not_found) {
+    // a link to a file not there yet: that file is made, whole
+    if (fs::is_symlink(fs::symlink_status(name, ec)) && !linkend(target)) return false;
+    if (isdevice(name)) return openinplace(out, name);
+    out.mode = newmode();
+  } else if (st.type() == fs::file_type::none || st.type() == fs::file_type::unknown) {
+    errno = ec ? ec.value() : EINVAL;  // no status: a name too long, a loop of links
+    return false;
+  } else {
+    return openinplace(out, name);
   }
-  // the temporary file sits beside the name, so the rename stays on one disk
-  for (int k = 0; k < 100 && out.temp.name.empty(); ++k) {
-    std::string temp = target.string() + ".tmp" + std::to_string(k);
-    if (fs::symlink_status(temp, ec).type() != fs::file_type::not_found) continue;
-    if (!createnew(temp)) return false;
-    out.temp.name = temp;
-  }
-  if (out.temp.name.empty()) return false;
-  // a private file stays private while it is written
-  if (fs::is_regular_file(st))
-    fs::permissions(out.temp.name,
-                    st.permissions() | fs::perms::owner_read | fs::perms::owner_write, ec);
-  out.target = target.string();
-  out.file.open(out.temp.name, std::ios::out | std::ios::trunc | std::ios::binary);
-  return out.file.is_open();
+  std::string temp;
+  const int fd = maketemp(target, temp);
+  if (fd < 0) return false;
+  out.temp.name = temp;
+  out.target = target;
+  out.file.open(fd);
+  return true;
 }
 
-// Puts the finished temporary file in place of the name, with the mode of
-// the file it replaces.
-static bool commit(SafeFile& out) {
-  if (!syncfile(out.temp.name)) return false;
-  std::error_code ec;
-  fs::file_status old = fs::status(out.target, ec);
-  if (fs::exists(old)) {
-    fs::permissions(out.temp.name, old.permissions(), ec);
-    if (ec) return false;
+#ifndef _WIN32
+// Whether name is, now, the file open as fd: not a link or another file
+// put there since.
+static bool isopenas(int fd, const std::string& name) {
+  struct stat open, named;
+  return fstat(fd, &open) == 0 && lstat(name.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+         open.st_ino == named.st_ino;
+}
+#endif
+
+// Writes out what is buffered and puts it on the disk, with the mode the
+// file gets; a file written in place is closed.
+static bool finish(SafeFile& out) {
+  if (!out.file.is_open()) return false;
+  out.file.flush();
+  if (!out.file.good()) return false;
+  if (out.target.empty()) {
+    out.file.close();
+    return !out.file.fail();
   }
+  const int fd = out.file.fd();
+#ifdef _WIN32
+  if (_commit(fd) != 0) return false;
+  out.file.close();  // Windows renames no open file
+  return !out.file.fail();
+#else
+  return fchmod(fd, static_cast<mode_t>(out.mode)) == 0 && fsync(fd) == 0;
+#endif
+}
+
+// Renames a finished file into place, the last step.
+static bool place(SafeFile& out) {
+  if (out.target.empty()) return true;
+#ifdef _WIN32
+  std::error_code ec;
   fs::rename(out.temp.name, out.target, ec);
   if (ec) return false;
   out.temp.name.clear();
   return true;
+#else
+  const int fd = out.file.fd();
+  // the name still holds our file, not a link someone put in its place
+  if (!isopenas(fd, out.temp.name)) {
+    errno = EEXIST;
+    return false;
+  }
+  if (std::rename(out.temp.name.c_str(), out.target.c_str()) != 0) return false;
+  out.temp.name.clear();
+  // swapped in the instant before the rename: what it put there goes too
+  const bool ours = isopenas(fd, out.target);
+  if (!ours) ::unlink(out.target.c_str());
+  out.file.close();
+  if (!ours) errno = EEXIST;
+  return ours && !out.file.fail();
+#endif
+}
+
+// A file not put in place: its temporary file goes, errno stays.
+static void abandon(SafeFile& out) {
+  const int error = errno;
+  out.file.close();
+  out.temp.drop();
+  errno = error;
 }
 
 bool commitfile(SafeFile& out) {
-  out.file.close();
-  if (!out.file.fail() && (out.target.empty() || commit(out))) return true;
-  out.temp.drop();
+  if (finish(out) && place(out)) return true;
+  abandon(out);
   return false;
+}
+
+size_t commitfiles(const std::vector<SafeFile*>& files) {
+  const size_t n = files.size();
+  size_t failed = n;
+  size_t dropfrom = 0;  // the first not in place where one failed
+  for (size_t k = 0; k < n && failed == n; ++k)
+    if (!finish(*files[k])) failed = k;
+  for (size_t k = 0; k < n && failed == n; ++k)
+    if (!place(*files[k])) failed = dropfrom = k;
+  if (failed < n)
+    for (size_t k = dropfrom; k < n; ++k) abandon(*files[k]);
+  return failed;
 }
 
 bool replacefile(const std::string& name, const std::string& text, std::string& why) {

@@ -4,7 +4,10 @@
 // written over.
 #pragma once
 
-#include <fstream>
+#include <cstddef>
+#include <memory>
+#include <ostream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -18,23 +21,76 @@ struct TempFile {
   void drop();  // removes the file now
 };
 
+// Writes to a file descriptor it owns, through a buffer on the heap (the
+// stack may be small).
+class FdBuf : public std::streambuf {
+ public:
+  FdBuf() = default;
+  FdBuf(FdBuf&& other) noexcept;
+  FdBuf& operator=(FdBuf&&) = delete;
+  ~FdBuf() override;  // out of line: the vtable has one home (MinGW links LTO so)
+  void open(int descriptor);
+  bool close();  // writes what is buffered and closes; false where either failed
+  int fd() const { return desc; }
+
+ protected:
+  int_type overflow(int_type ch) override;
+  int sync() override;
+
+ private:
+  bool drain();  // writes what is buffered
+  int desc = -1;
+  bool broken = false;  // a write failed: nothing more is written
+  std::unique_ptr<char[]> piece;
+};
+
+// An output stream over a descriptor it owns, as std::ofstream is over a
+// name: failbit or badbit once anything could not be written.
+class FdStream : public std::ostream {
+ public:
+  FdStream() : std::ostream(nullptr) {}  // badbit until opened
+  FdStream(FdStream&& other) noexcept;
+  FdStream& operator=(FdStream&&) = delete;
+  ~FdStream() override;
+  void open(int descriptor);
+  bool is_open() const { return buf.fd() >= 0; }
+  int fd() const { return buf.fd(); }
+  void close();  // failbit where what was buffered could not be written
+
+ private:
+  FdBuf buf;
+};
+
 // An output being written: to temp, put in place of target by commitfile;
 // a name that is no regular file (a device, a FIFO) is written in place.
 struct SafeFile {
   std::string target;  // the file temp replaces when kept; empty: written in place
-  TempFile temp;       // before file: the stream is closed before it is removed
-  std::ofstream file;  // binary: the writers choose their line ends
+  TempFile temp;       // before file: the descriptor is closed before the file is removed
+  FdStream file;       // binary: the writers choose their line ends
+  unsigned mode = 0;   // what the file gets when put in place: the old file's, or a new one's
 };
 
 // Opens what the writer writes to; false where the name cannot be written.
 // Everything the plain open would refuse is refused: a directory, a missing
-// folder, a file without write permission.
+// folder, a file without write permission, a name too long. A symbolic link
+// to a file that is not there yet makes that file, whole, at the link's end.
+// The temporary file is made once, exclusively, never through a link, and
+// private until it is put in place; every later step goes through the
+// descriptor opened then.
 bool openfile(SafeFile& out, const std::string& name);
 
 // Closes the file and puts it in place of its name, with the mode of the
 // file it replaces. false where it could not be written whole: the
 // temporary file is removed and the old file of that name left as it was.
 bool commitfile(SafeFile& out);
+
+// Several files that appear together: each is written out and synced, and
+// only then all are put in place, in order. Gives files.size() where all
+// are in place, else the index of the first that failed: where it could not
+// be written whole (a full disk), none is in place; where its rename failed,
+// those before it are. The temporary files of those not in place are
+// removed; the old files of their names stay as they were.
+size_t commitfiles(const std::vector<SafeFile*>& files);
 
 // A scan: a file merged in this run (scans), under any spelling or link, or
 // any file whose line 14 names a tth column, which no output file has there.

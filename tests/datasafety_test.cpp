@@ -5,9 +5,11 @@
 
 #ifndef _WIN32         // links, modes, devices, fork and ulimit are POSIX's
 #include <signal.h>    // kill
+#include <sys/stat.h>  // umask
 #include <sys/wait.h>  // waitpid, WEXITSTATUS
 #include <unistd.h>    // fork, execl, getuid
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -334,6 +336,9 @@ TEST(Replace, WholeFileWithItsModeThroughLinks) {
 
   EXPECT_TRUE(askandwrite("new.xrs", {}).kept);
   EXPECT_EQ(slurp("new.xrs"), xrs());
+  const mode_t mask = umask(077);  // a new file gets the plain open's mode
+  umask(mask);
+  EXPECT_EQ(fs::status("new.xrs").permissions(), fs::perms(0666 & ~mask));
   EXPECT_EQ(listing("."), (std::set<std::string>{"link.xrs", "new.xrs", "old.xrs"}));
 
   // a writer that saw an error: the old file stays, nothing else is left
@@ -367,6 +372,114 @@ TEST(Replace, NamesThePlainOpenRefusesAreRefused) {
   Asked a = askandwrite("/dev/full", {});
   EXPECT_FALSE(a.kept);
   EXPECT_EQ(a.con, xrsprompt + "Couldn't write file /dev/full.  I die.\n"s);
+}
+
+// Another user who may write the folder swaps each temporary file for a
+// link to a file of ours as soon as it appears: that file is never written,
+// and the name gets our whole file or the run says it could not.
+TEST(Replace, TemporaryFileSwappedForALink) {
+  Folder f("swap");
+  put("victim", "victim\n");
+  std::atomic<bool> stop{false};
+  std::atomic<int> swapped{0};
+  std::thread attacker([&] {
+    std::error_code ec;
+    while (!stop) {
+      for (fs::directory_iterator it(".", ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind("out.xrs.tmp", 0) != 0 || fs::is_symlink(it->symlink_status(ec))) continue;
+        if (fs::remove(name, ec) && !ec) {
+          fs::create_symlink("victim", name, ec);
+          if (!ec) ++swapped;
+        }
+      }
+      ec.clear();
+    }
+  });
+  for (int k = 0; k < 200; ++k) {
+    Asked a = askandwrite("out.xrs", {});
+    EXPECT_FALSE(fs::is_symlink("out.xrs"));
+    if (a.kept)
+      EXPECT_EQ(slurp("out.xrs"), xrs());
+    else
+      EXPECT_EQ(a.con, xrsprompt + "Couldn't write file out.xrs.  I die.\n"s);
+  }
+  stop = true;
+  attacker.join();
+  EXPECT_EQ(slurp("victim"), "victim\n");
+  EXPECT_GT(swapped, 0);
+}
+
+// A link to a file not there yet: the file is made at the link's end
+// through a temporary file beside it, never written in place.
+TEST(Replace, DanglingLinkGetsAWholeFileAtItsEnd) {
+  Folder f("dangling");
+  fs::create_directory("sub");
+  fs::create_symlink("sub/new.xrs", "out.xrs");
+  fs::create_symlink("../far.xrs", "sub/chain");  // from the link's own folder
+  fs::create_symlink("sub/chain", "two.xrs");
+  {
+    std::istringstream in("out.xrs\n");
+    std::ostringstream con;
+    OutputFile out = askoutput(xrsprompt, {}, in, con);
+    ASSERT_TRUE(out.isopen());
+    EXPECT_EQ(fs::path(out.safe.temp.name).parent_path(), "sub");
+    EXPECT_FALSE(fs::exists("sub/new.xrs"));
+    auto p = threepoints();
+    EXPECT_TRUE(keepoutput(out, writexrs82(*p, out.file()), in, con));
+  }
+  EXPECT_TRUE(fs::is_symlink("out.xrs"));
+  EXPECT_EQ(slurp("sub/new.xrs"), xrs());
+  EXPECT_TRUE(askandwrite("two.xrs", {}).kept);
+  EXPECT_EQ(slurp("far.xrs"), xrs());
+  // a writer that saw an error (a full disk) leaves nothing at the end
+  fs::create_symlink("sub/never.xrs", "fail.xrs");
+  EXPECT_FALSE(askandwrite("fail.xrs", {}, false).kept);
+  // a link into a missing folder, a loop: what the plain open refuses
+  fs::create_symlink("nodir/x.xrs", "nodir.xrs");
+  fs::create_symlink("loop.xrs", "loop.xrs");
+  for (const char* name : {"nodir.xrs", "loop.xrs"})
+    EXPECT_EQ(askandwrite(name, {}).con, xrsprompt + "Couldn't open file.  I die.\n"s);
+  EXPECT_EQ(listing("."), (std::set<std::string>{"fail.xrs", "far.xrs", "loop.xrs", "nodir.xrs",
+                                                 "out.xrs", "sub", "two.xrs"}));
+  EXPECT_EQ(listing("sub"), (std::set<std::string>{"chain", "new.xrs"}));
+}
+
+// Temporary files that killed runs left never block a run, and a temporary
+// name fits the folder whatever the output's name.
+TEST(Replace, TemporaryNamesNeverRunOutAndFit) {
+  Folder f("tempnames");
+  for (int k = 0; k < 100; ++k) put("out.xrs.tmp" + std::to_string(k), "stale\n");
+  EXPECT_TRUE(askandwrite("out.xrs", {}).kept);
+  EXPECT_EQ(slurp("out.xrs"), xrs());
+  EXPECT_EQ(listing(".").size(), 101u);
+  if (pathconf(".", _PC_NAME_MAX) != 255) GTEST_SKIP() << "names here are not 255 bytes at most";
+  const std::string longest(255, 'x');
+  EXPECT_TRUE(askandwrite(longest, {}).kept);  // new, then replaced
+  EXPECT_TRUE(askandwrite(longest, {}).kept);
+  EXPECT_EQ(slurp(longest), xrs());
+  EXPECT_EQ(askandwrite(longest + "x", {}).con, xrsprompt + "Couldn't open file.  I die.\n"s);
+  EXPECT_EQ(listing(".").size(), 102u);
+}
+
+// Files put in place together: one that could not be written keeps all out.
+TEST(Replace, SeveralFilesAllOrNone) {
+  Folder f("together");
+  put("b", "old\n");
+  SafeFile a, b, c;
+  ASSERT_TRUE(openfile(a, "a") && openfile(b, "b") && openfile(c, "c"));
+  a.file << "a\n";
+  b.file << "b\n";
+  c.file.setstate(std::ios::badbit);  // its writer saw an error
+  EXPECT_EQ(commitfiles({&a, &b, &c}), 2u);
+  EXPECT_EQ(listing("."), std::set<std::string>{"b"});
+  EXPECT_EQ(slurp("b"), "old\n");
+  ASSERT_TRUE(openfile(a, "a") && openfile(b, "b"));
+  a.file << "a\n";
+  b.file << "b\n";
+  EXPECT_EQ(commitfiles({&a, &b}), 2u);
+  EXPECT_EQ(slurp("a") + slurp("b"), "a\nb\n");
+  EXPECT_EQ(listing("."), (std::set<std::string>{"a", "b"}));
 }
 
 // ---- the built program under hostile limits ------------------------------
@@ -433,6 +546,45 @@ TEST_F(Limits, AllocationFailureAnywhere) {
     }
   }
   if (ran == 0) GTEST_SKIP() << "the program cannot start under 16000 KiB here";
+}
+
+// Standard output on a full disk: the run goes on, its files are written,
+// and the status is a failure's, said on standard error.
+TEST_F(Limits, ConsoleThatCannotBeWritten) {
+  put("answers", "a.dat\n\n\nout.xrs\n");
+  const std::string command =
+      "cd '" + f.dir.string() + "' && " SCANMERGE_BIN " < answers > /dev/full 2> errors";
+  const int rc = std::system(command.c_str());
+  EXPECT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << rc;
+  EXPECT_EQ(slurp("errors"), "scanmerge: couldn't write the console\n");
+  EXPECT_EQ(slurp("out.xrs"), "  10.000     400     20.0\r\n");
+}
+
+// Closing the terminal hangs it up (its reads give nothing) and sends
+// SIGHUP: a console read error, whatever came first.
+TEST_F(Limits, TerminalClosedIsAConsoleReadError) {
+  int typed[2];
+  ASSERT_EQ(pipe(typed), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(typed[0], 0);
+    close(typed[1]);
+    std::freopen("console.out", "wb", stdout);
+    execl(SCANMERGE_BIN, SCANMERGE_BIN, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(typed[0]);
+  ASSERT_EQ(write(typed[1], "a.dat\n\n\n", 8), 8);
+  const std::string asked = xrsprompt;
+  for (int k = 0; k < 1000 && !endswith(slurp("console.out"), asked); ++k)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  kill(pid, SIGHUP);
+  close(typed[1]);
+  int st = 0;
+  waitpid(pid, &st, 0);
+  ASSERT_TRUE(WIFEXITED(st)) << "ended by signal " << WTERMSIG(st);
+  EXPECT_EQ(WEXITSTATUS(st), 0);
+  EXPECT_TRUE(endswith(slurp("console.out"), asked + "Couldn't read the console.  I die.\n"));
 }
 
 std::string longscan(int points) {

@@ -46,7 +46,7 @@ Asked askandwrite(const std::string& name, std::string* written = nullptr) {
   std::istringstream in(name + "\n");
   std::ostringstream con;
   OutputFile out = askoutput(prompt, std::vector<std::string>(), in, con);
-  bool ok = out.isopen() && writexrs82(*p, out.file);
+  bool ok = out.isopen() && writexrs82(*p, out.file());
   return {keepoutput(out, ok, in, con), con.str()};
 }
 

@@ -4,6 +4,10 @@
 #include <istream>
 #include <ostream>
 
+#ifndef _WIN32
+#include <signal.h>  // sigpending
+#endif
+
 #ifdef _WIN32
 #include <cctype>
 #include <cmath>
@@ -151,8 +155,20 @@ void say(std::ostream& con, const char* fmt, ...) {
   con.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
+// A hangup held back (blocked) and not yet taken.
+static bool hungup() {
+#ifdef _WIN32
+  return false;
+#else
+  sigset_t pending;
+  return sigpending(&pending) == 0 && sigismember(&pending, SIGHUP) == 1;
+#endif
+}
+
 ConsoleBuf::int_type ConsoleBuf::underflow() {
   if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+  hangup = hangup || hungup();
+  if (hangup) return traits_type::eof();
   int n = 0;
   while (n < static_cast<int>(sizeof piece)) {
     int ch = std::getc(source);
@@ -160,7 +176,9 @@ ConsoleBuf::int_type ConsoleBuf::underflow() {
     piece[n++] = static_cast<char>(ch);
     if (ch == '\n') break;
   }
-  if (n == 0) return traits_type::eof();
+  // a closed terminal reads as its end, with the hangup after it
+  hangup = hungup();
+  if (n == 0 || hangup) return traits_type::eof();
   setg(piece, piece, piece + n);
   return traits_type::to_int_type(piece[0]);
 }

@@ -22,17 +22,19 @@ void say(std::ostream& con, const char* fmt, ...) SCANMERGE_PRINTF(2, 3);
 
 // The console's input, read through stdio up to each line end (so an answer
 // is taken as soon as it is typed), where a read error (standard input a
-// directory, a dead terminal) can be told from the end of input.
+// directory, a dead terminal) can be told from the end of input. A hangup
+// (the terminal closed) that the program holds back is a read error too.
 class ConsoleBuf : public std::streambuf {
  public:
   explicit ConsoleBuf(std::FILE* file) : source(file) {}
-  bool failed() const { return std::ferror(source) != 0; }
+  bool failed() const { return hangup || std::ferror(source) != 0; }
 
  protected:
   int_type underflow() override;
 
  private:
   std::FILE* source;
+  bool hangup = false;
   char piece[4096];
 };
 
