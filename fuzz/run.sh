@@ -68,6 +68,7 @@ if [ -e /usr/include/xylib/xylib.h ] && [ -e /usr/include/pugixml.hpp ] &&
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
     fuzz/fuzz_formats.cpp import/ownformats.cpp import/raw4.cpp import/brml.cpp \
     import/ras.cpp import/rasx.cpp import/zip.cpp import/readinput.cpp import/xrdml.cpp \
+    import/scanfile.cpp text/console.cpp \
     -lxy -lpugixml -lzip -o "$out/fuzz_formats"
   fuzz formats fuzz/corpus-formats fuzz/formats.dict $((secs / 2 > 0 ? secs / 2 : 1))
 else
