@@ -55,7 +55,7 @@ struct RigakuScan {
   std::string axis;                    // the scan axis: TwoTheta, TwoThetaOmega, Omega, ...
   std::string mode;                    // STEP or CONTINUOUS
   double start = NAN, stop = NAN;      // deg, as declared
-  double step = NAN;                   // deg, as declared (without sign)
+  double step = NAN;                   // deg, as declared; its sign from start and stop
   double speed = NAN;                  // in speedunit: s or min per step, or deg/min
   std::string speedunit;               // sec, min, deg/min, ...
   std::string yunit;                   // counts or cps
@@ -65,7 +65,8 @@ struct RigakuScan {
 // Rigaku: fills r's drive, time per step, declared start and step, and axes
 // from its scan, once its rows are read.
 void rigakuscan(const RigakuScan& s, FileRange& r);
-// Rigaku: an axis's position in the conditions, kept where s names it.
+// Rigaku: an axis's position in the conditions, kept in s where the axis is
+// omega, 2theta, chi or phi.
 void rigakuaxis(const std::string& name, double position, RigakuScan& s);
 // Rigaku text: the next line of text from pos, without its line end and
 // trailing blanks, and without a UTF-8 byte order mark at the very start;

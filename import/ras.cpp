@@ -1,7 +1,8 @@
 // Rigaku RAS (SmartLab's text files): between *RAS_DATA_START and
 // *RAS_DATA_END, one block per range: a header of *KEY "value" lines between
 // *RAS_HEADER_START and *RAS_HEADER_END, then rows of angle, counts and
-// attenuation factor between *RAS_INT_START and *RAS_INT_END.
+// attenuation factor between *RAS_INT_START and *RAS_INT_END. Also what RASX
+// shares with it: the scan's conditions, the rows and the lines of text.
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
