@@ -26,7 +26,7 @@ struct OutputFile {
     open,    // file is open, to be written
     failed,  // refused; the message is printed, the run must end
   } status = none;
-  std::string name;    // as typed
+  std::string name;  // as typed
   SafeFile safe;
   std::ostream& file() { return safe.file; }
   bool isopen() const { return status == open; }
@@ -45,3 +45,11 @@ OutputFile askoutput(const char* prompt, const std::vector<std::string>& scans, 
 // and the earlier file of that name left as it was), or the console failed
 // while the writer asked for something.
 bool keepoutput(OutputFile& out, bool written, std::istream& in, std::ostream& con);
+
+// The run fed from the command line, "scanmerge [OPTIONS] SCAN...": the same
+// phases, every answer given at once, everything checked before anything is
+// written. Normal output (with --verbose) goes to out, the warnings and
+// failures to err. Returns the exit status: 0 done, 1 an input or output
+// failed (nothing written), 2 usage error.
+int commandline(MergedPattern& pattern, const std::vector<std::string>& args, std::ostream& out,
+                std::ostream& err);

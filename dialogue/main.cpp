@@ -25,7 +25,7 @@ static int run(MergedPattern& p, std::istream& in, std::ostream& con) {
   std::vector<std::string> scans;  // merged in this run, never overwritten
   if (!readscans(p, scans, in, con)) return 0;
   summary(p, con);
-  normalize(p, con);
+  normalize(p, p.imax, con);
   if (eivcorrect(p, in, con) == EivStatus::rangeerror) return -1;
   if (in.bad()) return 0;  // the console failed at the EIV prompt
 
@@ -71,7 +71,7 @@ static int consolestatus(std::ostream& con, int status) {
   return 0;
 }
 
-int main() {
+int main(int argc, char** argv) {
 #ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit is a write error, as a full disk is
 #endif
@@ -98,6 +98,16 @@ int main() {
   // file being written is closed and its temporary file removed.
   int status = 0;
   try {
+    if (argc > 1) {  // the same run fed from the command line; 0 is success there
+      status =
+          commandline(*pattern, std::vector<std::string>(argv + 1, argv + argc), con, std::cerr);
+      con.flush();
+      if (status == 0 && (!con.good() || std::ferror(stdout) != 0)) {
+        std::fputs("scanmerge: couldn't write the console\n", stderr);
+        return 1;
+      }
+      return status;
+    }
     status = run(*pattern, in, con);
   } catch (const std::bad_alloc&) {
     status = allocationerror(con);

@@ -5,7 +5,6 @@
 
 #include "merge/limits.h"
 
-
 // Stand-ins for a role without a column: no angle, no counts, no time (so
 // no dead-time correction), and a constant monitor.
 constexpr int zeroslot = 8;
@@ -80,6 +79,8 @@ void giveback(ScanBlock& block);
 // Reads lines 1 to 14, echoing lines 11 and 12 to con, and decodes line 14.
 // A header line cut at its piece's end is reported to con as it is read.
 ScanColumns readheader(ScanBlock& scan, std::ostream& con);
+// The same, its warnings ("!!!!!", "HELP!") told on warn instead.
+ScanColumns readheader(ScanBlock& scan, std::ostream& con, std::ostream& warn);
 
 // Reads the next data row into pt; false where the data end (pt.cut where
 // they end at a row cut short).
