@@ -308,19 +308,172 @@ std::string reduction(const MergedPattern& p, const RunRecord& r) {
   return text;
 }
 
-// Puts every output in place once all are written: each is flushed and
-// checked first, so what remains to fail is the sync and rename of each.
-bool commitall(const std::vector<SafeFile*>& files, const std::vector<std::string>& names,
+// Every name checked before anything is merged or written: no two outputs
+// name one file, each scan is read whole, no output is a scan, and each
+// output is opened (its folder can be written; a temporary file goes if the
+// run fails). The scans are put in the order they are merged in.
+int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& files,
+          std::ostream& err) {
+  for (int a = 0; a < outputs; ++a)
+    for (int b = 0; b < a; ++b) {
+      std::error_code ec;
+      if (!o.name[a].empty() && !o.name[b].empty() &&
+          fs::weakly_canonical(fs::absolute(o.name[a], ec), ec) ==
+              fs::weakly_canonical(fs::absolute(o.name[b], ec), ec))
+        return misuse(err, std::string(outputoption[b]) + " and " + outputoption[a] +
+                               " name one file: " + o.name[a]);
+    }
+  for (const std::string& name : o.scans) {
+    scans.push_back(Scan{name, "", false, 0});
+    std::string why;
+    if (!readscan(scans.back(), why)) return fail(err, name, why);
+  }
+  for (int k = 0; k < outputs; ++k)
+    if (!o.name[k].empty() && isscan(o.name[k], o.scans))
+      return fail(err, o.name[k], "is a scan file; it is never overwritten");
+  for (int k = 0; k < outputs; ++k) {
+    errno = 0;
+    if (!o.name[k].empty() && !openfile(files[k], o.name[k]))
+      return fail(err, o.name[k], errno ? std::strerror(errno) : "cannot be written");
+  }
+  // lowest first angle first; a scan without rows last; ties as given
+  std::stable_sort(scans.begin(), scans.end(), [](const Scan& a, const Scan& b) {
+    if (a.started != b.started) return a.started;
+    return a.started && a.first < b.first;
+  });
+  return done;
+}
+
+// Merges the scans in order, as the dialogue merges them; with overlaps,
+// each later scan is first merged alone on the grid and compared with what
+// came before it. false where a scan ended the run.
+bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool overlaps, RunRecord& record,
+              std::ostream& con, std::ostream& err) {
+  std::ostream nowhere(nullptr);
+  std::unique_ptr<MergedPattern> alone;
+  if (overlaps) alone = std::make_unique<MergedPattern>();
+  for (std::size_t k = 0; k < scans.size(); ++k) {
+    ScanRecord s;
+    s.name = scans[k].name;
+    s.sha256 = sha256hex(scans[k].text);
+    int filenum = static_cast<int>(k) + 1;
+    MergeInfo info;
+    if (overlaps && filenum > 1) {
+      *alone = MergedPattern();
+      alone->tthmin = p.tthmin;
+      alone->tthstep = p.tthstep;
+      std::istringstream scan(scans[k].text);
+      if (mergescan(*alone, scan, filenum, nowhere, nowhere, info) == MergeStatus::merged) {
+        s.overlaps = true;
+        s.overlap = overlap(p, *alone);
+      }
+    }
+    say(con, "Scan file %d: %s\n", filenum, s.name.c_str());
+    std::istringstream scan(scans[k].text);
+    std::ostringstream warned;
+    MergeStatus merged = mergescan(p, scan, filenum, con, warned, info);
+    tell(warned.str(), s.warnings, err);
+    if (merged == MergeStatus::lowestangle) {
+      fail(err, s.name, "First file must contain lowest angle.");
+      return false;
+    }
+    s.rows = info.rows;
+    s.datoffset = info.datoffset;
+    record.scans.push_back(s);
+  }
+  return true;
+}
+
+// Normalises and corrects the points the dialogue writes, 0 to imax - 1,
+// and the last one a scan reached, imax, for the full-precision files
+// (the four formats never read it). false at "Range Error!".
+bool correct(MergedPattern& p, const Options& o, const std::vector<bool>& reached,
+             RunRecord& record, std::ostream& err) {
+  int end = reached[static_cast<std::size_t>(p.imax)] ? p.imax + 1 : p.imax;
+  std::ostringstream warned;
+  normalize(p, end, warned);
+  tell(warned.str(), record.warnings, err);
+  record.eiv = o.eiv;
+  record.geometry = o.geometry;
+  std::ostream nowhere(nullptr);
+  if (o.eiv && applyeiv(p, o.geometry, end, nowhere) == EivStatus::rangeerror) {
+    fail(err, "--eiv", "Range Error!: the rocking range leaves 0 to 2theta");
+    return false;
+  }
+  return true;
+}
+
+// Writes each file wanted into text, whole, hashed for the report, and
+// tells what a reader would misread in it. false where one could not be
+// written, or a warning came under --strict.
+bool writeall(const MergedPattern& p, const Options& o, const std::vector<Scan>& scans,
+              const std::vector<bool>& reached, RunRecord& record, std::string (&text)[outputs],
+              std::ostream& err) {
+  std::string title = o.title;
+  if (!o.hastitle) {  // line 11 of the first scan, as the dialogue echoes it
+    std::istringstream first(scans[0].text);
+    ScanBlock block(first);
+    std::ostringstream echoed;
+    std::ostream nowhere(nullptr);
+    readheader(block, echoed, nowhere);
+    title = echoed.str().substr(0, echoed.str().find('\n'));
+  }
+  static const char* const formatname[outputs] = {"xrs82", "wyriet", "profin", "gdat",
+                                                  "xye",   "cif",    "report"};
+  std::ostringstream warned;
+  for (int k = 0; k < report; ++k) {  // the report comes last
+    if (o.name[k].empty()) continue;
+    std::ostringstream file;
+    OutputRecord made;
+    made.format = formatname[k];
+    made.name = o.name[k];
+    bool written = k < xye    ? writeformat(p, k, title, file, made)
+                   : k == xye ? writexye(p, reached, file)
+                              : writecif(p, reached, reduction(p, record), file);
+    if (!written) {
+      fail(err, o.name[k], "cannot be written");
+      return false;
+    }
+    if (k < xye) {
+      warnmisfits(p, o.name[k], made.wide, k == wyriet || k == profin, warned);
+      if (made.zerosigma > 0)
+        say(warned, "!!!!! Standard deviations written as 0.0 in %s: %d\n", o.name[k].c_str(),
+            made.zerosigma);
+    }
+    text[k] = file.str();
+    made.sha256 = sha256hex(text[k]);
+    record.outputs.push_back(made);
+  }
+  tell(warned.str(), record.warnings, err);
+  int warnings = static_cast<int>(record.warnings.size());
+  for (const ScanRecord& s : record.scans) warnings += static_cast<int>(s.warnings.size());
+  if (o.strict && warnings > 0) {
+    fail(err, "--strict", format("%d warning(s): nothing written", warnings));
+    return false;
+  }
+  if (!o.name[report].empty()) {
+    std::ostringstream file;
+    writereport(p, reached, record, file);
+    text[report] = file.str();
+  }
+  return true;
+}
+
+// Puts every output in place once all are written: each is written and
+// flushed first, so what remains to fail is the sync and rename of each.
+bool commitall(const Options& o, const std::string (&text)[outputs], std::vector<SafeFile>& files,
                std::ostream& err) {
-  for (std::size_t k = 0; k < files.size(); ++k) {
-    if (!files[k]->file.flush()) {
-      fail(err, names[k], "cannot be written");
+  for (int k = 0; k < outputs; ++k) {
+    if (o.name[k].empty()) continue;
+    files[k].file.write(text[k].data(), static_cast<std::streamsize>(text[k].size()));
+    if (!files[k].file.flush()) {
+      fail(err, o.name[k], "cannot be written");
       return false;
     }
   }
-  for (std::size_t k = 0; k < files.size(); ++k) {
-    if (!commitfile(*files[k])) {
-      fail(err, names[k], "cannot be written");
+  for (int k = 0; k < outputs; ++k) {
+    if (!o.name[k].empty() && !commitfile(files[k])) {
+      fail(err, o.name[k], "cannot be written");
       return false;
     }
   }
@@ -336,144 +489,21 @@ int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ost
   if (!parse(args, o, out, err, status)) return status;
   std::ostream nowhere(nullptr);
   std::ostream& con = o.verbose ? out : nowhere;
+  std::vector<Scan> scans;
+  std::vector<SafeFile> files(outputs);  // open from the check to the end
+  status = check(o, scans, files, err);
+  if (status != done) return status;
 
-  // every name checked before anything is merged or written
-  for (int a = 0; a < outputs; ++a)
-    for (int b = 0; b < a; ++b) {
-      std::error_code ec;
-      if (!o.name[a].empty() && !o.name[b].empty() &&
-          fs::weakly_canonical(fs::absolute(o.name[a], ec), ec) ==
-              fs::weakly_canonical(fs::absolute(o.name[b], ec), ec))
-        return misuse(err, std::string(outputoption[b]) + " and " + outputoption[a] +
-                               " name one file: " + o.name[a]);
-    }
-  std::vector<Scan> scans(o.scans.size());
-  for (std::size_t k = 0; k < scans.size(); ++k) {
-    scans[k].name = o.scans[k];
-    std::string why;
-    if (!readscan(scans[k], why)) return fail(err, scans[k].name, why);
-  }
-  for (int k = 0; k < outputs; ++k)
-    if (!o.name[k].empty() && isscan(o.name[k], o.scans))
-      return fail(err, o.name[k], "is a scan file; it is never overwritten");
-  // the files are opened now, so a folder that cannot be written fails
-  // before the merge; their temporary files go if the run fails
-  std::vector<SafeFile> files(outputs);
-  for (int k = 0; k < outputs; ++k) {
-    if (o.name[k].empty()) continue;
-    errno = 0;
-    if (!openfile(files[k], o.name[k]))
-      return fail(err, o.name[k], errno ? std::strerror(errno) : "cannot be written");
-  }
-
-  // lowest first angle first; a scan without rows last; ties as given
-  std::stable_sort(scans.begin(), scans.end(), [](const Scan& a, const Scan& b) {
-    if (a.started != b.started) return a.started;
-    return a.started && a.first < b.first;
-  });
   RunRecord record;
-  bool wantreport = !o.name[report].empty();
-  std::unique_ptr<MergedPattern> alone;
-  if (wantreport) alone = std::make_unique<MergedPattern>();
-  for (std::size_t k = 0; k < scans.size(); ++k) {
-    ScanRecord s;
-    s.name = scans[k].name;
-    s.sha256 = sha256hex(scans[k].text);
-    int filenum = static_cast<int>(k) + 1;
-    if (wantreport && filenum > 1) {
-      // the scan alone on the grid, for its overlap with what came before
-      *alone = MergedPattern();
-      alone->tthmin = p.tthmin;
-      alone->tthstep = p.tthstep;
-      std::istringstream scan(scans[k].text);
-      MergeInfo info;
-      if (mergescan(*alone, scan, filenum, nowhere, nowhere, info) == MergeStatus::merged) {
-        s.overlaps = true;
-        s.overlap = overlap(p, *alone);
-      }
-    }
-    say(con, "Scan file %d: %s\n", filenum, s.name.c_str());
-    std::istringstream scan(scans[k].text);
-    std::ostringstream warned;
-    MergeInfo info;
-    MergeStatus merged = mergescan(p, scan, filenum, con, warned, info);
-    tell(warned.str(), s.warnings, err);
-    if (merged == MergeStatus::lowestangle)
-      return fail(err, s.name, "First file must contain lowest angle.");
-    s.rows = info.rows;
-    s.datoffset = info.datoffset;
-    record.scans.push_back(s);
-  }
+  if (!mergeall(p, scans, !o.name[report].empty(), record, con, err)) return failed;
   summary(p, con);
-
-  // grid points no scan reached; the last one a scan reached, imax, is
-  // corrected as the others for the full-precision files only
-  std::vector<bool> reached(static_cast<std::size_t>(p.imax) + 1);
+  std::vector<bool> reached(static_cast<std::size_t>(p.imax) + 1);  // 0 to imax
   for (int k = 0; k <= p.imax; ++k) reached[static_cast<std::size_t>(k)] = p.mon[k] != 0;
-  int end = reached[static_cast<std::size_t>(p.imax)] ? p.imax + 1 : p.imax;
-  std::ostringstream warned;
-  normalize(p, end, warned);
-  record.eiv = o.eiv;
-  record.geometry = o.geometry;
-  if (o.eiv && applyeiv(p, o.geometry, end, nowhere) == EivStatus::rangeerror) {
-    tell(warned.str(), record.warnings, err);
-    return fail(err, "--eiv", "Range Error!: the rocking range leaves 0 to 2theta");
-  }
-
-  // each file whole in memory first, to be hashed for the report
+  if (!correct(p, o, reached, record, err)) return failed;
   std::string text[outputs];
-  std::string title = o.hastitle ? o.title : "";
-  if (!o.hastitle && !scans.empty()) {
-    std::istringstream first(scans[0].text);
-    ScanBlock block(first);
-    std::ostringstream echoed;  // lines 11 and 12
-    readheader(block, echoed, nowhere);
-    title = echoed.str().substr(0, echoed.str().find('\n'));
-  }
-  static const char* const formatname[outputs] = {"xrs82", "wyriet", "profin", "gdat",
-                                                  "xye",   "cif",    "report"};
-  for (int k = 0; k < report; ++k) {  // the report comes last
-    if (o.name[k].empty()) continue;
-    std::ostringstream file;
-    OutputRecord made;
-    made.format = formatname[k];
-    made.name = o.name[k];
-    bool written = k < xye    ? writeformat(p, k, title, file, made)
-                   : k == xye ? writexye(p, reached, file)
-                              : writecif(p, reached, reduction(p, record), file);
-    if (!written) return fail(err, o.name[k], "cannot be written");
-    if (k < xye) {
-      warnmisfits(p, o.name[k], made.wide, k == wyriet || k == profin, warned);
-      if (made.zerosigma > 0)
-        say(warned, "!!!!! Standard deviations written as 0.0 in %s: %d\n", o.name[k].c_str(),
-            made.zerosigma);
-    }
-    text[k] = file.str();
-    made.sha256 = sha256hex(text[k]);
-    record.outputs.push_back(made);
-  }
-  tell(warned.str(), record.warnings, err);
-  if (o.strict) {
-    int warnings = static_cast<int>(record.warnings.size());
-    for (const ScanRecord& s : record.scans) warnings += static_cast<int>(s.warnings.size());
-    if (warnings > 0)
-      return fail(err, "--strict", format("%d warning(s): nothing written", warnings));
-  }
-  if (wantreport) {
-    std::ostringstream file;
-    writereport(p, reached, record, file);
-    text[report] = file.str();
-  }
-
-  std::vector<SafeFile*> kept;
-  std::vector<std::string> names;
-  for (int k = 0; k < outputs; ++k) {
-    if (o.name[k].empty()) continue;
-    files[k].file.write(text[k].data(), static_cast<std::streamsize>(text[k].size()));
-    kept.push_back(&files[k]);
-    names.push_back(o.name[k]);
-  }
-  if (!commitall(kept, names, err)) return failed;
-  for (const std::string& name : names) say(con, "Wrote %s\n", name.c_str());
+  if (!writeall(p, o, scans, reached, record, text, err)) return failed;
+  if (!commitall(o, text, files, err)) return failed;
+  for (int k = 0; k < outputs; ++k)
+    if (!o.name[k].empty()) say(con, "Wrote %s\n", o.name[k].c_str());
   return done;
 }
