@@ -1,17 +1,20 @@
-// The command line: options, then one input after another.
+// The command line: options, then one input after another, each to
+// temporary files that are put in place together when the run ends.
 #include <sys/stat.h>
 #include <xylib/xylib.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
+#include <memory>
 #include <ostream>
 #include <set>
+#include <utility>
 
+#include "files/safefile.h"
 #include "merge/limits.h"
 #include "scanimport.h"
 #include "version.h"
@@ -28,59 +31,113 @@ const char* usage =
     "  -f FORMAT       read the files as FORMAT (xylib's name; `xyconv -l` lists\n"
     "                  them); guessed from the file by default\n"
     "  -o DIR          write the scan files into DIR instead of the current folder\n"
-    "  --force         overwrite scan files that exist\n"
+    "  --force         overwrite scan files that exist (never an input of the run)\n"
     "  -t MS           counting time per step in ms, for files that hold none\n"
+    "  --reftime MS    the stand-in monitor is 10^6 per MS of counting time; by\n"
+    "                  default per step of the first range converted\n"
     "  --answers FILE  also write FILE, the answers that make scanmerge merge the\n"
     "                  scans: scanmerge < FILE\n"
+    "  --command FILE  also write FILE, a shell line that merges the scans with\n"
+    "                  scanmerge's command line\n"
     "  -h, --help      show this help and exit\n"
     "  --version       show the version and exit\n"
     "\n"
-    "Counts are written per step, the time in ms per step, and the monitor from the\n"
-    "file or else 10^6 per second of counting time.\n"
+    "Only ranges that drive 2theta are converted. Counts are written as the detector\n"
+    "counted them, the time in ms per step, and the monitor from the file or else a\n"
+    "stand-in, both divided by the step's attenuation factor.\n"
     "Exit status: 0 all files converted, 1 a file could not be, 2 usage error.\n";
+
+using FileId = std::pair<dev_t, ino_t>;
+
+// A file being written in this run: put in place when the run ends.
+struct Pending {
+  SafeFile file;
+  std::string name;
+  std::string line;  // what the console says of it once it is in place
+};
+
+// A scan file of this run, for the answers file.
+struct Written {
+  double first;  // deg
+  double step;   // deg, between the first two rows
+  std::string path;
+  std::string file;        // the input it came from, as given
+  std::string base;        // the instrument file's name, for the outputs
+  std::string title;       // its sample
+  int input;               // which input it came from
+  double omoff, chi, phi;  // deg, as on line 12; NaN where the file gives none
+};
+
+struct Run {
+  std::set<FileId> inputs;      // every input, by device and inode
+  std::set<std::string> names;  // the files this run writes, as full paths
+  std::vector<std::unique_ptr<Pending>> pending;
+  std::vector<Written> scans;
+  double refms = 0;     // the run's stand-in reference, once set
+  bool broken = false;  // a file could not be written: none is put in place
+  int status = 0;
+};
+
+// The name as the system would find it, for telling two spellings apart.
+std::string fullname(const std::string& name) {
+  std::error_code ec;
+  std::filesystem::path p = std::filesystem::weakly_canonical(name, ec);
+  return ec ? name : p.string();
+}
 
 bool exists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
 }
 
-std::string g(double v) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%g", v);
-  return buf;
+// Why name may not be written in this run, or empty: an input, under any
+// spelling or link, is never written over, nor a file this run writes.
+std::string clash(const Run& run, const std::string& name, const Options& opt) {
+  struct stat st;
+  if (stat(name.c_str(), &st) == 0 && run.inputs.count({st.st_dev, st.st_ino}))
+    return "is an input of this run; not overwritten";
+  if (run.names.count(fullname(name))) return "is written in this run; not overwritten";
+  if (exists(name) && !opt.force) return "exists; --force overwrites it";
+  return "";
 }
 
-// Writes text to path, LF line ends; false with the reason in why.
-bool writefile(const std::string& path, const std::string& text, std::string& why) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  if (!f) {
-    why = std::string("cannot write ") + path + ": " + std::strerror(errno);
+// Starts writing text to name through a temporary file; false, with the
+// run marked broken, where it cannot be written whole.
+bool startfile(Run& run, const std::string& name, const std::string& text, const std::string& line,
+               std::ostream& err) {
+  auto p = std::make_unique<Pending>();
+  errno = 0;
+  bool ok = openfile(p->file, name);
+  if (ok) {
+    p->file.file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    p->file.file.flush();
+    ok = p->file.file.good();
+  }
+  if (!ok) {
+    err << "scanimport: " << name << ": cannot be written"
+        << (errno ? std::string(": ") + std::strerror(errno) : "") << "; nothing written\n";
+    run.broken = true;
+    run.status = 1;
     return false;
   }
-  f.write(text.data(), static_cast<std::streamsize>(text.size()));
-  f.close();
-  if (!f) {
-    why = std::string("cannot write ") + path + ": " + std::strerror(errno);
-    return false;
-  }
+  p->name = name;
+  p->line = line;
+  run.names.insert(fullname(name));
+  run.pending.push_back(std::move(p));
   return true;
 }
 
-// A scan file written in this run, for the answers file.
-struct Written {
-  double first;  // deg
-  double step;   // deg, between the first two rows
-  std::string path;
-};
-
-}  // namespace
-
-int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  Options opt;
-  std::vector<std::string> files;
+// Reads the options into opt and files; -1 to go on, else the exit status.
+int parseargs(const std::vector<std::string>& args, Options& opt, std::vector<std::string>& files,
+              std::ostream& out, std::ostream& err) {
   auto usageerror = [&err](const std::string& msg) {
     err << "scanimport: " << msg << "\nTry 'scanimport --help'.\n";
     return 2;
+  };
+  auto ms = [](const std::string& v, double& to) {
+    char* end = nullptr;
+    to = std::strtod(v.c_str(), &end);
+    return !v.empty() && !*end && std::isfinite(to) && to > 0;
   };
   bool optionsend = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -99,7 +156,8 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
       return 0;
     } else if (a == "--force") {
       opt.force = true;
-    } else if (a == "-f" || a == "-o" || a == "-t" || a == "--answers") {
+    } else if (a == "-f" || a == "-o" || a == "-t" || a == "--reftime" || a == "--answers" ||
+               a == "--command") {
       if (i + 1 >= args.size()) return usageerror("option " + a + " needs a value");
       const std::string& v = args[++i];
       if (a == "-f") {
@@ -112,124 +170,227 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
           return usageerror("-o " + v + ": no such folder");
         opt.outdir = v;
       } else if (a == "-t") {
-        char* end = nullptr;
-        opt.tms = std::strtod(v.c_str(), &end);
-        if (v.empty() || *end || !std::isfinite(opt.tms) || opt.tms <= 0)
+        if (!ms(v, opt.tms))
           return usageerror("-t " + v + ": the time per step must be a number of ms above 0");
+      } else if (a == "--reftime") {
+        if (!ms(v, opt.refms))
+          return usageerror("--reftime " + v + ": the time must be a number of ms above 0");
       } else {
-        opt.answers = v;
+        (a == "--answers" ? opt.answers : opt.command) = v;
       }
     } else {
       return usageerror("unknown option " + a);
     }
   }
   if (files.empty()) return usageerror("no input file");
+  return -1;
+}
 
-  int status = 0;
-  std::set<std::string> written;  // scan files of this run, never overwritten
-  std::vector<Written> scans;
-  std::string base, title;
-  for (const std::string& file : files) {
-    auto fail = [&](const std::string& why) {
-      err << "scanimport: " << file << ": " << why << "\n";
-      status = 1;
-    };
-    Instrument ins;
-    std::string why;
-    if (!readinstrument(file, opt, ins, why)) {
-      fail(why);
+// Converts one input to temporary scan files; an input that fails writes
+// nothing and leaves the others to go on.
+void convertfile(const std::string& file, int input, const Options& opt, Run& run,
+                 std::ostream& err) {
+  auto fail = [&](const std::string& why) {
+    err << "scanimport: " << file << ": " << why << "\n";
+    run.status = 1;
+  };
+  Instrument ins;
+  std::string why;
+  if (!readinstrument(file, opt, ins, why)) {
+    fail(why);
+    return;
+  }
+  std::set<std::string> said;
+  for (const std::string& note : ins.notes)
+    if (said.insert(note).second) err << "scanimport: " << file << ": " << note << "\n";
+  int nranges = static_cast<int>(ins.ranges.size());
+  std::vector<Range*> keep;
+  std::vector<std::string> paths;
+  for (Range& r : ins.ranges) {
+    if (!r.skip.empty()) {
+      err << "scanimport: " << file << ": range " << r.number << " skipped: it " << r.skip << "\n";
       continue;
     }
-    int nranges = static_cast<int>(ins.ranges.size());
-    std::vector<const Range*> keep;
-    std::vector<std::string> paths;
-    for (const Range& r : ins.ranges) {
-      if (!r.skip.empty()) {
-        err << "scanimport: " << file << ": range " << r.number << " skipped: it " << r.skip
-            << "\n";
+    std::string name = ins.name + (nranges == 1 ? "" : "-" + std::to_string(r.number)) + ".dat";
+    keep.push_back(&r);
+    paths.push_back(opt.outdir.empty() ? name : opt.outdir + "/" + name);
+  }
+  if (keep.empty()) {
+    fail("no step scan to convert");
+    return;
+  }
+  // an input is written whole or not at all
+  for (const std::string& p : paths) {
+    std::string c = clash(run, p, opt);
+    if (c.empty()) continue;
+    if (c.rfind("exists", 0) == 0)
+      fail(p + " " + c);
+    else if (c.rfind("is written", 0) == 0)
+      fail(p + " was written from an earlier input; nothing written");
+    else
+      err << "scanimport: " << p << ": " << c << "\n";
+    run.status = 1;
+    return;
+  }
+  // the stand-in monitor: 10^6 per step of the first range of the run
+  if (run.refms == 0) run.refms = opt.refms > 0 ? opt.refms : keep[0]->tim[0];
+  for (size_t k = 0; k < keep.size(); ++k) {
+    Range& r = *keep[k];
+    standin(r, run.refms);
+    size_t n = r.tth.size();
+    size_t low = 0;
+    for (double m : r.mon) low += m < 1000;
+    if (low > 0)
+      err << "scanimport: " << paths[k] << ": " << low
+          << " steps have a monitor below 1000, whose counts scanmerge drops"
+          << (r.filemon ? "" : "; a shorter --reftime raises the stand-in") << "\n";
+    double step = (r.tth[n - 1] - r.tth[0]) / static_cast<double>(n - 1);
+    std::string line = paths[k] + ": " + std::to_string(n) + " rows, 2theta " + gnum(r.tth[0]) +
+                       " to " + gnum(r.tth[n - 1]) + " deg, step " + gnum(step) + " deg, " +
+                       gnum(r.tim[0]) + " ms per step, " + monitortext(r);
+    if (!startfile(run, paths[k], scantext(ins, r, nranges), line, err)) return;
+    if (n > static_cast<size_t>(maxpts))
+      err << "scanimport: " << paths[k] << ": " << n << " rows; scanmerge takes the first "
+          << maxpts << "\n";
+    run.scans.push_back({r.tth[0], r.tth[1] - r.tth[0], paths[k], file, ins.name,
+                         oneline(samplename(ins, r), 80), input, r.omoff, r.chi, r.phi});
+  }
+}
+
+// Whether two positions differ by more than their printed digits, deg; a
+// position the file does not give (NaN) differs from none.
+bool apart(double a, double b) { return std::fabs(a - b) > 0.001; }
+
+// The scans scanmerge can merge as one pattern, lowest angle first: a scan
+// of another step than the first, a scan whose name holds a line break,
+// and the ranges of a map are left out, each with a message.
+std::vector<Written> mergeable(const Run& run, const std::string& name, const std::string& what,
+                               std::ostream& err) {
+  std::vector<Written> scans = run.scans;
+  // scanmerge wants the scan with the lowest angle first
+  std::stable_sort(scans.begin(), scans.end(),
+                   [](const Written& a, const Written& b) { return a.first < b.first; });
+  std::vector<Written> keep;
+  std::set<int> maps;
+  for (const Written& w : scans) {
+    if (maps.count(w.input)) continue;
+    const char* axis = nullptr;
+    int count = 0;
+    for (const Written& o : scans) {
+      if (o.input != w.input) continue;
+      ++count;
+      if (apart(o.omoff, w.omoff))
+        axis = "omega";
+      else if (!axis && apart(o.chi, w.chi))
+        axis = "chi";
+      else if (!axis && apart(o.phi, w.phi))
+        axis = "phi";
+    }
+    if (axis) {
+      maps.insert(w.input);
+      err << "scanimport: " << w.file << ": " << count << " ranges at different " << axis
+          << ": a map, not one pattern; left out of the " << what << "\n";
+    }
+  }
+  for (const Written& w : scans) {
+    if (maps.count(w.input)) continue;
+    if (w.path.find_first_of("\r\n") != std::string::npos) {
+      err << "scanimport: " << name << ": " << oneline(w.path, w.path.size())
+          << " left out: its name holds a line break, which scanmerge would read as two "
+             "names\n";
+      continue;
+    }
+    if (!keep.empty()) {
+      // scanmerge would put a scan of another step on that grid, its angles
+      // wrong, so such a scan is left out
+      float d = static_cast<float>(w.step);  // scanmerge's 32-bit difference
+      double tthstep = gridstep(keep[0].step);
+      if (!samestep(d, tthstep)) {
+        err << "scanimport: " << name << ": " << w.path << " left out: its step " << gnum(d)
+            << " deg is not the " << gnum(tthstep) << " deg of " << keep[0].path
+            << ", and scanmerge merges scans of one step only\n";
         continue;
       }
-      std::string name = ins.name + (nranges == 1 ? "" : "-" + std::to_string(r.number)) + ".dat";
-      keep.push_back(&r);
-      paths.push_back(opt.outdir.empty() ? name : opt.outdir + "/" + name);
     }
-    if (keep.empty()) {
-      fail("no step scan to convert");
-      continue;
-    }
-    // an input is written whole or not at all
-    std::string clash;
-    for (const std::string& p : paths) {
-      if (written.count(p))
-        clash = p + " was written from an earlier input; nothing written";
-      else if (exists(p) && !opt.force && clash.empty())
-        clash = p + " exists; --force overwrites it";
-    }
-    if (!clash.empty()) {
-      fail(clash);
-      continue;
-    }
-    size_t k = 0;
-    for (; k < keep.size(); ++k)
-      if (!writefile(paths[k], scantext(ins, *keep[k], nranges), why)) break;
-    if (k < keep.size()) {
-      for (size_t j = 0; j <= k; ++j) std::remove(paths[j].c_str());
-      fail(why + "; nothing written");
-      continue;
-    }
-    for (k = 0; k < keep.size(); ++k) {
-      const Range& r = *keep[k];
-      size_t n = r.tth.size();
-      double step = (r.tth[n - 1] - r.tth[0]) / static_cast<double>(n - 1);
-      out << paths[k] << ": " << n << " rows, 2theta " << g(r.tth[0]) << " to " << g(r.tth[n - 1])
-          << " deg, step " << g(step) << " deg, " << g(r.tim[0]) << " ms per step, "
-          << monitortext(r) << "\n";
-      if (n > static_cast<size_t>(maxpts))
-        err << "scanimport: " << paths[k] << ": " << n << " rows; scanmerge takes the first "
-            << maxpts << "\n";
-      written.insert(paths[k]);
-      scans.push_back({r.tth[0], r.tth[1] - r.tth[0], paths[k]});
-      if (base.empty()) {
-        base = ins.name;
-        title = samplename(ins, r).substr(0, 80);
-      }
-    }
+    keep.push_back(w);
   }
+  return keep;
+}
 
-  if (!opt.answers.empty()) {
-    std::string why;
-    if (scans.empty()) {
-      err << "scanimport: " << opt.answers << ": no scan written, so no answers\n";
-      status = 1;
-    } else if (exists(opt.answers) && !opt.force) {
-      err << "scanimport: " << opt.answers << ": exists; --force overwrites it\n";
-      status = 1;
-    } else {
-      // scanmerge wants the scan with the lowest angle first
-      std::stable_sort(scans.begin(), scans.end(),
-                       [](const Written& a, const Written& b) { return a.first < b.first; });
-      std::string dir = opt.outdir.empty() ? "" : opt.outdir + "/";
-      std::string text;
-      double tthstep = gridstep(scans[0].step);
-      for (const Written& w : scans) {
-        // scanmerge would put a scan of another step on that grid, its angles
-        // wrong, so such a scan is left out
-        float d = static_cast<float>(w.step);  // scanmerge's 32-bit difference
-        if (!samestep(d, tthstep))
-          err << "scanimport: " << opt.answers << ": " << w.path << " left out: its step " << g(d)
-              << " deg is not the " << g(tthstep) << " deg of " << scans[0].path
-              << ", and scanmerge merges scans of one step only\n";
-        else
-          text += w.path + "\n";
-      }
-      text += "\n\n";  // the end of the list, no EIV correction
-      for (const char* ext : {".xrs", ".wyr", ".profin", ".gdat"}) text += dir + base + ext + "\n";
-      text += title + "\n";
-      if (!writefile(opt.answers, text, why)) {
-        err << "scanimport: " << opt.answers << ": " << why << "\n";
-        status = 1;
-      }
-    }
+// The answers file: the scans, no EIV correction, the four outputs named
+// after the first scan listed, and its sample as the title.
+std::string answerstext(const std::vector<Written>& scans, const Options& opt) {
+  std::string dir = opt.outdir.empty() ? "" : opt.outdir + "/";
+  std::string text;
+  for (const Written& w : scans) text += w.path + "\n";
+  text += "\n\n";  // the end of the list, no EIV correction
+  for (const char* ext : {".xrs", ".wyr", ".profin", ".gdat"})
+    text += dir + scans[0].base + ext + "\n";
+  return text + scans[0].title + "\n";
+}
+
+// s quoted for a POSIX shell
+std::string quoted(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// The shell line that merges the scans with scanmerge's command line.
+std::string commandtext(const std::vector<Written>& scans, const Options& opt) {
+  std::string out = (opt.outdir.empty() ? "" : opt.outdir + "/") + scans[0].base;
+  std::string text = "scanmerge";
+  for (const auto& o : {std::make_pair("xrs82", ".xrs"), std::make_pair("wyriet", ".wyr"),
+                        std::make_pair("profin", ".profin"), std::make_pair("gdat", ".gdat")})
+    text += std::string(" --") + o.first + " " + quoted(out + o.second);
+  text += " --title " + quoted(scans[0].title) + " --";
+  for (const Written& w : scans) text += " " + quoted(w.path);
+  return text + "\n";
+}
+
+// Writes what merges the scans (the answers file or the command) to name.
+void writemerge(Run& run, const std::string& name, const std::string& what, const Options& opt,
+                std::ostream& err) {
+  std::vector<Written> scans = mergeable(run, name, what, err);
+  if (scans.empty()) {
+    err << "scanimport: " << name << ": no scan to merge, so no " << what << "\n";
+    run.status = 1;
+    return;
   }
-  return status;
+  std::string c = clash(run, name, opt);
+  if (!c.empty()) {
+    err << "scanimport: " << name << ": " << c << "\n";
+    run.status = 1;
+    return;
+  }
+  startfile(run, name, what == "answers" ? answerstext(scans, opt) : commandtext(scans, opt), "",
+            err);
+}
+
+}  // namespace
+
+int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Options opt;
+  std::vector<std::string> files;
+  int status = parseargs(args, opt, files, out, err);
+  if (status >= 0) return status;
+  Run run;
+  for (const std::string& f : files) {
+    struct stat st;
+    if (stat(f.c_str(), &st) == 0) run.inputs.insert({st.st_dev, st.st_ino});
+  }
+  for (size_t i = 0; i < files.size() && !run.broken; ++i)
+    convertfile(files[i], static_cast<int>(i), opt, run, err);
+  if (!opt.answers.empty() && !run.broken) writemerge(run, opt.answers, "answers", opt, err);
+  if (!opt.command.empty() && !run.broken) writemerge(run, opt.command, "command", opt, err);
+  // every file of the run in place, or none
+  if (run.broken) return 1;
+  for (auto& p : run.pending) {
+    if (!commitfile(p->file)) {
+      err << "scanimport: " << p->name << ": cannot be written; the files after it not written\n";
+      return 1;
+    }
+    if (!p->line.empty()) out << p->line << "\n";
+  }
+  return run.status;
 }

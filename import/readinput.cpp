@@ -4,14 +4,18 @@
 #include <xylib/xylib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 
+#include "merge/limits.h"
 #include "scanimport.h"
+#include "text/console.h"
 
 namespace {
 
@@ -47,6 +51,20 @@ double number(const std::string* s) {
 
 bool positive(double v) { return std::isfinite(v) && v > 0; }
 
+// The unit of a printed number's last digit: 0.001 for "3.016", 1 for "3";
+// NaN where the text is no number.
+double lastunit(const std::string& text) {
+  char* end = nullptr;
+  std::strtod(text.c_str(), &end);
+  if (end == text.c_str()) return NaN;
+  size_t e = text.find_first_of("eE");
+  std::string mant = text.substr(0, e);
+  size_t dot = mant.find('.');
+  int decimals = dot == std::string::npos ? 0 : static_cast<int>(mant.size() - dot - 1);
+  int exponent = e == std::string::npos ? 0 : std::atoi(text.c_str() + e + 1);
+  return std::pow(10.0, exponent - decimals);
+}
+
 // Seconds per step where the format keeps it in its metadata, else NaN.
 double blocktime(const std::string& fmt, const MetaList& file, const MetaList& blk) {
   if (fmt == "bruker_raw") {
@@ -70,28 +88,60 @@ double blocktime(const std::string& fmt, const MetaList& file, const MetaList& b
 }
 
 // UXD: whether each block's intensities follow _COUNTS or _2THETACOUNTS
-// (counts per step) or _CPS or _2THETACPS (counts per second). xylib reads
-// the numbers but keeps no trace of the keyword, so the keyword lines are
-// looked up here, in the order of the blocks. _2THETACOUNTSTIME rows hold a
-// third number that xylib takes for the next angle: such a block is marked.
+// (counts per step) or _CPS or _2THETACPS (counts per second), its drive,
+// declared start and step, and the unit of the last printed digit of each
+// angle a _2THETA block prints. xylib reads the numbers but keeps none of
+// these, so the keyword lines and rows are looked up here, in the order of
+// the blocks. _2THETACOUNTSTIME rows hold a third number that xylib takes for
+// the next angle: such a block is marked.
 enum Intensity { counts, rate, unread };
 
-std::vector<Intensity> uxdintensities(const std::string& path) {
-  std::vector<Intensity> kinds;
+struct UxdBlock {
+  Intensity kind = counts;
+  std::string drive;               // _DRIVE, as written
+  double start = NaN, step = NaN;  // deg, _START and _STEPSIZE
+  std::vector<double> units;       // deg, of each printed angle; none for _COUNTS blocks
+};
+
+std::vector<UxdBlock> uxdblocks(const std::string& path) {
+  std::vector<UxdBlock> blocks;
   std::ifstream in(path, std::ios::binary);
   std::string line;
+  UxdBlock next;      // the keys read since the last _DRIVE
+  bool rows = false;  // in the rows of a _2THETA block
   while (std::getline(in, line)) {
-    size_t a = line.find_first_not_of(" \t");
-    if (a == std::string::npos || line[a] != '_') continue;
+    size_t a = line.find_first_not_of(" \t\r");
+    if (a == std::string::npos || line[a] == ';') continue;
+    if (line[a] != '_') {
+      if (rows)
+        blocks.back().units.push_back(lastunit(line.substr(a, line.find_first_of(" \t,", a) - a)));
+      continue;
+    }
+    rows = false;
     line = line.substr(a);
-    if (line.rfind("_2THETACOUNTSTIME", 0) == 0)
-      kinds.push_back(unread);
-    else if (line.rfind("_COUNT", 0) == 0 || line.rfind("_2THETACOUNTS", 0) == 0)
-      kinds.push_back(counts);
-    else if (line.rfind("_CPS", 0) == 0 || line.rfind("_2THETACPS", 0) == 0)
-      kinds.push_back(rate);
+    size_t eq = line.find('=');
+    std::string key = line.substr(0, eq),
+                value = eq == std::string::npos ? "" : line.substr(eq + 1);
+    if (key == "_DRIVE") {
+      next = UxdBlock();
+      next.drive = clean(value);
+    } else if (key == "_START") {
+      next.start = number(&value);
+    } else if (key == "_STEPSIZE") {
+      next.step = number(&value);
+    } else if (line.rfind("_2THETACOUNTSTIME", 0) == 0) {
+      next.kind = unread;
+      blocks.push_back(next);
+    } else if (line.rfind("_COUNT", 0) == 0 || line.rfind("_CPS", 0) == 0) {
+      next.kind = line.rfind("_CPS", 0) == 0 ? rate : counts;
+      blocks.push_back(next);
+    } else if (line.rfind("_2THETACOUNTS", 0) == 0 || line.rfind("_2THETACPS", 0) == 0) {
+      next.kind = line.rfind("_2THETACPS", 0) == 0 ? rate : counts;
+      blocks.push_back(next);
+      rows = true;
+    }
   }
-  return kinds;
+  return blocks;
 }
 
 // pdCIF names its loop columns; other formats give x, then y.
@@ -131,44 +181,111 @@ std::string basename(const std::string& path) {
   return n;
 }
 
-// Fills r from a block's columns: x (deg), y (counts, or counts per second
-// where rate), and where the file has them, per-point monitor counts and
-// times (s); seconds is the time per step otherwise. false, with why, where
+// Whether a drive, as a file names it, moves 2theta: coupled theta-2theta,
+// 2theta-omega or 2theta alone. A file that names no drive scans 2theta.
+bool drives2theta(const std::string& drive) {
+  std::string d;
+  for (char c : drive)
+    if (std::isalnum(static_cast<unsigned char>(c)))
+      d += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (const char* yes : {"", "COUPLED", "LOCKEDCOUPLED", "UNLOCKEDCOUPLED", "UNLOCKED", "TWOTHETA",
+                          "2THETA", "DETECTOR", "2THETAOMEGA", "OMEGA2THETA", "2THETATHETA",
+                          "THETA2THETA", "THETATHETA", "GONIO"})
+    if (d == yes) return true;
+  return false;
+}
+
+// Where the detected counts are whole numbers.
+bool whole(double c) { return std::fabs(c - std::nearbyint(c)) <= 1e-6 * std::max(1.0, c); }
+
+// The offset of the last point on the grid that scanmerge would make of
+// this scan as its first file, deg: the grid step is its first two 32-bit
+// angles' difference to the grid's tolerance.
+double gridoff(const std::vector<double>& tth) {
+  size_t n = std::min(tth.size(), static_cast<size_t>(maxpts));
+  double tthmin = static_cast<float>(tth[0]);
+  double tthstep = gridstep(static_cast<double>(static_cast<float>(tth[1])) - tthmin);
+  return tthmin + static_cast<double>(n - 1) * tthstep - static_cast<float>(tth[n - 1]);
+}
+
+// Fills r from a range as its reader found it. The counts are those the
+// detector counted, and the monitor of an attenuated step is divided by its
+// factor, so that the intensity comes out the same and its standard
+// deviation from the counts. Warnings go to notes. false, with why, where
 // the input as a whole fails.
-bool fillrange(std::vector<double> x, const std::vector<double>& y, const std::vector<double>& mons,
-               const std::vector<double>& times, double seconds, bool rate, const Options& opt,
-               Range& r, std::string& why) {
+bool fillrange(const FileRange& raw, const Options& opt, Range& r, std::vector<std::string>& notes,
+               std::string& why) {
+  size_t n = raw.counts.size();
+  std::vector<double> x = raw.x;
+  // printed angles rounded from a declared start and step are written as
+  // the start and step give them
+  if (std::isfinite(raw.start) && std::isfinite(raw.step) && raw.step != 0 &&
+      raw.units.size() == n && x.size() == n) {
+    bool agree = true, differ = false;
+    for (size_t i = 0; i < n && agree; ++i) {
+      double d = raw.start + raw.step * static_cast<double>(i);
+      agree = std::fabs(x[i] - d) <= raw.units[i] * (1 + 1e-9);
+      differ = differ || std::fabs(x[i] - d) > 1e-9 * std::max(1.0, std::fabs(d));
+    }
+    if (agree && differ) {
+      for (size_t i = 0; i < n; ++i) x[i] = raw.start + raw.step * static_cast<double>(i);
+      notes.push_back("range " + std::to_string(r.number) +
+                      ": angles written as the declared start " + gnum(raw.start) + " + i * step " +
+                      gnum(raw.step) + " deg, which every printed angle rounds");
+    }
+  }
   r.skip = stepcheck(x);
   if (!r.skip.empty()) return true;
-  if (!positive(seconds) && times.empty()) {
+  double seconds = raw.seconds;
+  if (!positive(seconds) && raw.times.empty()) {
     if (opt.tms <= 0) {
       why = "no counting time in the file; give the time per step with -t MS";
       return false;
     }
     seconds = opt.tms / 1000;
   }
-  r.ratefile = rate;
-  r.filemon = !mons.empty();
+  r.ratefile = raw.rate;
+  r.filemon = !raw.mons.empty();
+  r.omega = raw.omega;
+  r.chi = raw.chi;
+  r.phi = raw.phi;
+  r.omoff = raw.omega - x[0] / 2;
   r.tth = std::move(x);
-  for (size_t i = 0; i < r.tth.size(); ++i) {
-    double t = times.empty() ? seconds : times[i];  // s
-    // the stand-in: 10^6 monitor counts per second of counting
-    double m = mons.empty() ? 1e6 * t : mons[i];
-    if (!std::isfinite(y[i]) || !std::isfinite(m) || !positive(t)) {
+  bool fraction = false;
+  for (size_t i = 0; i < n; ++i) {
+    double t = raw.times.empty() ? seconds : raw.times[i];  // s
+    double f = raw.factors.empty() ? 1 : raw.factors[i];
+    double c = raw.rate ? raw.counts[i] * t : raw.counts[i];
+    double m = r.filemon ? raw.mons[i] / f : 0;
+    if (!std::isfinite(c) || !std::isfinite(m) || !positive(t)) {
       r.skip = "holds counts, monitor counts or times that are not numbers";
       return true;
     }
-    r.cts.push_back(rate ? y[i] * t : y[i]);
+    fraction = fraction || !whole(c);
+    r.cts.push_back(c);
+    r.att.push_back(f);
     r.mon.push_back(m);
     r.tim.push_back(1000 * t);
   }
+  if (!r.filemon) standin(r, opt.refms > 0 ? opt.refms : r.tim[0]);
+  if (fraction)
+    notes.push_back(
+        "counts are not whole numbers: scanmerge's standard deviations will not be counting "
+        "statistics");
   // a falling scan is written rising, as scanmerge wants the lowest angle first
-  if (r.tth[1] < r.tth[0]) {
-    std::reverse(r.tth.begin(), r.tth.end());
-    std::reverse(r.cts.begin(), r.cts.end());
-    std::reverse(r.mon.begin(), r.mon.end());
-    std::reverse(r.tim.begin(), r.tim.end());
-  }
+  if (r.tth[1] < r.tth[0])
+    for (std::vector<double>* v : {&r.tth, &r.cts, &r.mon, &r.tim, &r.att})
+      std::reverse(v->begin(), v->end());
+  double step = (r.tth[n - 1] - r.tth[0]) / static_cast<double>(n - 1);
+  double units = step / steptolerance;  // in the grid's units
+  double off = gridoff(r.tth);
+  // said where the offset shows in four decimals
+  if (std::fabs(units - std::nearbyint(units)) > 1e-6 * std::max(1.0, std::fabs(units)) &&
+      std::fabs(off) >= steptolerance / 2)
+    notes.push_back(
+        format("step %.7f deg is not a multiple of %g deg: scanmerge will place the "
+               "last point %.4f deg off",
+               step, steptolerance, off));
   return true;
 }
 
@@ -180,9 +297,34 @@ std::vector<double> values(const xylib::Block& b, int c) {
   return v;
 }
 
-// Fills r from xylib's block b, as fillrange does.
-bool readblock(const xylib::Block& b, const std::string& fmt, double seconds, bool rate,
-               const Options& opt, Range& r, std::string& why) {
+// The first of keys that the metadata give as a number; NaN where none.
+double firstnumber(const MetaList& m, std::initializer_list<const char*> keys) {
+  for (const char* k : keys)
+    if (find(m, k)) return number(find(m, k));
+  return NaN;
+}
+
+// A range of xylib's block b. The drive (UXD's from uxd, RAW 4's scan type),
+// omega, chi and phi as the formats name them in their metadata (UXD, RAW 1
+// and 4); seconds per step where the file keeps it apart from the block.
+FileRange blockrange(const xylib::Block& b, const std::string& fmt, double seconds,
+                     const UxdBlock& uxd) {
+  FileRange raw;
+  raw.meta = metalist(b.meta);
+  const std::string* drive = find(raw.meta, "SCAN_TYPE");
+  raw.axis = fmt == "uxd" ? uxd.drive : drive ? *drive : "";
+  raw.twotheta = drives2theta(raw.axis);
+  raw.omega = firstnumber(raw.meta, {"THETA", "OMEGA", "THETA_START", "START_THETA"});
+  raw.chi = firstnumber(raw.meta, {"KHI", "CHI", "KHI_START", "START_CHI"});
+  raw.phi = firstnumber(raw.meta, {"PHI", "PHI_START", "START_PHI"});
+  raw.start = uxd.start;
+  raw.step = uxd.step;
+  raw.units = uxd.units;
+  Intensity kind = uxd.kind;
+  if (kind == unread) {
+    raw.skip = "holds _2THETACOUNTSTIME rows, which xylib does not read";
+    return raw;
+  }
   int xc = 1, yc = 2, mc = 0, tc = 0;
   if (fmt == "pdcif") {
     xc = column(b, "2theta");
@@ -191,21 +333,20 @@ bool readblock(const xylib::Block& b, const std::string& fmt, double seconds, bo
     tc = column(b, "meas_step_count_time");
   }
   if (xc == 0 || yc == 0 || b.get_column_count() < 2) {
-    r.skip = "holds no 2theta and counts columns";
-    return true;
+    raw.skip = "holds no 2theta and counts columns";
+    return raw;
   }
-  if (fmt == "xrdml" && b.get_column(xc).get_name() != "2Theta") {
-    r.skip = "is a scan of " + clean(b.get_column(xc).get_name()) + ", not of 2theta";
-    return true;
-  }
-  return fillrange(values(b, xc), values(b, yc), values(b, mc), values(b, tc), seconds, rate, opt,
-                   r, why);
+  raw.x = values(b, xc);
+  raw.counts = values(b, yc);
+  raw.mons = values(b, mc);
+  raw.times = values(b, tc);
+  raw.seconds = seconds;
+  raw.rate = kind == rate;
+  return raw;
 }
 
-// XRDML files that hold <counts> instead of <intensities>, which xylib
-// cannot read, from the scans pugixml gives.
-bool xrdmlranges(const std::vector<XrdmlScan>& scans, const Options& opt, Instrument& ins,
-                 std::string& why) {
+// XRDML, read with pugixml: the scans as FileRanges.
+std::vector<FileRange> xrdmlranges(const std::vector<XrdmlScan>& scans) {
   std::vector<FileRange> found;
   for (const XrdmlScan& s : scans) {
     FileRange raw;
@@ -214,19 +355,36 @@ bool xrdmlranges(const std::vector<XrdmlScan>& scans, const Options& opt, Instru
     size_t n = s.counts.size();
     raw.x = s.x;
     raw.counts = s.counts;
-    if (raw.x.empty() && n > 1)  // as xylib spreads start to end
+    if (raw.x.empty() && n > 1)  // spread from start to end
       for (size_t i = 0; i < n; ++i)
         raw.x.push_back(s.start +
                         (s.end - s.start) / static_cast<double>(n - 1) * static_cast<double>(i));
-    if (s.factors.size() == n) raw.factors = s.factors;
+    raw.factors = s.factors;
+    // intensities are the detected counts times the factor, which was a
+    // whole number of counts before
+    for (size_t i = 0; i < n && s.scaled && s.factors.size() == n; ++i)
+      if (positive(s.factors[i])) {
+        double c = s.counts[i] / s.factors[i];
+        raw.counts[i] = !s.rate && std::fabs(c - std::nearbyint(c)) <= 0.01 ? std::nearbyint(c) : c;
+      }
     raw.seconds = s.seconds;
+    raw.times = s.times;
     raw.rate = s.rate;
+    raw.omega = s.omega;
+    raw.chi = s.chi;
+    raw.phi = s.phi;
     found.push_back(std::move(raw));
   }
-  return addranges(found, opt, ins, why);
+  return found;
 }
 
 }  // namespace
+
+void standin(Range& r, double refms) {
+  r.refms = refms;
+  if (r.filemon) return;
+  for (size_t i = 0; i < r.mon.size(); ++i) r.mon[i] = 1e6 * r.tim[i] / refms / r.att[i];
+}
 
 bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrument& ins,
                std::string& why) {
@@ -235,23 +393,31 @@ bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrume
     r.number = static_cast<int>(ins.ranges.size()) + 1;
     r.meta = raw.meta;
     size_t n = raw.counts.size();
-    std::vector<double> y = raw.counts;
-    // counts of attenuated steps are scaled up by the attenuation factor, as
-    // the instrument does for <intensities>
-    for (size_t i = 0; i < n && raw.factors.size() == n; ++i) y[i] *= raw.factors[i];
+    bool negative = false, badfactor = false;
+    for (double c : raw.counts) negative = negative || c < 0;
+    for (double f : raw.factors) badfactor = badfactor || !positive(f);
     if (!raw.skip.empty())
       r.skip = raw.skip;
     else if (!raw.twotheta)
       r.skip = "is a scan of " + clean(raw.axis) + ", not of 2theta";
     else if (raw.x.size() != n)
       r.skip = "has not as many positions as counts";
-    else if (!fillrange(raw.x, y, raw.mons, raw.times, raw.seconds, raw.rate, opt, r, why))
+    else if ((!raw.times.empty() && raw.times.size() != n) ||
+             (!raw.mons.empty() && raw.mons.size() != n))
+      r.skip = "has not as many counting times or monitor counts as counts";
+    else if (negative)
+      r.skip = "holds negative counts";
+    else if (!raw.factors.empty() && raw.factors.size() != n)
+      r.skip = "has " + std::to_string(raw.factors.size()) + " attenuation factors for " +
+               std::to_string(n) + " counts";
+    else if (badfactor)
+      r.skip = "holds attenuation factors of 0 or below";
+    else if (!fillrange(raw, opt, r, ins.notes, why))
       return false;
     ins.ranges.push_back(std::move(r));
   }
   return true;
 }
-
 std::string stepcheck(const std::vector<double>& tth) {
   size_t n = tth.size();
   if (n < 2) return "has fewer than two points";
@@ -273,8 +439,9 @@ bool readinstrument(const std::string& path, const Options& opt, Instrument& ins
     why = std::strerror(errno);
     return false;
   }
-  if (S_ISDIR(st.st_mode)) {
-    why = "is a directory";
+  // a device or a FIFO would be read without end or wait for a writer
+  if (!S_ISREG(st.st_mode)) {
+    why = S_ISDIR(st.st_mode) ? "is a directory" : "not a regular file";
     return false;
   }
   if (!std::ifstream(path, std::ios::binary)) {
@@ -283,32 +450,32 @@ bool readinstrument(const std::string& path, const Options& opt, Instrument& ins
   }
   ins.path = path;
   ins.name = basename(path);
+  const xylib::FormatInfo* fi = nullptr;
+  try {
+    std::ifstream f(path, std::ios::binary);
+    fi = opt.format.empty()
+             ? xylib::guess_filetype(path, f, nullptr)
+             : static_cast<const xylib::FormatInfo*>(xylib_get_format_by_name(opt.format.c_str()));
+  } catch (...) {
+  }
+  if (fi && std::string(fi->name) == "xrdml") {
+    // XRDML goes through pugixml alone: xylib keeps neither the counting
+    // time, the attenuation, nor the other axes, and cannot read <counts>
+    std::vector<XrdmlScan> scans;
+    if (!readxrdml(path, ins.meta, scans, why)) return false;
+    ins.format = fi->name;
+    ins.formatdesc = fi->desc;
+    return addranges(xrdmlranges(scans), opt, ins, why);
+  }
   std::unique_ptr<xylib::DataSet> ds;
   try {
     ds.reset(xylib::load_file(path, opt.format));
   } catch (const std::exception& e) {
     why = std::string("xylib cannot read it: ") + clean(e.what());
+    return false;
   } catch (...) {
     why = "xylib cannot read it";
-  }
-  if (!ds) {
-    // newer XRDML files, which xylib 1.6 cannot read, go through pugixml
-    std::ifstream f(path, std::ios::binary);
-    const xylib::FormatInfo* fi = nullptr;
-    try {
-      fi =
-          opt.format.empty()
-              ? xylib::guess_filetype(path, f, nullptr)
-              : static_cast<const xylib::FormatInfo*>(xylib_get_format_by_name(opt.format.c_str()));
-    } catch (...) {
-    }
-    std::vector<XrdmlScan> scans;
-    std::string xmlwhy;
-    if (!fi || std::string(fi->name) != "xrdml" || !readxrdml(path, ins.meta, scans, xmlwhy))
-      return false;
-    ins.format = fi->name;
-    ins.formatdesc = fi->desc;
-    return xrdmlranges(scans, opt, ins, why);
+    return false;
   }
   ins.format = ds->fi->name;
   ins.formatdesc = ds->fi->desc;
@@ -321,43 +488,25 @@ bool readinstrument(const std::string& path, const Options& opt, Instrument& ins
   }
   ins.meta = metalist(ds->meta);
   int nb = ds->get_block_count();
-
-  std::vector<double> times(static_cast<size_t>(nb), NaN);
-  std::vector<Intensity> kinds(static_cast<size_t>(nb), counts);
-  if (ins.format == "xrdml") {
-    std::vector<XrdmlScan> scans;
-    if (!readxrdml(path, ins.meta, scans, why)) return false;
-    for (size_t i = 0; i < scans.size() && i < times.size(); ++i) {
-      times[i] = scans[i].seconds;
-      kinds[i] = scans[i].rate ? rate : counts;
-    }
-  } else if (ins.format == "uxd") {
-    kinds = uxdintensities(path);
-    if (static_cast<int>(kinds.size()) != nb) {
+  std::vector<UxdBlock> uxd(static_cast<size_t>(nb));
+  if (ins.format == "uxd") {
+    uxd = uxdblocks(path);
+    if (static_cast<int>(uxd.size()) != nb) {
       why = "cannot tell counts from counts per second in its ranges";
       return false;
     }
   }
-
+  std::vector<FileRange> found;
   try {
     for (int k = 0; k < nb; ++k) {
       const xylib::Block& b = *ds->get_block(k);
-      Range r;
-      r.number = k + 1;
-      r.meta = metalist(b.meta);
-      double seconds = positive(times[static_cast<size_t>(k)])
-                           ? times[static_cast<size_t>(k)]
-                           : blocktime(ins.format, ins.meta, r.meta);
-      Intensity kind = kinds[static_cast<size_t>(k)];
-      if (kind == unread)
-        r.skip = "holds _2THETACOUNTSTIME rows, which xylib does not read";
-      else if (!readblock(b, ins.format, seconds, kind == rate, opt, r, why))
-        return false;
-      ins.ranges.push_back(std::move(r));
+      const UxdBlock& u = uxd[static_cast<size_t>(k)];
+      double seconds = blocktime(ins.format, ins.meta, metalist(b.meta));
+      found.push_back(blockrange(b, ins.format, seconds, u));
     }
   } catch (const std::exception& e) {
     why = std::string("xylib cannot read it: ") + clean(e.what());
     return false;
   }
-  return true;
+  return addranges(found, opt, ins, why);
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
+#include <utility>
+#include <vector>
 
 #include "merge/limits.h"
 #include "scanimport.h"
@@ -25,12 +27,6 @@ std::string g9(double v) {
   return buf;
 }
 
-std::string g(double v) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%g", v);
-  return buf;
-}
-
 // The first key that has a value, in the block's metadata, then the file's.
 std::string lookup(const Instrument& ins, const Range& r, std::initializer_list<const char*> keys) {
   for (const MetaList* m : {&r.meta, &ins.meta})
@@ -42,6 +38,19 @@ std::string lookup(const Instrument& ins, const Range& r, std::initializer_list<
 
 }  // namespace
 
+std::string gnum(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%g", v);
+  return buf;
+}
+
+std::string oneline(const std::string& s, size_t n) {
+  std::string t = s;
+  for (char& c : t)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = ' ';
+  return clip(t, n);
+}
+
 std::string anglestr(double x) {
   std::string s = g9(x);
   if (std::strtof(s.c_str(), nullptr) == static_cast<float>(x)) return s;
@@ -49,7 +58,7 @@ std::string anglestr(double x) {
 }
 
 std::string monitortext(const Range& r) {
-  return r.filemon ? "monitor from the file" : "monitor stand-in 10^6 per s";
+  return r.filemon ? "monitor from the file" : "monitor stand-in 10^6 per " + gnum(r.refms) + " ms";
 }
 
 std::string samplename(const Instrument& ins, const Range& r) {
@@ -73,11 +82,6 @@ std::string sampleline(const Instrument& ins, const Range& r) {
 std::string conditionline(const Instrument& ins, const Range& r) {
   size_t n = r.tth.size();
   double step = n > 1 ? (r.tth[n - 1] - r.tth[0]) / static_cast<double>(n - 1) : 0;
-  std::string times = g(r.tim[0] / 1000) + " s/step";
-  for (double t : r.tim)
-    if (t != r.tim[0]) times = "time per step from the file";
-  std::string rest = "start " + g(r.tth[0]) + " deg, step " + g(step) + " deg, " + times + ", " +
-                     (r.filemon ? "monitor from the file" : "monitor 10^6/s stand-in");
   std::string anode = lookup(ins, r,
                              {"ANODE_MATERIAL", "ANODE", "TARGET", "CEMICAL SYMBOL FOR TUBE ANODE",
                               "tube anode material", "anode"});
@@ -86,16 +90,31 @@ std::string conditionline(const Instrument& ins, const Range& r) {
       {"USED_LAMBDA", "RANGE_WL", "ALPHA1", "WL1", "K_ALPHA1", "LAMDA1", "KALPHA1", "kAlpha1"});
   std::string kv = lookup(ins, r, {"GENERATOR_VOLTAGE", "KV", "kV"});
   std::string ma = lookup(ins, r, {"GENERATOR_CURRENT", "MA", "mA"});
-  std::string radiation = anode;  // "Cu 1.5406 A, 40 kV 40 mA"
-  if (!wl.empty()) radiation += (radiation.empty() ? "" : " ") + wl + " A";
-  std::string tube = radiation;
-  std::string power = kv.empty() ? "" : kv + " kV";
-  if (!ma.empty()) power += (power.empty() ? "" : " ") + ma + " mA";
-  if (!power.empty()) tube += (tube.empty() ? "" : ", ") + power;
-  // the tube as far as it fits: all of it, the radiation alone, or nothing
-  for (const std::string& t : {tube, power.empty() ? std::string() : radiation})
-    if (!t.empty() && t.size() + 2 + rest.size() <= maxline) return t + ", " + rest;
-  return clip(rest, maxline);
+  std::string tube = anode;  // "Cu 1.5406 A 40 kV 40 mA"
+  if (!wl.empty()) tube += (tube.empty() ? "" : " ") + wl + " A";
+  if (!kv.empty()) tube += (tube.empty() ? "" : " ") + kv + " kV";
+  if (!ma.empty()) tube += (tube.empty() ? "" : " ") + ma + " mA";
+  std::string times = gnum(r.tim[0] / 1000) + " s/step";
+  for (double t : r.tim)
+    if (t != r.tim[0]) times = "time from the file";
+  // "Cu 1.5406 A 40 kV 40 mA, tth 10 step 0.02, 1 s/step, 10^6 mon/1 s, omega 5 chi 0 phi 0":
+  // the pieces in this order as far as they fit, the tube and the scan first
+  std::vector<std::string> pieces = {
+      tube, "tth " + gnum(r.tth[0]) + " step " + gnum(step), times,
+      r.filemon ? "mon from the file" : "10^6 mon/" + gnum(r.refms / 1000) + " s"};
+  std::string line;
+  for (const std::string& p : pieces)
+    if (!p.empty() && line.size() + 2 + p.size() <= maxline) line += (line.empty() ? "" : ", ") + p;
+  // omega, then chi and phi, as far as they fit
+  const char* sep = ", ";
+  for (const auto& a : {std::make_pair("omega ", r.omega), std::make_pair("chi ", r.chi),
+                        std::make_pair("phi ", r.phi)}) {
+    std::string more = sep + std::string(a.first) + gnum(a.second);
+    if (!std::isfinite(a.second) || line.size() + more.size() > maxline) continue;
+    line += more;
+    sep = " ";
+  }
+  return oneline(line, maxline);
 }
 
 std::string scantext(const Instrument& ins, const Range& r, int nranges) {
@@ -108,10 +127,13 @@ std::string scantext(const Instrument& ins, const Range& r, int nranges) {
     for (const auto& kv : *m)
       if (head.size() < 10 && !kv.second.empty()) head.push_back(kv.first + ": " + kv.second);
   head.resize(10);
-  std::string text;
-  for (const std::string& h : head) text += clip(h, maxline) + "\n";
   // lines 11 and 12, which scanmerge echoes
-  text += sampleline(ins, r) + "\n" + conditionline(ins, r) + "\n\ntth cts mon tim\n";
+  head.push_back(sampleline(ins, r));
+  head.push_back(conditionline(ins, r));
+  std::string text;
+  // each one line: a line break in a name would shift the column line
+  for (const std::string& h : head) text += oneline(h, maxline) + "\n";
+  text += "\ntth cts mon tim\n";
   for (size_t i = 0; i < r.tth.size(); ++i)
     text +=
         anglestr(r.tth[i]) + " " + g9(r.cts[i]) + " " + g9(r.mon[i]) + " " + g9(r.tim[i]) + "\n";

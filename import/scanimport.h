@@ -1,6 +1,7 @@
 // scanimport: instrument files (read with xylib) to scan files for scanmerge.
 #pragma once
 
+#include <cmath>  // NAN
 #include <iosfwd>
 #include <string>
 #include <utility>
@@ -13,27 +14,33 @@ struct Range {
   int number = 0;           // 1-based among the file's blocks
   std::vector<double> tth;  // deg
   std::vector<double> cts;  // counts per step
-  std::vector<double> mon;  // monitor counts per step
+  std::vector<double> mon;  // monitor counts per step, divided by the attenuation
   std::vector<double> tim;  // counting time per step, ms
-  bool filemon = false;     // monitor from the file, not the 10^6/s stand-in
+  std::vector<double> att;  // attenuation factor of each step (1: none)
+  bool filemon = false;     // monitor from the file, not the stand-in
+  double refms = 0;         // the stand-in: 10^6 monitor counts per refms of counting
   bool ratefile = false;    // the file held counts per second
-  std::string skip;         // why the block is no step scan; empty if it is one
-  MetaList meta;            // the block's metadata
+  double omega = NAN, chi = NAN, phi = NAN;  // deg at the range's start in the file
+  double omoff = NAN;                        // deg, omega - 2theta/2 there
+  std::string skip;                          // why the block is no step scan; empty if it is one
+  MetaList meta;                             // the block's metadata
 };
 
 // A range as a format's reader finds it, before the common rules (a 2theta
 // step scan, the counting time, the monitor) make a Range of it.
 struct FileRange {
-  std::string axis;             // the axis the range drives, as the file names it
-  bool twotheta = false;        // it drives 2theta: coupled, 2theta-omega or 2theta alone
-  std::vector<double> x;        // deg
-  std::vector<double> counts;   // as the detector counted them (per second where rate)
-  std::vector<double> factors;  // attenuation factor of each step, or none
-  std::vector<double> mons;     // monitor counts of each step, where the file has them
-  std::vector<double> times;    // s, of each step, where the file has them
-  double seconds = 0;           // s per step otherwise; 0 or NaN where the file has none
-  bool rate = false;            // counts per second
-  double omega = 0.0 / 0.0, chi = 0.0 / 0.0, phi = 0.0 / 0.0;  // deg at the start; NaN: not given
+  std::string axis;                // the axis the range drives, as the file names it
+  bool twotheta = false;           // it drives 2theta: coupled, 2theta-omega or 2theta alone
+  std::vector<double> x;           // deg
+  std::vector<double> counts;      // as the detector counted them (per second where rate)
+  std::vector<double> factors;     // attenuation factor of each step, or none
+  double start = NAN, step = NAN;  // deg, where the file declares them
+  std::vector<double> units;       // deg, the last printed digit's unit of each x, or none
+  std::vector<double> mons;        // monitor counts of each step, where the file has them
+  std::vector<double> times;       // s, of each step, where the file has them
+  double seconds = 0;              // s per step otherwise; 0 or NaN where the file has none
+  bool rate = false;               // counts per second
+  double omega = NAN, chi = NAN, phi = NAN;  // deg at the start; NaN: not given
   std::string skip;  // why the reader found it no 2theta step scan; empty if none
   MetaList meta;     // the range's metadata
 };
@@ -45,13 +52,17 @@ struct Instrument {
   std::string formatdesc;  // and its description
   MetaList meta;           // the file's metadata
   std::vector<Range> ranges;
+  std::vector<std::string> notes;  // warnings for the console, once for the file
 };
 
 struct Options {
   std::string format;   // -f, empty to guess
   std::string outdir;   // -o, empty for the current folder
   std::string answers;  // --answers, empty for none
+  std::string command;  // --command, empty for none
   double tms = 0;       // -t, ms per step; 0 when not given
+  double refms = 0;     // --reftime: ms of counting per 10^6 stand-in monitor counts; 0: the
+                        // time per step of the first range converted
   bool force = false;
 };
 
@@ -61,13 +72,16 @@ bool readinstrument(const std::string& path, const Options& opt, Instrument& ins
 
 // One scan of an XRDML file, as pugixml reads it.
 struct XrdmlScan {
-  std::string axis;             // of the first positions with a start or a list
-  double start = 0, end = 0;    // deg
-  std::vector<double> x;        // deg, where the file lists the positions
-  std::vector<double> counts;   // <counts>, or <intensities> where there are none
-  std::vector<double> factors;  // beamAttenuationFactors, one per point, or none
-  double seconds = 0;           // commonCountingTime; NaN where there is none
-  bool rate = false;            // counts per second
+  std::string axis;                          // of the first positions with a start or a list
+  double start = 0, end = 0;                 // deg
+  std::vector<double> x;                     // deg, where the file lists the positions
+  std::vector<double> counts;                // <counts>, or <intensities> where there are none
+  std::vector<double> factors;               // beamAttenuationFactors, one per point, or none
+  double seconds = 0;                        // commonCountingTime; NaN where there is none
+  std::vector<double> times;                 // s, countingTimes of each step, or none
+  bool rate = false;                         // counts per second
+  bool scaled = false;                       // <intensities>: counts times the attenuation factor
+  double omega = NAN, chi = NAN, phi = NAN;  // deg at the scan's start; NaN: not given
 };
 
 // XRDML: what xylib leaves out (the counting time, the unit of the
@@ -102,3 +116,14 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
 
 // How the monitor was had, for line 12 and the console.
 std::string monitortext(const Range& r);
+
+// The stand-in monitor of a range without the file's own: 10^6 counts per
+// refms of counting time, divided by each step's attenuation factor.
+void standin(Range& r, double refms);
+
+// v by %g, for the console and the header
+std::string gnum(double v);
+
+// s as one header line: control characters (line breaks among them) as
+// blanks, cut to n bytes, never inside a UTF-8 character.
+std::string oneline(const std::string& s, size_t n);

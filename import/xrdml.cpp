@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <pugixml.hpp>  // the XML parser
+#include <string>
 
 #include "scanimport.h"
 
@@ -20,6 +21,19 @@ std::vector<double> numbers(const char* text) {
     if (end == text) return v;
     v.push_back(d);
   }
+}
+
+// An axis's position at the scan's start: its start, its one common
+// position or the first of its list; NaN where the scan does not give it.
+double startof(pugi::xml_node dp, const char* axis) {
+  for (pugi::xml_node pos : dp.children("positions")) {
+    if (std::string(pos.attribute("axis").value()) != axis) continue;
+    for (const char* k : {"startPosition", "commonPosition", "listPositions"}) {
+      std::vector<double> v = numbers(pos.child_value(k));
+      if (pos.child(k) && !v.empty()) return v[0];
+    }
+  }
+  return std::nan("");
 }
 
 }  // namespace
@@ -63,19 +77,34 @@ bool readxrdml(const std::string& path, MetaList& meta, std::vector<XrdmlScan>& 
         scan.axis = pos.attribute("axis").value();
         break;
       }
+      // one time for the scan, or one for each step
       pugi::xml_node ct = dp.child("commonCountingTime");
       scan.seconds = std::nan("");
       if (ct) {
         std::vector<double> t = numbers(ct.child_value());
         if (t.size() == 1) scan.seconds = t[0];
-        std::string unit = ct.attribute("unit").value();
-        if (unit == "ms" || unit == "milliseconds") scan.seconds /= 1000;
+      } else if ((ct = dp.child("countingTimes"))) {
+        scan.times = numbers(ct.child_value());
       }
-      pugi::xml_node counts = dp.child("counts") ? dp.child("counts") : dp.child("intensities");
+      std::string unit = ct.attribute("unit").value();
+      if (unit == "ms" || unit == "milliseconds") {
+        scan.seconds /= 1000;
+        for (double& t : scan.times) t /= 1000;
+      }
+      scan.omega = startof(dp, "Omega");
+      scan.chi = startof(dp, "Chi");
+      scan.phi = startof(dp, "Phi");
+      // <intensities> hold the counts times the attenuation factor, <counts>
+      // the counts as detected
+      scan.scaled = !dp.child("counts");
+      pugi::xml_node counts = scan.scaled ? dp.child("intensities") : dp.child("counts");
       scan.counts = numbers(counts.child_value());
-      std::string unit = counts.attribute("unit").value();
-      scan.rate = unit == "cps" || unit == "counts per second";
+      std::string cunit = counts.attribute("unit").value();
+      scan.rate = cunit == "cps" || cunit == "counts per second";
       scan.factors = numbers(dp.child_value("beamAttenuationFactors"));
+      std::vector<double> common = numbers(dp.child_value("commonBeamAttenuationFactor"));
+      if (scan.factors.empty() && common.size() == 1)
+        scan.factors.assign(scan.counts.size(), common[0]);
       scans.push_back(std::move(scan));
     }
   }

@@ -5,8 +5,8 @@
 #include <limits>
 #include <ostream>
 
-#include "text/console.h"
 #include "output/textfile.h"
+#include "text/console.h"
 
 // value as the writers write it in "%<width>.<decimals>f" stays inside its
 // width; nan, inf and -inf take at most four characters

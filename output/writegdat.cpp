@@ -5,9 +5,9 @@
 #include <ostream>
 #include <string>
 
-#include "text/console.h"
 #include "output/textfile.h"
 #include "output/writers.h"
+#include "text/console.h"
 
 bool writegdat(const MergedPattern& pattern, std::ostream& file, std::istream& in,
                std::ostream& con) {

@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "text/console.h"
 #include "output/textfile.h"
+#include "text/console.h"
 
 namespace {
 

@@ -1,11 +1,13 @@
 // The command line: bad inputs, overwriting, blocks that are no step scan,
-// usage errors; and the checks behind them.
+// the safety of every file written, usage errors; and the checks behind them.
 #include <sys/stat.h>
+#include <sys/wait.h>  // WEXITSTATUS for std::system's result
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <random>
 
 #include "importtest.h"
@@ -109,10 +111,14 @@ TEST(ImportInputs, BlocksThatAreNoStepScanAreSkipped) {
 TEST(ImportInputs, AnswersLeaveOutScansOfAnotherStep) {
   fs::path dir = workdir();
   put(dir / "mix.raw", rawv3({{30, 0.05, 1, {1, 2, 3}}, {10, 0.02, 1, {4, 5, 6}}}, "mix"));
-  Result r = run(dir, {"--answers", (dir / "m.txt").string(), (dir / "mix.raw").string()});
+  Result r = run(dir, {"--answers", (dir / "m.txt").string(), "--command", (dir / "m.sh").string(),
+                       (dir / "mix.raw").string()});
   EXPECT_EQ(r.status, 0) << r.err;
   std::string out = (dir / "out").string() + "/";
   EXPECT_EQ(slurp(dir / "m.txt").rfind(out + "mix-2.dat\n\n\n", 0), 0u);
+  EXPECT_EQ(slurp(dir / "m.sh"), "scanmerge --xrs82 '" + out + "mix.xrs' --wyriet '" + out +
+                                     "mix.wyr' --profin '" + out + "mix.profin' --gdat '" + out +
+                                     "mix.gdat' --title 'mix' -- '" + out + "mix-2.dat'\n");
   EXPECT_NE(r.err.find("mix-1.dat left out: its step 0.05 deg is not the 0.02 deg of"),
             std::string::npos)
       << r.err;
@@ -131,6 +137,154 @@ TEST(ImportInputs, LongScansAreWrittenWholeWithAWarning) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 14 + 20002);
 }
 
+// The built program run by the shell: its exit status, or -1 where a signal
+// ended it.
+int shell(const std::string& command) {
+  int rc = std::system(command.c_str());
+  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+// The files of a folder that are not left-over temporary files.
+std::vector<std::string> names(const fs::path& dir) {
+  std::vector<std::string> v;
+  for (const auto& e : fs::directory_iterator(dir))
+    if (e.path().filename().string().find(".tmp") == std::string::npos)
+      v.push_back(e.path().filename().string());
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+TEST(ImportSafety, AnInputOfTheRunIsNeverWrittenOver) {
+  fs::path dir = workdir();
+  std::string in = (dir / "D1A5.dat").string();
+  put(in, plain);
+  // the conversion of an input would land on the input itself
+  std::ostringstream out, err;
+  EXPECT_EQ(scanimport({"-o", dir.string(), "-t", "1000", "--force", in}, out, err), 1);
+  EXPECT_NE(err.str().find("scanimport: " + dir.string() +
+                           "/D1A5.dat: is an input of this run; "
+                           "not overwritten\n"),
+            std::string::npos)
+      << err.str();
+  EXPECT_EQ(slurp(in), plain);
+
+  // the answers file on a scan written a moment before, and on the input
+  put(dir / "c.raw", rawv3({{10, 0.1, 1, {1, 2, 3}}, {20, 0.1, 1, {4, 5, 6}}}, "c"));
+  std::string raw = slurp(dir / "c.raw");
+  Result r =
+      run(dir, {"--force", "--answers", (dir / "out/c-1.dat").string(), (dir / "c.raw").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("c-1.dat: is written in this run; not overwritten"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(readscan(dir / "out/c-1.dat").rows.size(), 3u);
+  r = run(dir, {"--force", "--answers", (dir / "./c.raw").string(), (dir / "c.raw").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("c.raw: is an input of this run; not overwritten"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(slurp(dir / "c.raw"), raw);
+}
+
+TEST(ImportSafety, AFailedWriteLeavesEveryOldFile) {
+  fs::path dir = workdir();
+  std::string rows;
+  for (int i = 0; i < 20000; ++i) rows += std::to_string(5 + 0.005 * i) + " 123456\n";
+  put(dir / "small.xy", plain);
+  put(dir / "big.xy", rows);
+  auto convert = [&](const fs::path& to, const std::string& limit) {
+    for (const char* n : {"small.dat", "big.dat", "m.txt"}) put(to / n, "old\n");
+    return shell(limit + "'" SCANIMPORT_BIN "' --force -t 1000 -o '" + to.string() +
+                 "' --answers '" + (to / "m.txt").string() + "' '" + (dir / "small.xy").string() +
+                 "' '" + (dir / "big.xy").string() + "' 2>/dev/null >/dev/null");
+  };
+  // a file-size limit: the small scan would fit, the big one not
+  EXPECT_EQ(convert(dir / "out", "ulimit -f 64; "), 1);
+  EXPECT_EQ(names(dir / "out"), (std::vector<std::string>{"big.dat", "m.txt", "small.dat"}));
+  for (const char* n : {"small.dat", "big.dat", "m.txt"})
+    EXPECT_EQ(slurp(dir / "out" / n), "old\n");
+
+  // a full disk, where a small one can be mounted
+  fs::path disk = dir / "disk";
+  fs::create_directories(disk);
+  if (shell("mount -t tmpfs -o size=256k tmpfs '" + disk.string() + "' 2>/dev/null") != 0) return;
+  int status = convert(disk, "");
+  std::vector<std::string> left = names(disk);
+  std::vector<std::string> stale;
+  for (const auto& e : fs::directory_iterator(disk)) stale.push_back(e.path().filename().string());
+  std::vector<std::string> olds;
+  for (const char* n : {"small.dat", "big.dat", "m.txt"}) olds.push_back(slurp(disk / n));
+  shell("umount '" + disk.string() + "'");
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(left, (std::vector<std::string>{"big.dat", "m.txt", "small.dat"}));
+  EXPECT_EQ(stale.size(), 3u);  // no temporary file left behind
+  for (const std::string& o : olds) EXPECT_EQ(o, "old\n");
+}
+
+TEST(ImportSafety, KilledRunsLeaveOldOrWholeFiles) {
+  fs::path dir = workdir();
+  std::string rows;
+  for (int i = 0; i < 20000; ++i) rows += std::to_string(5 + 0.005 * i) + " 123\n";
+  put(dir / "a.xy", rows);
+  put(dir / "b.xy", plain);
+  std::string args = " --force -t 1000 -o '" + (dir / "out").string() + "' --answers '" +
+                     (dir / "out/m.txt").string() + "' '" + (dir / "a.xy").string() + "' '" +
+                     (dir / "b.xy").string() + "' >/dev/null 2>&1";
+  ASSERT_EQ(shell("'" SCANIMPORT_BIN "'" + args), 0);
+  std::map<std::string, std::string> whole;
+  for (const char* n : {"a.dat", "b.dat", "m.txt"}) whole[n] = slurp(dir / "out" / n);
+  std::mt19937 gen(9);
+  for (int k = 0; k < 40; ++k) {
+    for (const char* n : {"a.dat", "b.dat", "m.txt"}) put(dir / "out" / n, "old\n");
+    int ms = static_cast<int>(gen() % 60);
+    shell("{ '" SCANIMPORT_BIN "'" + args + " & p=$!; sleep 0.0" + std::to_string(ms / 10) +
+          std::to_string(ms % 10) + "; kill -9 $p; wait $p; } 2>/dev/null");
+    for (const char* n : {"a.dat", "b.dat", "m.txt"}) {
+      std::string text = slurp(dir / "out" / n);
+      EXPECT_TRUE(text == "old\n" || text == whole[n]) << n << " after " << ms << " ms";
+    }
+    for (const auto& e : fs::directory_iterator(dir / "out"))
+      if (e.path().filename().string().find(".tmp") != std::string::npos) fs::remove(e.path());
+  }
+}
+
+TEST(ImportSafety, LineBreaksNeverShiftTheHeader) {
+  fs::path dir = workdir();
+  // a sample name that would add a column line and rows of its own
+  put(dir / "s.xrdml",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xrdMeasurements "
+      "xmlns=\"http://www.xrdml.com/XRDMeasurement/1.5\"><sample><id>a&#10;&#10;tth cts mon "
+      "tim&#10;"
+      "1 2 3 4&#13;</id></sample><xrdMeasurement><scan><dataPoints>"
+      "<positions axis=\"2Theta\"><startPosition>10</startPosition><endPosition>10.2"
+      "</endPosition></positions><commonCountingTime>1</commonCountingTime>"
+      "<intensities>5 6 7</intensities></dataPoints></scan></xrdMeasurement></xrdMeasurements>\n");
+  put(dir / "x\ny.xy", plain);
+  Result r = run(dir, {"-t", "1000", "--answers", (dir / "m.txt").string(),
+                       (dir / "s.xrdml").string(), (dir / "x\ny.xy").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  Scan s = readscan(dir / "out/s.dat");
+  EXPECT_EQ(s.rows.size(), 3u);
+  EXPECT_EQ(s.lines[10], "Sample: a  tth cts mon tim 1 2 3 4 ");
+  Scan t = readscan(dir / "out/x\ny.dat");
+  EXPECT_EQ(t.rows.size(), 3u);
+  EXPECT_EQ(t.lines[0], ("source: " + dir.string() + "/x y.xy").substr(0, 98));  // cut to its room
+  // scanmerge reads a name per line: such a scan stays out of the answers
+  EXPECT_NE(r.err.find("y.dat left out: its name holds a line break"), std::string::npos) << r.err;
+  std::string answers = slurp(dir / "m.txt");
+  EXPECT_EQ(answers.rfind((dir / "out/s.dat").string() + "\n\n\n", 0), 0u) << answers;
+  EXPECT_NE(answers.find("\na  tth cts mon tim 1 2 3 4 \n"), std::string::npos) << answers;
+}
+
+TEST(ImportSafety, OnlyRegularFilesAreRead) {
+  fs::path dir = workdir();
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  for (const std::string& name : {std::string("/dev/zero"), (dir / "fifo").string()}) {
+    Result r = run(dir, {"-t", "1000", "-f", "text", name});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "scanimport: " + name + ": not a regular file\n");
+  }
+  EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
 TEST(ImportUsage, ErrorsExitTwo) {
   std::vector<std::vector<std::string>> bad = {{},
                                                {"-x", "a.raw"},
@@ -138,7 +292,8 @@ TEST(ImportUsage, ErrorsExitTwo) {
                                                {"-t", "0", "a.raw"},
                                                {"-t", "ten", "a.raw"},
                                                {"-f", "nosuch", "a.raw"},
-                                               {"-o", "/nonexistent/folder", "a.raw"}};
+                                               {"-o", "/nonexistent/folder", "a.raw"},
+                                               {"--reftime", "-5", "a.raw"}};
   for (const auto& args : bad) {
     std::ostringstream out, err;
     EXPECT_EQ(scanimport(args, out, err), 2) << (args.empty() ? "" : args[0]);

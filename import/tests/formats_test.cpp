@@ -10,16 +10,17 @@
 namespace {
 
 // Rows of a step scan: 2theta the 32-bit float of start + i * step (as the
-// file's own numbers give it), counts, time and the stand-in monitor.
+// file's own numbers give it), counts, time and the stand-in monitor, 10^6
+// per ref seconds (the first range's time per step) of counting.
 void expectrows(const Scan& s, double start, double step, const std::vector<double>& cts,
-                double seconds) {
+                double seconds, double ref = 0) {
   ASSERT_EQ(s.rows.size(), cts.size());
   for (size_t i = 0; i < cts.size(); ++i) {
     const ScanPoint& p = s.rows[i];
     EXPECT_EQ(p.tth, static_cast<float>(start + step * static_cast<double>(i))) << "row " << i;
     EXPECT_EQ(p.cts, static_cast<float>(cts[i])) << "row " << i;
     EXPECT_EQ(p.tim, static_cast<float>(1000 * seconds)) << "row " << i;
-    EXPECT_EQ(p.mon, static_cast<float>(1e6 * seconds)) << "row " << i;
+    EXPECT_EQ(p.mon, static_cast<float>(1e6 * seconds / (ref > 0 ? ref : seconds))) << "row " << i;
   }
 }
 
@@ -37,13 +38,15 @@ TEST(ImportFormats, UxdCountsAndCountsPerSecond) {
   Scan one = readscan(dir / "out/quartz-1.dat");
   expectrows(one, 10, 0.02, {100, 200, 300, 400, 500}, 2);
   EXPECT_EQ(one.lines[10], "Sample: quartz, measured 08-Dec-2026 07:45:00");
-  EXPECT_EQ(
-      one.lines[11].rfind("Cu 1.540600 A, 40 kV 30 mA, start 10 deg, step 0.02 deg, 2 s/step", 0),
-      0u)
-      << one.lines[11];
+  EXPECT_EQ(one.lines[11], "Cu 1.540600 A 40 kV 30 mA, tth 10 step 0.02, 2 s/step, 10^6 mon/2 s");
   Scan two = readscan(dir / "out/quartz-2.dat");
-  expectrows(two, 20, 0.05, {5.25, 10, 15}, 0.5);
+  expectrows(two, 20, 0.05, {5.25, 10, 15}, 0.5, 2);
   EXPECT_EQ(two.lines[2], "range: 2 of 2, counts per second times the time per step");
+  // 10.5 counts per second for 0.5 s
+  EXPECT_NE(r.err.find("quartz.uxd: counts are not whole numbers: scanmerge's standard "
+                       "deviations will not be counting statistics\n"),
+            std::string::npos)
+      << r.err;
 }
 
 TEST(ImportFormats, XrdmlTimeFromTheXml) {
@@ -77,28 +80,63 @@ TEST(ImportFormats, XrdmlTimeFromTheXml) {
   Scan one = readscan(dir / "out/si-1.dat");
   expectrows(one, 10, (10.10 - 10.00) / 5, {5, 6, 7, 8, 9, 10}, 0.44);
   EXPECT_EQ(one.lines[10], "Sample: S-17, measured 2026-12-08T07:45:00+01:00");
-  EXPECT_EQ(one.lines[11].rfind("Cu 1.5405980 A, 45 kV 40 mA, start 10 deg", 0), 0u)
-      << one.lines[11];
-  expectrows(readscan(dir / "out/si-2.dat"), 30, 0.3 / 3, {250, 500, 750, 1000}, 2.5);
+  EXPECT_EQ(one.lines[11],
+            "Cu 1.5405980 A 45 kV 40 mA, tth 10 step 0.02, 0.44 s/step, 10^6 mon/0.44 s, "
+            "omega 5");
+  expectrows(readscan(dir / "out/si-2.dat"), 30, 0.3 / 3, {250, 500, 750, 1000}, 2.5, 0.44);
 }
 
-TEST(ImportFormats, XrdmlCountsWithAttenuationThroughTheXmlAlone) {
+// An XRDML file of one 2theta scan, counted 1.5 s a step.
+std::string xrdml(const std::string& factors, const std::string& kind, const std::string& values) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<xrdMeasurements xmlns=\"http://www.xrdml.com/XRDMeasurement/2.1\">\n"
+         "<xrdMeasurement measurementType=\"Scan\"><scan><dataPoints>"
+         "<positions axis=\"2Theta\" unit=\"deg\"><startPosition>10.00</startPosition>"
+         "<endPosition>10.06</endPosition></positions>"
+         "<beamAttenuationFactors>" +
+         factors +
+         "</beamAttenuationFactors>"
+         "<commonCountingTime unit=\"seconds\">1.5</commonCountingTime><" +
+         kind + " unit=\"counts\">" + values + "</" + kind +
+         "></dataPoints></scan></xrdMeasurement>\n</xrdMeasurements>\n";
+}
+
+TEST(ImportFormats, AttenuatedStepsKeepTheirDetectedCounts) {
+  // <counts> are as detected, <intensities> the counts times the factor:
+  // both give the detected counts and the monitor divided by the factor
   fs::path dir = workdir();
-  put(dir / "new.xrdml",
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<xrdMeasurements xmlns=\"http://www.xrdml.com/XRDMeasurement/2.1\">\n"
-      "<xrdMeasurement measurementType=\"Scan\"><scan><dataPoints>"
-      "<positions axis=\"2Theta\" unit=\"deg\"><startPosition>10.00</startPosition>"
-      "<endPosition>10.06</endPosition></positions>"
-      "<beamAttenuationFactors>1 1 2.5 1</beamAttenuationFactors>"
-      "<commonCountingTime unit=\"seconds\">1.5</commonCountingTime>"
-      "<counts unit=\"counts\">10 20 30 40</counts></dataPoints></scan></xrdMeasurement>\n"
-      "</xrdMeasurements>\n");
-  Result r = run(dir, {(dir / "new.xrdml").string()});
+  put(dir / "new.xrdml", xrdml("1 1 188 1", "counts", "10 20 1877 40"));
+  put(dir / "old.xrdml", xrdml("1 1 188 1", "intensities", "10 20 352876 40"));
+  Result r = run(dir, {(dir / "new.xrdml").string(), (dir / "old.xrdml").string()});
   EXPECT_EQ(r.status, 0) << r.err;
-  Scan s = readscan(dir / "out/new.dat");
-  expectrows(s, 10, (10.06 - 10.00) / 3, {10, 20, 75, 40}, 1.5);
-  EXPECT_EQ(s.lines[1], "format: xrdml (PANalytical XRDML)");
+  for (const char* name : {"out/new.dat", "out/old.dat"}) {
+    Scan s = readscan(dir / name);
+    ASSERT_EQ(s.rows.size(), 4u) << name;
+    EXPECT_EQ(s.rows[2].cts, 1877.0f) << name;
+    EXPECT_EQ(s.rows[2].mon, static_cast<float>(1e6 / 188)) << name;
+    EXPECT_EQ(s.rows[3].cts, 40.0f) << name;
+    EXPECT_EQ(s.rows[3].mon, 1e6f) << name;
+  }
+  EXPECT_EQ(readscan(dir / "out/new.dat").lines[1], "format: xrdml (PANalytical XRDML)");
+}
+
+TEST(ImportFormats, ImpossibleXrdmlValuesRefuseTheRange) {
+  fs::path dir = workdir();
+  put(dir / "neg.xrdml", xrdml("1 1 1 1", "counts", "10 -20 30 40"));
+  put(dir / "zero.xrdml", xrdml("1 0 1 1", "counts", "10 20 30 40"));
+  put(dir / "below.xrdml", xrdml("1 1 -2 1", "intensities", "10 20 30 40"));
+  put(dir / "short.xrdml", xrdml("1 1 1", "counts", "10 20 30 40"));
+  for (const auto& c : {std::make_pair("neg", "holds negative counts"),
+                        std::make_pair("zero", "holds attenuation factors of 0 or below"),
+                        std::make_pair("below", "holds attenuation factors of 0 or below"),
+                        std::make_pair("short", "has 3 attenuation factors for 4 counts")}) {
+    fs::path file = dir / (std::string(c.first) + ".xrdml");
+    Result r = run(dir, {file.string()});
+    EXPECT_EQ(r.status, 1) << c.first;
+    EXPECT_NE(r.err.find(file.string() + ": range 1 skipped: it " + c.second), std::string::npos)
+        << r.err;
+  }
+  EXPECT_TRUE(fs::is_empty(dir / "out"));
 }
 
 TEST(ImportFormats, RigakuContinuousAndStepScans) {
@@ -116,7 +154,7 @@ TEST(ImportFormats, RigakuContinuousAndStepScans) {
   EXPECT_EQ(r.status, 0) << r.err;
   // 2 deg/min over 0.02 deg: 0.6 s a step; a step scan counts SPEED seconds
   expectrows(readscan(dir / "out/al2o3-1.dat"), 10, 0.02, {11, 12, 13, 14, 15}, 0.6);
-  expectrows(readscan(dir / "out/al2o3-2.dat"), 40, 0.05, {21, 22, 23}, 3);
+  expectrows(readscan(dir / "out/al2o3-2.dat"), 40, 0.05, {21, 22, 23}, 3, 0.6);
 }
 
 TEST(ImportFormats, PlainColumnsTakeTheTimeFromOption) {
@@ -128,9 +166,16 @@ TEST(ImportFormats, PlainColumnsTakeTheTimeFromOption) {
   expectrows(readscan(dir / "out/plain.dat"), 10, 0.5, {5, 6, 7}, 1.5);
   expectrows(readscan(dir / "out/down.dat"), 20, 0.5, {5, 6, 7}, 1.5);
   EXPECT_NE(r.out.find("plain.dat: 3 rows, 2theta 10 to 11 deg, step 0.5 deg, 1500 ms per step, "
-                       "monitor stand-in 10^6 per s\n"),
+                       "monitor stand-in 10^6 per 1500 ms\n"),
             std::string::npos)
       << r.out;
+
+  // the stand-in's reference time from the option
+  fs::path ref = dir / "ref";
+  fs::create_directories(ref / "out");
+  r = run(ref, {"--reftime", "500", "-t", "1500", (dir / "plain.xy").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  expectrows(readscan(ref / "out/plain.dat"), 10, 0.5, {5, 6, 7}, 1.5, 0.5);
 
   fs::path again = dir / "again";
   fs::create_directories(again / "out");
@@ -158,8 +203,7 @@ TEST(ImportFormats, PdCifMonitorAndTimesFromTheFile) {
   EXPECT_EQ(s.rows[2].cts, 120.0f);
   EXPECT_EQ(s.rows[2].mon, 5200.0f);
   EXPECT_EQ(s.rows[2].tim, 2500.0f);
-  EXPECT_NE(s.lines[11].find("time per step from the file, monitor from the file"),
-            std::string::npos)
+  EXPECT_NE(s.lines[11].find("time from the file, mon from the file"), std::string::npos)
       << s.lines[11];
 }
 
@@ -184,13 +228,13 @@ TEST(ImportFormats, BrukerRawVersion3Ranges) {
     Scan s = readscan(dir / ("out/two-" + std::to_string(k + 1) + ".dat"));
     const RawRange& rr = ranges[static_cast<size_t>(k)];
     expectrows(s, rr.start, rr.step, std::vector<double>(rr.counts.begin(), rr.counts.end()),
-               rr.time);
+               rr.time, ranges[0].time);
     EXPECT_EQ(s.lines[10], "Sample: LaB6 660c, measured 12/08/26 07:45:00");
     EXPECT_EQ(s.lines[2], "range: " + std::to_string(k + 1) + " of 2");
   }
 }
 
-TEST(ImportFormats, TwoRangeRawMergesToCountsPerSecond) {
+TEST(ImportFormats, TwoRangeRawMergesAtTheScaleOfTheCounts) {
   fs::path dir = workdir();
   put(dir / "two.raw", rawv3(tworanges(), "LaB6 660c"));
   Result r = run(dir, {"--answers", (dir / "merge.txt").string(), (dir / "two.raw").string()});
@@ -212,22 +256,93 @@ TEST(ImportFormats, TwoRangeRawMergesToCountsPerSecond) {
             std::string::npos)
       << console;
 
-  // intensity per 10^6 monitor counts = counts per second, after the
-  // dead-time correction c / (1 - c/t * tau) that scanmerge applies
+  // the stand-in is 10^6 per step of the first range (4 s), so the
+  // intensity is the counts of a 4 s step and sigma comes from the counts
+  // of both ranges, after the dead-time correction c / (1 - c/t * tau)
   std::istringstream profin(slurp(dir / "out/two.profin"));
-  std::string line;
+  std::string line, sigmas;
   std::getline(profin, line);
   int k = 0;
-  while (std::getline(profin, line)) {
-    std::istringstream values(line);
-    double v;
-    for (int j = 0; j < 10 && values >> v; ++j, ++k) {
+  while (std::getline(profin, line) && std::getline(profin, sigmas)) {
+    std::istringstream values(line), sds(sigmas);
+    double v, sd;
+    for (int j = 0; j < 10 && values >> v && sds >> sd; ++j, ++k) {
       double rate = 100 + k * 37 % 400;
-      EXPECT_NEAR(v, rate / (1 - rate * 3e-6), 0.051) << "point " << k;
+      double c = rate / (1 - rate * 3e-6);   // corrected counts of a 1 s step
+      bool low = k <= 300, high = k >= 250;  // 10 to 16 deg at 1 s, 15 to 24 at 4 s
+      double counts = (low ? c : 0) + (high ? 4 * c : 0);
+      double monitor = (low ? 0.25e6 : 0) + (high ? 1e6 : 0);
+      EXPECT_NEAR(v, 4 * c, 0.051) << "point " << k;
+      EXPECT_NEAR(sd, std::sqrt(counts) * 1e6 / monitor, 0.0051) << "point " << k;
     }
-    std::getline(profin, line);  // the standard deviations
   }
   EXPECT_EQ(k, 700);
+}
+
+// Real files, from public repositories (tests/data/SOURCES)
+const std::string data = IMPORT_DATA;
+
+TEST(ImportRealFiles, PrintedAnglesFromTheDeclaredStartAndStep) {
+  // _START=3.000000, _STEPSIZE=0.015592, angles printed as 3.016, 3.031, ...
+  fs::path dir = workdir();
+  Result r = run(dir, {"--answers", (dir / "m.txt").string(), data + "/BT86_.UXD"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string file = "scanimport: " + data + "/BT86_.UXD: ";
+  EXPECT_NE(r.err.find(file + "range 1: angles written as the declared start 3 + i * step "
+                              "0.015592 deg, which every printed angle rounds\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find(file + "step 0.0155920 deg is not a multiple of 0.0001 deg: scanmerge "
+                              "will place the last point 0.0190 deg off\n"),
+            std::string::npos)
+      << r.err;
+  Scan s = readscan(dir / "out/BT86_.dat");
+  ASSERT_EQ(s.rows.size(), 2374u);
+  for (size_t i = 0; i < s.rows.size(); ++i)
+    ASSERT_EQ(s.rows[i].tth, static_cast<float>(3 + 0.015592 * static_cast<double>(i))) << i;
+  EXPECT_EQ(
+      s.lines[11],
+      "Cu 1.540600 A 45 kV 40 mA, tth 3 step 0.015592, 0.5 s/step, 10^6 mon/0.5 s, omega 1.5 chi 0 "
+      "phi 0");
+  // scanmerge finds the same drift
+  std::string command =
+      "cd '" + dir.string() + "' && timeout 60 '" SCANMERGE_BIN "' < m.txt > console.txt 2>&1";
+  ASSERT_NE(std::system(command.c_str()), -1);
+  EXPECT_NE(slurp(dir / "console.txt").find("Grid off by 0.0190 deg at last point"),
+            std::string::npos);
+}
+
+TEST(ImportRealFiles, MapsAndPhiScansStayOutOfTheAnswers) {
+  fs::path dir = workdir();
+  // a 2theta scan, then in the same folder a UXD file of a phi scan and of
+  // two coupled scans over one range at the same axes
+  put(dir / "mixed.uxd",
+      "_FILEVERSION=2\n_DRIVE='PHI'\n_STEPTIME=1\n_STEPSIZE=5\n_START=0\n_COUNTS\n1 2 3\n"
+      "_DRIVE='COUPLED'\n_THETA=15\n_STEPTIME=1\n_STEPSIZE=0.02\n_START=30\n_COUNTS\n4 5 6\n"
+      "_DRIVE='COUPLED'\n_THETA=15\n_STEPTIME=1\n_STEPSIZE=0.02\n_START=30\n_COUNTS\n7 8 9\n");
+  Result r = run(dir, {"--answers", (dir / "m.txt").string(), data + "/rsm_2-3scans.xrdml",
+                       data + "/polefig_Ge113-2scans.xrdml", (dir / "mixed.uxd").string()});
+  EXPECT_EQ(r.status, 1) << r.err;  // the pole figure has no 2theta scan
+  for (int k : {1, 2})
+    EXPECT_NE(r.err.find("polefig_Ge113-2scans.xrdml: range " + std::to_string(k) +
+                         " skipped: it is a scan of Phi, not of 2theta"),
+              std::string::npos)
+        << r.err;
+  EXPECT_NE(r.err.find("mixed.uxd: range 1 skipped: it is a scan of PHI, not of 2theta"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("scanimport: " + data +
+                       "/rsm_2-3scans.xrdml: 3 ranges at different omega: a map, not one "
+                       "pattern; left out of the answers\n"),
+            std::string::npos)
+      << r.err;
+  // each frame says where omega stood
+  EXPECT_EQ(readscan(dir / "out/rsm_2-3scans-2.dat").lines[11].substr(79), ", omega 32.1596");
+  // the answers list the two coupled scans and are named after the first of them
+  std::string out = (dir / "out").string() + "/";
+  EXPECT_EQ(slurp(dir / "m.txt"), out + "mixed-2.dat\n" + out + "mixed-3.dat\n\n\n" + out +
+                                      "mixed.xrs\n" + out + "mixed.wyr\n" + out + "mixed.profin\n" +
+                                      out + "mixed.gdat\nmixed\n");
 }
 
 }  // namespace
