@@ -459,25 +459,22 @@ bool writeall(const MergedPattern& p, const Options& o, const std::vector<Scan>&
   return true;
 }
 
-// Puts every output in place once all are written: each is written and
-// flushed first, so what remains to fail is the sync and rename of each.
+// Puts every output in place once all are written: each is written out
+// and synced first, and only then all are renamed, in order.
 bool commitall(const Options& o, const std::string (&text)[outputs], std::vector<SafeFile>& files,
                std::ostream& err) {
+  std::vector<SafeFile*> kept;
+  std::vector<int> which;
   for (int k = 0; k < outputs; ++k) {
     if (o.name[k].empty()) continue;
     files[k].file.write(text[k].data(), static_cast<std::streamsize>(text[k].size()));
-    if (!files[k].file.flush()) {
-      fail(err, o.name[k], "cannot be written");
-      return false;
-    }
+    kept.push_back(&files[k]);
+    which.push_back(k);
   }
-  for (int k = 0; k < outputs; ++k) {
-    if (!o.name[k].empty() && !commitfile(files[k])) {
-      fail(err, o.name[k], "cannot be written");
-      return false;
-    }
-  }
-  return true;
+  std::size_t placed = commitfiles(kept);
+  if (placed == kept.size()) return true;
+  fail(err, o.name[which[placed]], "cannot be written");
+  return false;
 }
 
 }  // namespace

@@ -54,8 +54,10 @@ static int run(MergedPattern& p, std::istream& in, std::ostream& con) {
   return 1;
 }
 
-// Printed without allocating: the console's buffer is already there.
-static int allocationerror(std::ostream& con) {
+// Printed without allocating: the console's buffer is already there. The
+// command line tells it on standard error and fails with 1.
+static int allocationerror(std::ostream& con, bool commandline) {
+  if (commandline) return std::fputs("scanmerge: allocation error\n", stderr), 1;
   con.write("allocation error\n", 17);
   con.flush();
   return 0;
@@ -63,12 +65,12 @@ static int allocationerror(std::ostream& con) {
 
 // A console that could not be written (a full disk, a reader gone) is a
 // failure whatever the run did: nobody has seen its messages. Said on
-// standard error, after the run.
-static int consolestatus(std::ostream& con, int status) {
+// standard error, after the run; failed is the run's status for a failure.
+static int consolestatus(std::ostream& con, int status, int failed) {
   con.flush();
   if (con.good() && std::ferror(stdout) == 0) return status;
   std::fputs("scanmerge: couldn't write the console\n", stderr);
-  return 0;
+  return failed;
 }
 
 int main(int argc, char** argv) {
@@ -92,25 +94,21 @@ int main(int argc, char** argv) {
 
   // calloc: no exception, which could not itself be had at such a limit
   std::unique_ptr<void, void (*)(void*)> storage(std::calloc(1, sizeof(MergedPattern)), std::free);
-  if (!storage) return consolestatus(con, allocationerror(con));
+  const bool arguments = argc > 1;
+  const int failed = arguments ? 1 : 0;  // the status of a failed run
+  if (!storage) return consolestatus(con, allocationerror(con, arguments), failed);
   MergedPattern* pattern = new (storage.get()) MergedPattern();
   // Any allocation that fails ends the run here; on the way, every output
   // file being written is closed and its temporary file removed.
   int status = 0;
   try {
-    if (argc > 1) {  // the same run fed from the command line; 0 is success there
+    if (arguments)  // the same run fed from the command line
       status =
           commandline(*pattern, std::vector<std::string>(argv + 1, argv + argc), con, std::cerr);
-      con.flush();
-      if (status == 0 && (!con.good() || std::ferror(stdout) != 0)) {
-        std::fputs("scanmerge: couldn't write the console\n", stderr);
-        return 1;
-      }
-      return status;
-    }
-    status = run(*pattern, in, con);
+    else
+      status = run(*pattern, in, con);
   } catch (const std::bad_alloc&) {
-    status = allocationerror(con);
+    status = allocationerror(con, arguments);
   }
-  return consolestatus(con, status);
+  return consolestatus(con, status, failed);
 }
