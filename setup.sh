@@ -54,10 +54,12 @@ check() {
     tests)
       present gtest/gtest.h >/dev/null && present libgtest.a libgtest.so ||
         missing+=(libgtest-dev)
-      # the importer is built where xylib and pugixml are found
+      # the importer is built where xylib, pugixml and libzip are found
       present xylib/xylib.h && present libxy.so || missing+=(libxy-dev)
       present pugixml.hpp && present libpugixml.so libpugixml.a ||
         missing+=(libpugixml-dev)
+      # BRML and RASX files are zip archives
+      present zip.h && present libzip.so || missing+=(libzip-dev)
       # the plot tool runs under the system's Python, whatever is on PATH
       if [ -x /usr/bin/python3 ]; then
         /usr/bin/python3 -c 'import numpy' >/dev/null 2>&1 ||

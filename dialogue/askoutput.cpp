@@ -42,3 +42,8 @@ bool keepoutput(OutputFile& out, bool written, std::istream& in, std::ostream& c
   say(con, "Couldn't write file %s.  I die.\n", out.name.c_str());
   return false;
 }
+
+std::string asktitle(std::istream& in, std::ostream& con) {
+  say(con, "Enter title: ");
+  return askline(in, con);
+}

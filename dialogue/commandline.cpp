@@ -18,7 +18,6 @@
 #include "output/fieldcheck.h"
 #include "output/report.h"
 #include "output/sha256.h"
-#include "output/textfile.h"
 #include "output/writers.h"
 #include "text/console.h"
 #include "version.h"  // SCANMERGE_VERSION, generated
@@ -248,36 +247,19 @@ void tell(const std::string& text, std::vector<std::string>& kept, std::ostream&
   for (std::string& line : warninglines(text)) kept.push_back(line);
 }
 
-// The sigmas the writers put as zero in a field of so many decimals.
-int zerosigmas(const MergedPattern& p, int decimals) {
-  int zeros = 0;
-  char field[fieldroom];
-  for (int k = 0; k < p.imax; ++k) {
-    int n = realfield(field, p.mon[k], 8, decimals);
-    std::string text(field, static_cast<std::size_t>(n));
-    zeros += text.find_first_not_of(" -0.") == std::string::npos;
-  }
-  return zeros;
-}
-
-// Writes one of the four formats into text; false on a write error.
+// Writes one of the four formats into text, counting its fields; false on
+// a write error.
 bool writeformat(const MergedPattern& p, int which, const std::string& title, std::ostream& text,
-                 OutputRecord& record) {
-  std::istringstream notasked(title + "\n");
-  std::ostream nowhere(nullptr);
+                 FieldCounts& counts) {
   switch (which) {
     case xrs82:
-      record.wide = widexrs82(p), record.zerosigma = zerosigmas(p, 1);
-      return writexrs82(p, text);
+      return writexrs82(p, text, counts);
     case wyriet:
-      record.wide = widewyriet(p);
-      return writewyriet(p, text);
+      return writewyriet(p, text, counts);
     case profin:
-      record.wide = wideprofin(p), record.zerosigma = zerosigmas(p, 2);
-      return writeprofin(p, text);
+      return writeprofin(p, text, counts);
     default:
-      record.wide = widegdat(p), record.zerosigma = zerosigmas(p, 1);
-      return writegdat(p, text, notasked, nowhere);
+      return writegdat(p, title, text, counts);
   }
 }
 
@@ -427,7 +409,8 @@ bool writeall(const MergedPattern& p, const Options& o, const std::vector<Scan>&
     OutputRecord made;
     made.format = formatname[k];
     made.name = o.name[k];
-    bool written = k < xye    ? writeformat(p, k, title, file, made)
+    FieldCounts counts;
+    bool written = k < xye    ? writeformat(p, k, title, file, counts)
                    : k == xye ? writexye(p, reached, file)
                               : writecif(p, reached, reduction(p, record), file);
     if (!written) {
@@ -435,10 +418,10 @@ bool writeall(const MergedPattern& p, const Options& o, const std::vector<Scan>&
       return false;
     }
     if (k < xye) {
-      warnmisfits(p, o.name[k], made.wide, k == wyriet || k == profin, warned);
-      if (made.zerosigma > 0)
-        say(warned, "!!!!! Standard deviations written as 0.0 in %s: %d\n", o.name[k].c_str(),
-            made.zerosigma);
+      warnmisfits(p, o.name[k], counts, k == wyriet || k == profin ? stepheader : nostepheader,
+                  warned);
+      made.wide = counts.wide;
+      made.zerosigma = counts.zerosigma;
     }
     text[k] = file.str();
     made.sha256 = sha256hex(text[k]);

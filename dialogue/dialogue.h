@@ -39,6 +39,10 @@ struct OutputFile {
 OutputFile askoutput(const char* prompt, const std::vector<std::string>& scans, std::istream& in,
                      std::ostream& con);
 
+// Asks for the GDAT file's title (line 1). in's badbit set: the console
+// failed, and the run must end.
+std::string asktitle(std::istream& in, std::ostream& con);
+
 // Closes a file its writer has filled (written: the writer saw no error) and
 // puts a temporary file in place of its name. false where the run must end:
 // the file was refused, it could not be written (reported here, naming it,

@@ -32,25 +32,27 @@ static int run(MergedPattern& p, std::istream& in, std::ostream& con) {
   // Each file is in place, complete, before the next is asked for, so a
   // later fatal answer leaves the earlier files complete; what a reader
   // would misread in it is told once it is complete, before the next prompt.
+  FieldCounts fields;  // the misreads each writer counted in its file
   OutputFile xrs =
       askoutput("To get XRS82 output file with stdev, enter file name: ", scans, in, con);
-  bool written = xrs.isopen() && writexrs82(p, xrs.file());
+  bool written = xrs.isopen() && writexrs82(p, xrs.file(), fields);
   if (!keepoutput(xrs, written, in, con)) return 0;
-  if (written) warnmisfits(p, xrs.name, widexrs82(p), false, con);
+  if (written) warnmisfits(p, xrs.name, fields, nostepheader, con);
   OutputFile wyr = askoutput("To get Wyriet output file, enter file name: ", scans, in, con);
-  written = wyr.isopen() && writewyriet(p, wyr.file());
+  written = wyr.isopen() && writewyriet(p, wyr.file(), fields);
   if (!keepoutput(wyr, written, in, con)) return 0;
-  if (written) warnmisfits(p, wyr.name, widewyriet(p), true, con);
+  if (written) warnmisfits(p, wyr.name, fields, stepheader, con);
   OutputFile pro =
       askoutput("To get .PROFIN output file with weights, enter file name: ", scans, in, con);
-  written = pro.isopen() && writeprofin(p, pro.file());
+  written = pro.isopen() && writeprofin(p, pro.file(), fields);
   if (!keepoutput(pro, written, in, con)) return 0;
-  if (written) warnmisfits(p, pro.name, wideprofin(p), true, con);
+  if (written) warnmisfits(p, pro.name, fields, stepheader, con);
   OutputFile gda =
       askoutput("To get .GDAT output file with weights, enter file name: ", scans, in, con);
-  written = gda.isopen() && writegdat(p, gda.file(), in, con);
+  std::string title = gda.isopen() ? asktitle(in, con) : "";
+  written = gda.isopen() && !in.bad() && writegdat(p, title, gda.file(), fields);
   if (!keepoutput(gda, written, in, con)) return 0;
-  if (written) warnmisfits(p, gda.name, widegdat(p), false, con);
+  if (written) warnmisfits(p, gda.name, fields, nostepheader, con);
   return 1;
 }
 

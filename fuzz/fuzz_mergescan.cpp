@@ -11,8 +11,14 @@
 // count and bits through the reader's fast path as through sscanf. The
 // input cut into pieces from small blocks must give the pieces the stream
 // reader gives, its rows read there the numbers of those pieces, and its
-// first 8 bytes, as a double and as a float, must format as snprintf
-// formats them in every field of the output files.
+// first 8 bytes, as a double, a float and an integer, must format as
+// snprintf formats them in every field of the output files, counted as the
+// writers count them.
+//
+// This is where the random sweeps of these checks live; the unit tests keep
+// the cases worked out by hand. fuzz/corpus holds a few inputs shaped as
+// those sweeps shaped theirs: lines just around both piece sizes with CR LF
+// at their ends, rows of odd tokens, long plain decimals, halfway values.
 //
 // Build and run: fuzz/run.sh [seconds].
 #include <cmath>
@@ -24,11 +30,12 @@
 #include <sstream>
 #include <string>
 
+#include "fuzz/streampiece.h"
 #include "merge/merged_pattern.h"
 #include "merge/numbers.h"
 #include "merge/scanreader.h"
 #include "output/textfile.h"
-#include "tests/streampiece.h"
+#include "output/writers.h"
 
 namespace {
 
@@ -162,25 +169,48 @@ void checkrows(const std::string& input) {
   check(fast.tellg() == slow.tellg());
 }
 
+// A field as the writers put it: its text as snprintf writes it, counted
+// wide where longer than its width, and, as a sigma, counted zero where a
+// reader takes its text for 0.
+void checkfield(double value, int width, int decimals) {
+  char want[fieldroom + 1];
+  int wantlen = std::isfinite(value)
+                    ? std::snprintf(want, sizeof want, "%*.*f", width, decimals, value)
+                    : std::snprintf(want, sizeof want, "%*s", width,
+                                    std::isnan(value) ? "nan"
+                                    : value > 0       ? "inf"
+                                                      : "-inf");
+  std::ostringstream file;
+  FieldCounts counts;
+  TextOut out(file, counts);
+  int len = putsigma(out, value, width, decimals);
+  check(flushtext(out));
+  check(len == wantlen && file.str() == std::string(want, static_cast<size_t>(wantlen)));
+  check(counts.wide == (wantlen > width));
+  check(counts.zerosigma == (std::isfinite(value) && std::strtod(want, nullptr) == 0.0));
+}
+
+// The first 8 bytes as a double and as a float in every real field of the
+// output files, and the first 4 as an integer in every count field.
 void checkfields(const std::string& input) {
   if (input.size() < 8) return;
   double d;
   float f;
+  std::int32_t n;
   std::memcpy(&d, input.data(), sizeof d);
   std::memcpy(&f, input.data(), sizeof f);
-  const int formats[][2] = {{8, 1}, {8, 2}, {8, 3}};
-  for (double value : {d, static_cast<double>(f)}) {
-    for (const int* format : formats) {
-      char field[fieldroom], want[fieldroom + 1];
-      int len = realfield(field, value, format[0], format[1]);
-      int wantlen = std::isfinite(value)
-                        ? std::snprintf(want, sizeof want, "%*.*f", format[0], format[1], value)
-                        : std::snprintf(want, sizeof want, "%*s", format[0],
-                                        std::isnan(value) ? "nan"
-                                        : value > 0       ? "inf"
-                                                          : "-inf");
-      check(len == wantlen && std::memcmp(field, want, static_cast<size_t>(len)) == 0);
-    }
+  std::memcpy(&n, input.data(), sizeof n);
+  const int formats[][2] = {{8, 1}, {8, 2}, {8, 3}, {10, 2}};
+  for (double value : {d, static_cast<double>(f)})
+    for (const int* format : formats) checkfield(value, format[0], format[1]);
+  for (int width : {7, 8}) {
+    char want[16];
+    int wantlen = std::snprintf(want, sizeof want, "%*d", width, n);
+    std::ostringstream file;
+    FieldCounts counts;
+    TextOut out(file, counts);
+    putcount(out, n, width);
+    check(flushtext(out) && file.str() == want && counts.wide == (wantlen > width));
   }
 }
 

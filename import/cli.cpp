@@ -16,6 +16,7 @@
 
 #include "files/safefile.h"
 #include "merge/limits.h"
+#include "ownformats.h"
 #include "scanimport.h"
 #include "version.h"
 
@@ -23,13 +24,15 @@ namespace {
 
 const char* usage =
     "Usage: scanimport [options] FILE...\n"
-    "Converts instrument files (Bruker RAW and UXD, PANalytical XRDML, Rigaku DAT,\n"
-    "Philips RD and UDF and the other formats of xylib) to scan files for scanmerge:\n"
+    "Converts instrument files (Bruker RAW, BRML and UXD, PANalytical XRDML, Rigaku\n"
+    "RAS, RASX and DAT, Philips RD and UDF and the other formats of xylib) to scan\n"
+    "files for scanmerge:\n"
     "NAME.dat for a file of one range, NAME-1.dat, NAME-2.dat, ... otherwise.\n"
     "\n"
     "Options:\n"
-    "  -f FORMAT       read the files as FORMAT (xylib's name; `xyconv -l` lists\n"
-    "                  them); guessed from the file by default\n"
+    "  -f FORMAT       read the files as FORMAT: bruker_raw4, bruker_brml, rigaku_ras,\n"
+    "                  rigaku_rasx, or xylib's name (`xyconv -l` lists them);\n"
+    "                  guessed from the file by default\n"
     "  -o DIR          write the scan files into DIR instead of the current folder\n"
     "  --force         overwrite scan files that exist (never an input of the run)\n"
     "  -t MS           counting time per step in ms, for files that hold none\n"
@@ -161,8 +164,9 @@ int parseargs(const std::vector<std::string>& args, Options& opt, std::vector<st
       if (i + 1 >= args.size()) return usageerror("option " + a + " needs a value");
       const std::string& v = args[++i];
       if (a == "-f") {
-        if (!xylib_get_format_by_name(v.c_str()))
-          return usageerror("-f " + v + ": no such format; `xyconv -l` lists them");
+        if (!xylib_get_format_by_name(v.c_str()) && !ownformatname(v))
+          return usageerror("-f " + v +
+                            ": no such format; `scanimport --help` and `xyconv -l` list them");
         opt.format = v;
       } else if (a == "-o") {
         struct stat st;

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "merge/limits.h"
+#include "ownformats.h"
 #include "scanimport.h"
 #include "text/console.h"
 
@@ -450,6 +451,8 @@ bool readinstrument(const std::string& path, const Options& opt, Instrument& ins
   }
   ins.path = path;
   ins.name = basename(path);
+  bool ok = false;  // the formats xylib does not read
+  if (readown(path, opt, ins, ok, why)) return ok;
   const xylib::FormatInfo* fi = nullptr;
   try {
     std::ifstream f(path, std::ios::binary);

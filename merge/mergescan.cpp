@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <istream>
 #include <ostream>
 
@@ -12,8 +11,6 @@
 constexpr float lowmonitor = 1000.0f;
 constexpr float fullmonitor = 1000000.0f;
 constexpr double shortesttime = 0.01;  // s
-constexpr int aheadrows = 16;
-static_assert(aheadrows * datapiece < blockbytes, "a batch of rows fits the block");
 
 // Grid index of a later file's first row: the integer part of quotient + 0.5,
 // toward zero. Returns false where that is negative, not finite or beyond an
@@ -39,48 +36,23 @@ static void checkdrift(const MergedPattern& p, int datoffset, int i, float lastt
 static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, std::ostream& con,
                               std::ostream& warn, MergeInfo& info) {
   ScanColumns cols = readheader(scan, con, warn);
-  // Rows are read a few at a time ahead of the merge, so that the divisions
-  // of several rows overlap; never past the row that ends the file.
-  ScanPoint ahead[aheadrows];
-  int nahead = 0;
-  int next = 0;
-  const ScanPoint* dataend = nullptr;  // the read that found no row
-  double start = p.tthmin;             // deg; a file without rows has no start of its own
+  ScanRows rows(scan, cols, 1);  // the first row alone: it places the file, or refuses it
+  double start = p.tthmin;       // deg; a file without rows has no start of its own
   int datoffset = 0;
   int i = 0;
   float lasttth = 0.0f;
-  float t = 0.0f;         // s, 32-bit: tim / 1000, worked out again when tim changes
-  bool tooshort = false;  // t below the shortest time that can be corrected
-  float lasttim = 0.0f;
-  while (i < maxpts) {
-    if (next == nahead) {
-      if (dataend) break;
-      // the first row alone: it places the file and may refuse it; then
-      // up to the row that would go past the grid's last index
-      long long want =
-          i == 0 ? 1 : std::min<long long>({aheadrows, maxpts - i, maxpts + 1LL - datoffset - i});
-      nahead = next = 0;
-      readahead(scan, static_cast<int>(want));  // their lines stay put till merged
-      while (nahead < want && readpoint(scan, cols, ahead[nahead])) ++nahead;
-      if (nahead < want) dataend = &ahead[nahead];
-      if (nahead == 0) break;
-    }
-    const ScanPoint& pt = ahead[next++];
-    float m = pt.mon;
-    float c = pt.cts;
+  const ScanPoint* pt = nullptr;
+  while (i < maxpts && (pt = nextrow(rows))) {
+    float m = pt->mon;
+    float c = pt->cts;
     if (m < lowmonitor) {  // too few monitor counts: no counts, full weight
       m = fullmonitor;
       c = 0.0f;
     }
-    // the same bits, not ==: -0 and 0 give times of opposite sign
-    if (i == 0 || std::memcmp(&pt.tim, &lasttim, sizeof lasttim) != 0) {
-      t = pt.tim / 1000.0f;
-      tooshort = t < shortesttime;
-      lasttim = pt.tim;
-    }
+    float t = pt->sec;  // s, 32-bit
 
     if (i == 0) {
-      start = pt.tth;
+      start = pt->tth;
       if (filenum == 1) {
         p.tthmin = start;
         datoffset = 0;
@@ -91,12 +63,15 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
         return MergeStatus::lowestangle;
       }
       say(con, "Scan runs from 2theta = %.4f, datoffset = %d, ", start, datoffset);
+      // then the rows up to the one that would go past the grid's last
+      // index, which is read to be refused
+      takeatmost(rows, std::min<long long>(maxpts, maxpts + 1LL - datoffset) - 1);
     } else if (i == 1) {
       if (filenum == 1) {
-        p.tthstep = gridstep(pt.tth - p.tthmin);
+        p.tthstep = gridstep(pt->tth - p.tthmin);
         say(con, "tthstep = %.8f, ", p.tthstep);
       } else {
-        float d = static_cast<float>(pt.tth - start);
+        float d = static_cast<float>(pt->tth - start);
         if (!samestep(d, p.tthstep)) {
           say(con, "\n");  // ends the line "Scan runs from"
           say(warn, "!!!!! Can't mix tthstep.  %f\n", d);
@@ -112,8 +87,8 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
 
     // non-paralysable detector: true counts = c / (1 - c/t * tau)
     float f = 1.0f;
-    if (tooshort) {
-      say(warn, "Cannot make dead time correction:\n%.*s", pt.len, pt.line);
+    if (t < shortesttime) {  // too short to correct
+      say(warn, "Cannot make dead time correction:\n%.*s", pt->len, pt->line);
     } else {
       f = static_cast<float>(1.0 - static_cast<double>(c) * tau / t);
     }
@@ -126,13 +101,13 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
 
     p.cts[idx] = static_cast<float>(static_cast<double>(p.cts[idx]) + static_cast<double>(c) / f);
     p.mon[idx] = static_cast<float>(static_cast<double>(p.mon[idx]) + m);
-    lasttth = pt.tth;
+    lasttth = pt->tth;
     ++i;
   }
   // the last row merged is the highest index this file reached
   if (i > 0) p.imax = std::max(p.imax, datoffset + i - 1);
   // every row before it was a whole line
-  if (next == nahead && dataend && dataend->cut)
+  if (!pt && rows.cut)
     say(warn, "!!!!! Line %d longer than %d characters: the data end before it.\n",
         cols.dataline + i, maxdataline);
   say(con, " to %.4f\n", start + (i - 1) * p.tthstep);

@@ -10,7 +10,10 @@
 #include "text/console.h"
 
 ScanBlock::ScanBlock(std::istream& file, int bytes)
-    : in(file), capacity(std::clamp(bytes, headerpiece + 1, blockbytes)) {
+    : in(file),
+      capacity(std::clamp(bytes, headerpiece + 1, blockbytes)),
+      buf(new char[static_cast<std::size_t>(capacity) + 1]),
+      text(buf.get()) {
   text[0] = '\0';
 }
 
@@ -173,4 +176,25 @@ bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt) {
   pt.mon = v[columns.monat];
   pt.tim = v[columns.timat];
   return true;
+}
+
+void takeatmost(ScanRows& rows, long long most) { rows.left = most - (rows.n - rows.next); }
+
+const ScanPoint* nextbatch(ScanRows& rows) {
+  rows.n = rows.next = 0;
+  if (rows.ended || rows.left <= 0) return nullptr;
+  int want = static_cast<int>(std::min<long long>(aheadrows, rows.left));
+  ScanBlock& scan = rows.scan;
+  const ScanColumns cols = rows.cols;  // a copy the loop keeps in registers
+  readahead(scan, want);               // their lines stay put till the next batch
+  int n = 0;
+  for (; n < want && readpoint(scan, cols, rows.batch[n]); ++n)
+    rows.batch[n].sec = rows.batch[n].tim / 1000.0f;
+  rows.n = n;
+  rows.left -= n;
+  if (n < want) {
+    rows.ended = true;
+    rows.cut = rows.batch[n].cut;
+  }
+  return n > 0 ? &rows.batch[rows.next++] : nullptr;
 }

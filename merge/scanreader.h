@@ -2,6 +2,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 
 #include "merge/limits.h"
 
@@ -35,6 +36,7 @@ struct ScanPoint {
   float cts = 0;
   float mon = 0;
   float tim = 0;  // ms
+  float sec = 0;  // s, 32-bit: tim / 1000 (set by nextrow)
   // the row as read, LF-ended, where it lies in the block (not
   // NUL-terminated): there until the block is next filled
   const char* line = nullptr;
@@ -44,18 +46,20 @@ struct ScanPoint {
   bool cut = false;
 };
 
-// A scan file read in blocks of up to 128 KiB, from which the line pieces
-// are cut; bytes read past the last piece are handed back with giveback.
+// A scan file read in blocks of up to 128 KiB (on the heap: a small stack
+// must do), from which the line pieces are cut; bytes read past the last
+// piece are handed back with giveback.
 constexpr int blockbytes = 128 * 1024;
 struct ScanBlock {
   // bytes: how much is read at a time, 201 to blockbytes (less only in tests)
   explicit ScanBlock(std::istream& file, int bytes = blockbytes);
   std::istream& in;
   int capacity;
-  int start = 0;              // where the next piece begins
-  int end = 0;                // bytes held
-  bool ended = false;         // the file holds nothing after text[end - 1]
-  char text[blockbytes + 1];  // text[end] is NUL
+  int start = 0;                // where the next piece begins
+  int end = 0;                  // bytes held
+  bool ended = false;           // the file holds nothing after text[end - 1]
+  std::unique_ptr<char[]> buf;  // capacity + 1 bytes
+  char* text;                   // buf's bytes; text[end] is NUL
 };
 
 // A piece of a line, in the block (not NUL-terminated).
@@ -90,3 +94,38 @@ bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt);
 // the file has left): those rows stay where they lie, their pt.line valid,
 // until all n are read. n * datapiece must be below the block's size.
 void readahead(ScanBlock& scan, int n);
+
+// The data rows of a scan file, handed out one at a time by nextrow.
+// Behind it they are read in batches of up to aheadrows, the block holding
+// a batch's lines in place, so that the merge's arithmetic on several rows
+// overlaps; a row is never read past the rows its caller can take.
+constexpr int aheadrows = 16;
+static_assert(aheadrows * datapiece < blockbytes, "a batch of rows fits the block");
+struct ScanRows {
+  // most: how many rows the caller can take, until it says otherwise
+  ScanRows(ScanBlock& block, const ScanColumns& columns, long long most)
+      : scan(block), cols(columns), left(most) {}
+  ScanBlock& scan;
+  const ScanColumns& cols;
+  long long left;  // rows the caller can still take, less those in the batch
+  ScanPoint batch[aheadrows];
+  int n = 0;           // rows in the batch
+  int next = 0;        // the next one handed out
+  bool ended = false;  // the batch ends where the data end
+  bool cut = false;    // the data end at a row cut short
+};
+
+// The caller can take at most most rows after those handed out: no row past
+// them is read from the file.
+void takeatmost(ScanRows& rows, long long most);
+
+// Reads the next batch and hands out its first row (see nextrow).
+const ScanPoint* nextbatch(ScanRows& rows);
+
+// The next data row; its line stays valid until the next call. nullptr
+// where the data end (rows.cut: at a row cut short) or the caller can take
+// no more.
+inline const ScanPoint* nextrow(ScanRows& rows) {
+  if (rows.next < rows.n) return &rows.batch[rows.next++];  // nearly always
+  return nextbatch(rows);
+}

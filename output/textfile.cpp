@@ -10,6 +10,8 @@
 #include <cstring>
 #include <ostream>
 
+#include "output/writers.h"
+
 bool writetext(std::ostream& file, const char* fmt, ...) {
   // a record nearly always fits this piece; only a long title needs a string
   char piece[256];
@@ -137,30 +139,64 @@ int realfield(char* field, double value, int width, int decimals) {
   return alignright(field, static_cast<int>(end - field), width);
 }
 
+TextOut::TextOut(std::ostream& f, FieldCounts& c) : file(f), counts(c), text(new char[textbytes]) {
+  counts = FieldCounts();
+}
+
 // The free part of out's buffer, at least n characters.
 static char* room(TextOut& out, size_t n) {
-  if (sizeof out.text - out.len < n) {
-    out.file.write(out.text, static_cast<std::streamsize>(out.len));
+  if (textbytes - out.len < n) {
+    out.file.write(out.text.get(), static_cast<std::streamsize>(out.len));
     out.len = 0;
   }
-  return out.text + out.len;
+  return out.text.get() + out.len;
+}
+
+// A field of n characters written at the end of out, counted where wider
+// than width.
+static int added(TextOut& out, int n, int width) {
+  out.len += static_cast<size_t>(n);
+  out.counts.wide += n > width;
+  return n;
 }
 
 int putreal(TextOut& out, double value, int width, int decimals) {
-  int n = realfield(room(out, fieldroom), value, width, decimals);
-  out.len += static_cast<size_t>(n);
+  return added(out, realfield(room(out, fieldroom), value, width, decimals), width);
+}
+
+int putsigma(TextOut& out, double value, int width, int decimals) {
+  const char* field = room(out, fieldroom);
+  int n = putreal(out, value, width, decimals);
+  // nothing but zeros besides blanks, sign and point: a reader takes 0
+  bool zero = true;
+  for (int k = 0; k < n; ++k) {
+    char ch = field[k];
+    zero = zero && (ch == ' ' || ch == '-' || ch == '.' || ch == '0');
+  }
+  out.counts.zerosigma += zero;
   return n;
+}
+
+int putheader(TextOut& out, double value, int width, int decimals) {
+  if (!(std::isnan(value) && std::signbit(value))) return putreal(out, value, width, decimals);
+  char* field = room(out, fieldroom);
+  std::memcpy(field, "-nan", 4);
+  return added(out, alignright(field, 4, width), width);
 }
 
 int putcount(TextOut& out, int value, int width) {
   char* field = room(out, fieldroom);
   char* end = std::to_chars(field, field + fieldroom, value).ptr;
-  int n = alignright(field, static_cast<int>(end - field), width);
-  out.len += static_cast<size_t>(n);
-  return n;
+  return added(out, alignright(field, static_cast<int>(end - field), width), width);
 }
 
 void putblank(TextOut& out) { *room(out, 1) = ' ', ++out.len; }
+
+void puttext(TextOut& out, const char* text) {
+  size_t n = std::strlen(text);  // a few words: far below the buffer's size
+  std::memcpy(room(out, n), text, n);
+  out.len += n;
+}
 
 void endline(TextOut& out) {
   char* end = room(out, 2);
@@ -169,7 +205,7 @@ void endline(TextOut& out) {
 }
 
 bool flushtext(TextOut& out) {
-  out.file.write(out.text, static_cast<std::streamsize>(out.len));
+  out.file.write(out.text.get(), static_cast<std::streamsize>(out.len));
   out.len = 0;
   return !out.file.fail();
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <iosfwd>
+#include <memory>
 
 #include "text/console.h"  // SCANMERGE_PRINTF
 
@@ -27,20 +28,32 @@ constexpr int fieldroom = 320;
 // where the value needs more room.
 int realfield(char* field, double value, int width, int decimals);
 
-// The data lines of one output file, gathered in a large buffer and handed
-// to the file in large writes; each line end goes out as CR LF.
+struct FieldCounts;  // output/writers.h
+
+// The lines of one output file, gathered in a large buffer (on the heap:
+// a small stack must do) and handed to the file in large writes; each line
+// end goes out as CR LF. Every numeric field is counted in counts, from
+// zero, where its text is wider than its width.
+constexpr std::size_t textbytes = 64 * 1024;
 struct TextOut {
-  explicit TextOut(std::ostream& f) : file(f) {}
+  TextOut(std::ostream& f, FieldCounts& c);
   std::ostream& file;
+  FieldCounts& counts;
   std::size_t len = 0;
-  char text[64 * 1024];
+  std::unique_ptr<char[]> text;
 };
 
 // Fields appended to out; each returns the field's length, as realfield.
 int putreal(TextOut& out, double value, int width, int decimals);
+// putreal for a standard deviation: a field that reads as zero ("0.0",
+// "-0.00") is counted in counts.zerosigma too
+int putsigma(TextOut& out, double value, int width, int decimals);
+// putreal for a header number, which printf writes: a negative NaN as -nan
+int putheader(TextOut& out, double value, int width, int decimals);
 int putcount(TextOut& out, int value, int width);  // "%*d"
 void putblank(TextOut& out);
-void endline(TextOut& out);  // CR LF
+void puttext(TextOut& out, const char* text);  // a line's fixed words, no line end
+void endline(TextOut& out);                    // CR LF
 // Hands what is left to the file: false where the file has reported an
 // error, by this write or an earlier one.
 bool flushtext(TextOut& out);

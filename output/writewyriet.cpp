@@ -6,11 +6,13 @@
 #include "output/textfile.h"
 #include "output/writers.h"
 
-bool writewyriet(const MergedPattern& pattern, std::ostream& file) {
-  // cols 1-8 tthmin, 9-16 tthstep, 17-24 tthmax (3F8.3)
-  if (!writetext(file, "%8.3f%8.3f%8.3f\n", pattern.tthmin, pattern.tthstep, pattern.tthmax))
-    return false;
-  TextOut out(file);
+bool writewyriet(const MergedPattern& pattern, std::ostream& file, FieldCounts& counts) {
+  TextOut out(file, counts);
+  // cols 1-8 tthmin, 9-16 tthstep, 17-24 tthmax (3F8.3): "%8.3f%8.3f%8.3f"
+  putheader(out, pattern.tthmin, 8, 3);
+  putheader(out, pattern.tthstep, 8, 3);
+  putheader(out, pattern.tthmax, 8, 3);
+  endline(out);
   for (int first = 0; first < pattern.imax; first += 8) {
     int last = std::min(first + 8, pattern.imax);
     // cols 1-64: up to eight intensities, each I7 and a blank ("%7d ")

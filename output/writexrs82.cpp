@@ -5,8 +5,8 @@
 #include "output/textfile.h"
 #include "output/writers.h"
 
-bool writexrs82(const MergedPattern& pattern, std::ostream& file) {
-  TextOut out(file);
+bool writexrs82(const MergedPattern& pattern, std::ostream& file, FieldCounts& counts) {
+  TextOut out(file, counts);
   for (int k = 0; k < pattern.imax; ++k) {
     double tth = pattern.tthmin + k * pattern.tthstep;  // deg, from the grid
     // cols 1-8 2theta (F8.3), 10-16 intensity (I7), 18-25 sigma (F8.1):
@@ -15,7 +15,7 @@ bool writexrs82(const MergedPattern& pattern, std::ostream& file) {
     putblank(out);
     putcount(out, roundcount(pattern.cts[k]), 7);
     putblank(out);
-    putreal(out, pattern.mon[k], 8, 1);
+    putsigma(out, pattern.mon[k], 8, 1);
     endline(out);
   }
   return flushtext(out);  // imax 0 writes nothing but still reports the file

@@ -19,8 +19,7 @@
 
 #include "correct/corrections.h"
 #include "output/sha256.h"
-#include "scanfile.h"
-#include "tests/runprogram.h"
+#include "tests/helpers.h"
 #include "version.h"
 
 namespace fs = std::filesystem;
@@ -55,10 +54,6 @@ fs::path fresh(const std::string& name) {
   fs::remove_all(work);
   fs::create_directories(work);
   return work;
-}
-
-void put(const fs::path& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
 }
 
 // name -> contents of every file in dir

@@ -25,7 +25,7 @@
 #include "correct/corrections.h"
 #include "dialogue/dialogue.h"
 #include "output/writers.h"
-#include "scanfile.h"
+#include "tests/helpers.h"
 #include "text/console.h"
 
 namespace fs = std::filesystem;
@@ -42,17 +42,6 @@ using namespace std::string_literals;
 namespace {
 
 const char* const xrsprompt = "To get XRS82 output file with stdev, enter file name: ";
-
-std::string slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void put(const fs::path& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
-}
 
 std::set<std::string> listing(const fs::path& dir) {
   std::set<std::string> names;
@@ -103,14 +92,16 @@ Asked askandwrite(const std::string& name, const std::vector<std::string>& scans
   std::istringstream in(name + "\n");
   std::ostringstream con;
   OutputFile out = askoutput(xrsprompt, scans, in, con);
-  bool ok = out.isopen() && writexrs82(*p, out.file()) && written;
+  FieldCounts counts;
+  bool ok = out.isopen() && writexrs82(*p, out.file(), counts) && written;
   return {keepoutput(out, ok, in, con), con.str()};
 }
 
 std::string xrs() {
   auto p = threepoints();
   std::ostringstream file;
-  writexrs82(*p, file);
+  FieldCounts counts;
+  writexrs82(*p, file, counts);
   return file.str();
 }
 
@@ -127,19 +118,17 @@ class FailingConsole : public std::stringbuf {
   }
 };
 
-// Runs the built program in dir with input on its console, under a shell
-// prefix such as "ulimit -v 8000;"; returns its exit status and the console.
+// Runs the built program in dir as runprogram does; returns its exit status
+// and the console.
 struct Ran {
   int status;  // -1: killed by a signal
   std::string con;
 };
 
-Ran runprogram(const fs::path& dir, const std::string& input, const std::string& prefix = "",
-               const std::string& launcher = "exec") {
-  const std::string command = "cd '" + dir.string() + "' && bash -c '" + prefix + " " + launcher +
-                              " " SCANMERGE_BIN "' < " + input + " > console.out 2>&1";
-  const int rc = std::system(command.c_str());
-  Ran run{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(dir / "console.out")};
+Ran runhere(const fs::path& dir, const std::string& input, const std::string& prefix = "",
+            const std::string& launcher = "exec") {
+  Ran run{runprogram(dir, input, prefix, launcher, "'" SCANMERGE_BIN "'"),
+          slurp(dir / "console.out")};
   fs::remove(dir / "console.out");
   return run;
 }
@@ -227,7 +216,10 @@ TEST(Console, ReadErrorAtEachPrompt) {
     con.str("");
     OutputFile out = askoutput("GDAT: ", {}, in, con);
     ASSERT_TRUE(out.isopen());
-    EXPECT_FALSE(keepoutput(out, writegdat(*p, out.file(), in, con), in, con));
+    std::string title = asktitle(in, con);
+    FieldCounts counts;
+    bool ok = !in.bad() && writegdat(*p, title, out.file(), counts);
+    EXPECT_FALSE(keepoutput(out, ok, in, con));
     EXPECT_EQ(con.str(), "GDAT: Enter title: " + fail);
     EXPECT_EQ(slurp("old.gda"), "old\n");
     EXPECT_EQ(listing("."), (std::set<std::string>{"a.dat", "old.gda"}));
@@ -302,10 +294,11 @@ TEST(ScanNames, EveryOutputFormatIsReplacedAgain) {
       std::ostringstream con;
       OutputFile out = askoutput("? ", {}, in, con);
       ASSERT_TRUE(out.isopen()) << format << con.str();
-      bool ok = format == 0   ? writexrs82(*p, out.file())
-                : format == 1 ? writewyriet(*p, out.file())
-                : format == 2 ? writeprofin(*p, out.file())
-                              : writegdat(*p, out.file(), in, con);
+      FieldCounts counts;
+      bool ok = format == 0   ? writexrs82(*p, out.file(), counts)
+                : format == 1 ? writewyriet(*p, out.file(), counts)
+                : format == 2 ? writeprofin(*p, out.file(), counts)
+                              : writegdat(*p, asktitle(in, con), out.file(), counts);
       EXPECT_TRUE(keepoutput(out, ok, in, con)) << format;
     }
   }
@@ -426,7 +419,8 @@ TEST(Replace, DanglingLinkGetsAWholeFileAtItsEnd) {
     EXPECT_EQ(fs::path(out.safe.temp.name).parent_path(), "sub");
     EXPECT_FALSE(fs::exists("sub/new.xrs"));
     auto p = threepoints();
-    EXPECT_TRUE(keepoutput(out, writexrs82(*p, out.file()), in, con));
+    FieldCounts counts;
+    EXPECT_TRUE(keepoutput(out, writexrs82(*p, out.file(), counts), in, con));
   }
   EXPECT_TRUE(fs::is_symlink("out.xrs"));
   EXPECT_EQ(slurp("sub/new.xrs"), xrs());
@@ -491,7 +485,7 @@ class Limits : public testing::Test {
 };
 
 TEST_F(Limits, ConsoleThatIsAFolder) {
-  Ran r = runprogram(f.dir, "'" + f.dir.string() + "'");
+  Ran r = runhere(f.dir, "'" + f.dir.string() + "'");
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(endswith(r.con, "(blank to end): Couldn't read the console.  I die.\n")) << r.con;
 }
@@ -506,7 +500,7 @@ TEST_F(Limits, AllocationFailureAnywhere) {
   put("answers", "a.dat\n\n\nout.xrs\n\n\nout.gda\ntitle\n");
   for (int kib = 200; kib <= 700; kib += 20) {
     SCOPED_TRACE(kib);
-    Ran r = runprogram(f.dir, "answers", "ulimit -d " + std::to_string(kib) + ";");
+    Ran r = runhere(f.dir, "answers", "ulimit -d " + std::to_string(kib) + ";");
     if (!started(r)) continue;
     if (r.status == 0) {
       EXPECT_TRUE(endswith(r.con, "allocation error\n")) << r.con;
@@ -530,7 +524,7 @@ TEST_F(Limits, AllocationFailureAnywhere) {
     for (int kib : {8000, 12000, 16000}) {
       SCOPED_TRACE(std::to_string(kib) + " KiB, answer at " + text.substr(0, 30));
       fs::remove("out.xrs");
-      Ran r = runprogram(f.dir, "answers", "ulimit -v " + std::to_string(kib) + ";");
+      Ran r = runhere(f.dir, "answers", "ulimit -v " + std::to_string(kib) + ";");
       if (!started(r)) continue;
       ++ran;
       EXPECT_EQ(r.status, 0);
@@ -546,6 +540,18 @@ TEST_F(Limits, AllocationFailureAnywhere) {
     }
   }
   if (ran == 0) GTEST_SKIP() << "the program cannot start under 16000 KiB here";
+}
+
+// A stack of 100 KiB (ulimit -s 100) runs the whole program: no large
+// buffer lives on the stack.
+TEST_F(Limits, SmallStack) {
+#ifdef UNDER_ASAN
+  GTEST_SKIP() << "the address sanitizer's frames need more stack";
+#endif
+  put("answers", "a.dat\n\n\nout.xrs\nout.wyr\nout.pro\nout.gda\ntitle\n");
+  Ran r = runhere(f.dir, "answers", "ulimit -s 100;");
+  EXPECT_EQ(r.status, 1) << r.con;
+  EXPECT_EQ(slurp("out.xrs"), "  10.000     400     20.0\r\n");
 }
 
 // Standard output on a full disk: the run goes on, its files are written,
@@ -602,14 +608,14 @@ TEST_F(Limits, FileSizeLimitAndFullDisk) {
   put("a.dat", longscan(501));
   put("out.xrs", "old\n");
   put("answers", "a.dat\n\n\nout.xrs\n");
-  Ran r = runprogram(f.dir, "answers", "ulimit -f 4;");
+  Ran r = runhere(f.dir, "answers", "ulimit -f 4;");
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(endswith(r.con, xrsprompt + "Couldn't write file out.xrs.  I die.\n"s)) << r.con;
   EXPECT_EQ(slurp("out.xrs"), "old\n");
   EXPECT_EQ(listing("."), (std::set<std::string>{"a.dat", "answers", "out.xrs"}));
 
   put("answers", "a.dat\n\n\n/dev/full\n");
-  r = runprogram(f.dir, "answers");
+  r = runhere(f.dir, "answers");
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(endswith(r.con, "Couldn't write file /dev/full.  I die.\n")) << r.con;
 }
@@ -627,9 +633,9 @@ TEST_F(Limits, ReadOnlyFileOfAnotherUser) {
     launcher = "exec setpriv --reuid=65534 --regid=65534 --clear-groups";
   }
   fs::permissions(f.dir, fs::perms::all);  // anyone may make a file here
-  if (runprogram(f.dir, "/dev/null", "", launcher).status != 1)
+  if (runhere(f.dir, "/dev/null", "", launcher).status != 1)
     GTEST_SKIP() << "user 65534 cannot run the program from " << f.dir;
-  Ran r = runprogram(f.dir, "answers", "", launcher);
+  Ran r = runhere(f.dir, "answers", "", launcher);
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(endswith(r.con, xrsprompt + "Couldn't open file.  I die.\n"s)) << r.con;
   EXPECT_EQ(slurp("ro.xrs"), "old\n");

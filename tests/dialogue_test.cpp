@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/runprogram.h"
+#include "tests/helpers.h"
 
 namespace fs = std::filesystem;
 

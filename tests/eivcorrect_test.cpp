@@ -5,6 +5,7 @@
 #include <string>
 
 #include "correct/corrections.h"
+#include "tests/helpers.h"
 
 namespace {
 
@@ -15,11 +16,8 @@ const std::string need3 = "Look, I need 3 numbers.\n";
 const std::string needgeom = "Look, I need h and osc not 0, and h no larger than L.\n";
 
 // A grid of imax points from tthmin (deg), every point cts = mon = value.
-std::unique_ptr<MergedPattern> grid(double tthmin, double tthstep, int imax, float value) {
-  std::unique_ptr<MergedPattern> p(new MergedPattern());
-  p->tthmin = tthmin;
-  p->tthstep = tthstep;
-  p->imax = imax;
+std::unique_ptr<MergedPattern> flat(double tthmin, double tthstep, int imax, float value) {
+  auto p = grid(tthmin, tthstep, imax);
   for (int k = 0; k <= imax; ++k) p->cts[k] = p->mon[k] = value;
   return p;
 }
@@ -38,7 +36,7 @@ EivStatus run(MergedPattern& p, const std::string& answers, std::string& console
 TEST(EivCorrect, DividesByIlluminatedFraction) {
   std::string con;
   // 2theta = 40: whole range above thetac, F = 1
-  auto p = grid(40.0, 0.02, 1, 1000.0f);
+  auto p = flat(40.0, 0.02, 1, 1000.0f);
   EXPECT_EQ(run(*p, "1 20 2\n", con), EivStatus::done);
   EXPECT_EQ(con, prompt);
   EXPECT_NEAR(p->cts[0], 1000.0f, 1e-3);
@@ -46,7 +44,7 @@ TEST(EivCorrect, DividesByIlluminatedFraction) {
 
   // 2theta = 1: clipped to 0..1 deg, below thetac;
   // F = (20 / 0.0349066) * (1 - cos 1 deg) = 0.0872642
-  p = grid(1.0, 0.02, 1, 1.0f);
+  p = flat(1.0, 0.02, 1, 1.0f);
   EXPECT_EQ(run(*p, "1 20 2\n", con), EivStatus::done);
   EXPECT_NEAR(p->cts[0], 11.45945f, 1e-4);
   EXPECT_NEAR(p->mon[0], 11.45945f, 1e-4);
@@ -55,18 +53,18 @@ TEST(EivCorrect, DividesByIlluminatedFraction) {
   // 2theta = 6: range 2..4 deg holds thetac;
   // F = 572.958 * (cos 2 deg - cos thetac) + 28.6479 * (4 deg - thetac)
   //   = 0.934623
-  p = grid(6.0, 0.02, 1, 1000.0f);
+  p = flat(6.0, 0.02, 1, 1000.0f);
   EXPECT_EQ(run(*p, "1 20 2\n", con), EivStatus::done);
   EXPECT_NEAR(p->cts[0], 1069.950f, 1e-2);
 
   // osc = -4 at 2theta = 5.8: lo = 4.9 deg above thetac and hi = 0.9 deg
   // below it; the range-above form wins, F = 1 (the other form gives 1.0117)
-  p = grid(5.8, 0.02, 1, 1000.0f);
+  p = flat(5.8, 0.02, 1, 1000.0f);
   EXPECT_EQ(run(*p, "1 20 -4\n", con), EivStatus::done);
   EXPECT_NEAR(p->cts[0], 1000.0f, 1e-2);
 
   // 2theta = 0: the range is empty, F = 0, the point stays as it is
-  p = grid(0.0, 0.02, 1, 7.0f);
+  p = flat(0.0, 0.02, 1, 7.0f);
   EXPECT_EQ(run(*p, "1 20 2\n", con), EivStatus::done);
   EXPECT_EQ(p->cts[0], 7.0f);
   EXPECT_EQ(p->mon[0], 7.0f);
@@ -75,7 +73,7 @@ TEST(EivCorrect, DividesByIlluminatedFraction) {
 TEST(EivCorrect, RangeError) {
   std::string con;
   // negative 2theta: clipped, hi = 2theta below 0
-  auto p = grid(-1.0, 0.02, 1, 5.0f);
+  auto p = flat(-1.0, 0.02, 1, 5.0f);
   EXPECT_EQ(run(*p, "1 20 2\n", con), EivStatus::rangeerror);
   EXPECT_EQ(con, prompt + "Range Error!\n");
   EXPECT_EQ(p->cts[0], 5.0f);
@@ -83,7 +81,7 @@ TEST(EivCorrect, RangeError) {
   // h = 10, L = 20 (thetac = 30 deg), osc = -4. Point 0 at 2theta = 20:
   // lo = 12, hi = 8 deg, F = (20 / (10 * -0.0698132)) * (cos 12 - cos 8)
   // = 0.347226. Point 1 at 2theta = 2: hi = 1 - 2 deg below 0.
-  p = grid(20.0, -18.0, 2, 100.0f);
+  p = flat(20.0, -18.0, 2, 100.0f);
   EXPECT_EQ(run(*p, "10 20 -4\n", con), EivStatus::rangeerror);
   EXPECT_EQ(con, prompt + "Range Error!\n");
   EXPECT_NEAR(p->cts[0], 287.9970f, 1e-3);  // already divided, stays so
@@ -93,7 +91,7 @@ TEST(EivCorrect, RangeError) {
 
 TEST(EivCorrect, AnswersThatAskAgain) {
   std::string con;
-  auto p = grid(1.0, 0.02, 1, 1.0f);
+  auto p = flat(1.0, 0.02, 1, 1.0f);
   // too few numbers, then parameters that give no finite fraction
   struct Case {
     const char* answer;
@@ -117,13 +115,13 @@ TEST(EivCorrect, AnswersThatAskAgain) {
 
 TEST(EivCorrect, NoCorrection) {
   std::string con;
-  auto p = grid(1.0, 0.02, 3, 2.0f);
+  auto p = flat(1.0, 0.02, 3, 2.0f);
   for (const char* answers : {"\n", "", "\r\n1 20 2\n"}) {
     EXPECT_EQ(run(*p, answers, con), EivStatus::done);
     EXPECT_EQ(con, prompt);
   }
   // imax 0: three numbers are accepted and nothing is touched
-  auto empty = grid(1.0, 0.02, 0, 2.0f);
+  auto empty = flat(1.0, 0.02, 0, 2.0f);
   EXPECT_EQ(run(*empty, "1 20 2\n", con), EivStatus::done);
   EXPECT_EQ(con, prompt);
   for (int k = 0; k < 3; ++k) {

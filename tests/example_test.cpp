@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "correct/corrections.h"
-#include "tests/runprogram.h"
+#include "tests/helpers.h"
 
 namespace fs = std::filesystem;
 
@@ -97,7 +97,7 @@ TEST(Example, WindowsProgramWritesTheLinuxBytes) {
   copyexample(windows);
   copyexample(native);
   ASSERT_EQ(runprogram(windows), 1);
-  ASSERT_EQ(runprogram(native, "'" SCANMERGE_BIN "'"), 1);
+  ASSERT_EQ(runprogram(native, "answers.txt", "", "exec", "'" SCANMERGE_BIN "'"), 1);
   EXPECT_EQ(consoletext(windows), slurp(native / "console.out"));
   for (const char* name : outputs) {
     const std::string bytes = slurp(windows / name);

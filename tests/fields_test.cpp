@@ -2,9 +2,7 @@
 // "%*.*f" and "%*d" give in the C locale (nan, inf and -inf right-aligned).
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -12,11 +10,11 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <utility>
 
 #include "correct/corrections.h"
 #include "merge/merged_pattern.h"
 #include "output/textfile.h"
+#include "output/writers.h"
 
 namespace {
 
@@ -49,38 +47,6 @@ bool agrees(double value, int width, int decimals) {
   return false;
 }
 
-// One value of each kind in turn: any float, binary fractions (exact
-// halfway cases for one to three decimals), decimals just beside a halfway
-// case, intensities as the writers meet them, and now and then any double
-// (rarely: printf takes microseconds over 300 digits); half of them negative.
-double randomvalue(std::mt19937_64& gen, std::uint64_t n) {
-  std::uint64_t bits = gen();
-  double value;
-  if (n % 64 == 0) {
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-  }
-  switch (n % 4) {
-    case 0: {
-      float f;
-      std::uint32_t low = static_cast<std::uint32_t>(bits);
-      std::memcpy(&f, &low, sizeof f);
-      return f;  // sign, nan and inf included
-    }
-    case 1:
-      value = std::ldexp(static_cast<double>(bits >> 40), -static_cast<int>(bits % 13));
-      break;
-    case 2: {
-      double scale = std::pow(10.0, static_cast<double>(bits % 4));
-      value = (static_cast<double>(bits >> 44) + 0.5) / scale;
-      break;
-    }
-    default:
-      value = static_cast<float>(static_cast<double>(bits >> 11) * 0x1p-53 * 2e6);
-  }
-  return n / 4 % 2 ? -value : value;
-}
-
 }  // namespace
 
 TEST(RealField, FieldsWorkedOutByHand) {
@@ -108,42 +74,8 @@ TEST(RealField, FieldsWorkedOutByHand) {
   for (double v : {0x1p53 - 1, -(0x1p53 - 1), 0.0, 2.25})
     for (int w : {0, 1, 21, 22, 31, 32, 33, 40})
       for (int d = 0; d <= 3; ++d) agrees(v, w, d);
-}
-
-// Each format the writers use, on 3.4 million values: ten million in all.
-class RealFormat : public testing::TestWithParam<std::pair<int, int>> {};
-
-TEST_P(RealFormat, AgreesWithPrintfOnRandomValues) {
-  auto [width, decimals] = GetParam();
-  std::mt19937_64 gen(static_cast<std::uint64_t>(18 + decimals));
-  int failures = 0;
-  for (std::uint64_t n = 0; n < 3400000 && failures < 10; ++n)
-    if (!agrees(randomvalue(gen, n), width, decimals)) ++failures;
-}
-
-INSTANTIATE_TEST_SUITE_P(Fields, RealFormat,
-                         testing::Values(std::make_pair(8, 1), std::make_pair(8, 2),
-                                         std::make_pair(8, 3)),
-                         [](const testing::TestParamInfo<std::pair<int, int>>& format) {
-                           return "F" + std::to_string(format.param.first) + "_" +
-                                  std::to_string(format.param.second);
-                         });
-
-TEST(CountField, AgreesWithPrintf) {
-  std::mt19937_64 gen(7);
-  std::ostringstream file;
-  TextOut out(file);
-  std::string want;
-  char field[16];
-  for (int n = 0; n < 100000; ++n) {
-    std::uint64_t bits = gen();
-    int value = n == 0 ? INT_MIN : static_cast<int>(bits >> 32) >> (bits % 32);
-    std::snprintf(field, sizeof field, "%7d", value);
-    want += field;
-    putcount(out, value, 7);
-  }
-  ASSERT_TRUE(flushtext(out));
-  EXPECT_TRUE(file.str() == want);
+  // the GDAT header's centidegrees (F10.2)
+  for (double v : {-100000.0, 1234567.125, 99999.995, 0.005, 1e300}) agrees(v, 10, 2);
 }
 
 namespace {
@@ -188,7 +120,8 @@ TEST(RealField, BenchRunFieldsAsPrintfWritesThem) {
     for (double v : {static_cast<double>(p->cts[k]), static_cast<double>(p->mon[k])})
       for (int d = 1; d <= 2; ++d) failures += !agrees(v, 8, d);
     std::ostringstream file;
-    TextOut out(file);
+    FieldCounts counts;
+    TextOut out(file, counts);
     putcount(out, roundcount(p->cts[k]), 7);
     ASSERT_TRUE(flushtext(out));
     std::snprintf(field, sizeof field, "%7d", roundcount(p->cts[k]));

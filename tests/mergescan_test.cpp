@@ -7,7 +7,7 @@
 
 #include "merge/merged_pattern.h"
 #include "merge/scanreader.h"
-#include "scanfile.h"
+#include "tests/helpers.h"
 
 namespace {
 

@@ -27,7 +27,8 @@ TEST(Normalize, IntensityAndSigmaPerMillionMonitor) {
   EXPECT_EQ(std::vector<float>(p->mon, p->mon + 4), (std::vector<float>{10, 1, 1, 7}));
 
   // the gap's intensity reaches the list file as the most negative integer
-  EXPECT_TRUE(writexrs82(*p, file));
+  FieldCounts counts;
+  EXPECT_TRUE(writexrs82(*p, file, counts));
   EXPECT_EQ(file.str(),
             "  20.000     200     10.0\r\n"
             "  20.050       0      1.0\r\n"

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -60,17 +59,6 @@ float value(const std::string& text) {
   float v[8];
   EXPECT_EQ(convertrow(text.c_str(), v), 1) << text;
   return v[0];
-}
-
-// [-]digits[.digits]: up to maxint digits before the point and maxfrac after.
-std::string plaintoken(std::mt19937& gen, unsigned maxint, unsigned maxfrac) {
-  std::string token;
-  if (gen() % 4 == 0) token += '-';
-  for (unsigned k = gen() % (maxint + 1); k > 0; --k) token += static_cast<char>('0' + gen() % 10);
-  unsigned fracdigits = gen() % (maxfrac + 1);
-  if (fracdigits > 0 || gen() % 4 == 0) token += '.';
-  for (; fracdigits > 0; --fracdigits) token += static_cast<char>('0' + gen() % 10);
-  return token;
 }
 
 }  // namespace
@@ -173,51 +161,14 @@ TEST(ConvertRow, AgreesWithSscanfOnOddShapes) {
   agrees(std::string("\0 1", 3));
 }
 
-// Plain decimals of up to 12 digits before and after the point, many of
-// them beyond what a float holds exactly, with and without a sign.
-TEST(ConvertRow, AgreesWithSscanfOnPlainDecimals) {
-  std::mt19937 gen(20240611);
+// Every mantissa around 2^24, where the exact quotient gives way. (Random
+// rows against sscanf: the fuzz target.)
+TEST(ConvertRow, AgreesWithSscanfAround2To24) {
   int failures = 0;
-  for (int n = 0; n < 40000 && failures < 20; ++n)
-    if (!agrees(plaintoken(gen, 12, 12) + "\n")) ++failures;
-  // mantissas up to 2^24 with up to 14 decimals, leading zeros written out:
-  // the quotient is exact up to 10 decimals only
-  for (int n = 0; n < 20000 && failures < 20; ++n) {
-    std::string digits = std::to_string(gen() % ((1u << 24) + 1));
-    size_t decimals = gen() % 15;
-    if (digits.size() <= decimals) digits.insert(0, decimals - digits.size() + 1, '0');
-    digits.insert(digits.size() - decimals, ".");
-    if (!agrees(digits)) ++failures;
-  }
-  // every mantissa around 2^24, where the exact quotient gives way
   for (std::uint32_t m = (1u << 24) - 40; m <= (1u << 24) + 40 && failures < 20; ++m)
     for (int point = 0; point <= 8; ++point) {
       std::string digits = std::to_string(m);
       digits.insert(digits.size() - static_cast<size_t>(point), ".");
       if (!agrees(digits)) ++failures;
     }
-}
-
-// Lines of whatever tokens, joined by whatever separators.
-TEST(ConvertRow, AgreesWithSscanfOnRandomLines) {
-  std::vector<std::string> odd = {"+1",   "1e5",  "1e", "1e-50", "1e50", "0x1p3", "inf",
-                                  "nan",  "-",    ".",  "-.",    "abc",  "1.2.3", "5x",
-                                  "\xa0", "\xff", "+",  "E",     "1e+",  "0x"};
-  odd.push_back(std::string(45, '7'));
-  odd.push_back("0." + std::string(44, '0') + "1");
-  const std::vector<std::string> separators = {
-      " ", " ", "  ", "\t", "\n", "\v", "\f", "\r", " \t ", "", ",", std::string(1, '\0')};
-  std::mt19937 gen(42);
-  int failures = 0;
-  for (int n = 0; n < 60000 && failures < 20; ++n) {
-    std::string line;
-    if (gen() % 4 == 0) line += separators[gen() % separators.size()];
-    int tokens = static_cast<int>(gen() % 11);
-    for (int t = 0; t < tokens; ++t) {
-      if (t > 0) line += separators[gen() % 4 == 0 ? gen() % separators.size() : 0];
-      line += gen() % 8 == 0 ? odd[gen() % odd.size()] : plaintoken(gen, 7, 5);
-    }
-    if (gen() % 2 == 0) line += '\n';
-    if (!agrees(line)) ++failures;
-  }
 }

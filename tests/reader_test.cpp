@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 #include <sstream>
 #include <string>
 
 #include "merge/numbers.h"
 #include "merge/scanreader.h"
-#include "scanfile.h"
-#include "streampiece.h"
+#include "tests/helpers.h"
 
 static ScanColumns decode(const std::string& columns, std::string* console = nullptr) {
   std::istringstream in(scanfile(columns, ""));
@@ -39,44 +37,6 @@ TEST(CutPiece, CutsLongLinesAndFoldsCrLf) {
   EXPECT_EQ(text(piece), "x\ry");
   EXPECT_FALSE(piece.cut);
   EXPECT_EQ(cutpiece(block, datapiece).len, -1);
-}
-
-// The pieces cut from blocks of many sizes must be those the stream reader
-// cut, with the same cut marks, and giveback must leave the stream where it
-// left it: on lines of every length around both piece sizes, CR LF falling
-// at the piece's end and across the blocks' ends.
-TEST(CutPiece, AgreesWithTheStreamReaderOnRandomText) {
-  std::mt19937 gen(7);
-  const char alphabet[] = {'a', ' ', '\r', '\n', '\0', '1'};
-  for (int trial = 0; trial < 6000; ++trial) {
-    std::string text;
-    int size = trial % 2 ? datapiece : headerpiece;
-    for (int n = static_cast<int>(gen() % 40); n > 0; --n) {
-      // mostly long runs of one byte, so lines end near the piece size
-      char ch = alphabet[gen() % 6];
-      text.append(gen() % 4 == 0 ? 1 : size - 4 + gen() % 8, ch);
-      if (gen() % 3 == 0) text += "\r\n";
-    }
-    int blocksize = trial % 3 == 0 ? blockbytes : headerpiece + 1 + static_cast<int>(gen() % 300);
-    std::istringstream fast(text), slow(text);
-    ScanBlock block(fast, blocksize);
-    char want[headerpiece];
-    int pieces = static_cast<int>(gen() % 60);  // then leave the file
-    for (int k = 0; k < pieces; ++k) {
-      // headers and rows in one file, as the reader takes them
-      int piecesize = k < 14 && trial % 4 == 1 ? headerpiece : size;
-      Piece got = cutpiece(block, piecesize);
-      int len = streampiece(slow, want, piecesize);
-      ASSERT_EQ(got.len, len) << "trial " << trial << " piece " << k;
-      if (len < 0) break;
-      ASSERT_EQ(std::string(got.text, static_cast<size_t>(len)),
-                std::string(want, static_cast<size_t>(len)));
-      ASSERT_EQ(got.cut, streampiececut(slow, want, len, piecesize)) << "trial " << trial;
-    }
-    giveback(block);
-    slow.clear();
-    ASSERT_EQ(fast.tellg(), slow.tellg()) << "trial " << trial;
-  }
 }
 
 TEST(ReadHeader, EchoesLines11And12AndDecodesColumns) {
@@ -152,54 +112,6 @@ TEST(ReadPoint, EndsAtTrailerAndTakesALastRowWithoutLineEnd) {
   EXPECT_TRUE(readpoint(lastblock, cols, pt));
   EXPECT_EQ(pt.tim, 1000.0f);
   EXPECT_FALSE(readpoint(lastblock, cols, pt));
-}
-
-// Rows are converted where they lie in the block: each must come out as
-// its piece copied and converted alone by sscanf, and leave the block as it
-// was for the next row, also where a row ends at the block's end or the
-// file's, where a ninth number or the piece's end follows the eighth, and
-// where a NUL or a number that is not plain stands in the row.
-TEST(ReadPoint, ConvertsEachRowAsItsPieceAlone) {
-  std::mt19937 gen(11);
-  const std::string tokens[] = {
-      "12", "3.5", "-7", "1e3", "0.001", "99999999", "x", std::string(1, '\0'), "nan", "\r", ""};
-  for (int trial = 0; trial < 3000; ++trial) {
-    std::string rows;
-    for (int n = static_cast<int>(gen() % 30); n > 0; --n) {
-      // wide gaps now and then, so that rows pass the piece's 99 characters
-      int widest = gen() % 4 == 0 ? 16 : 3;
-      for (int k = 0; k < 4; ++k) rows += tokens[gen() % 6] + std::string(1 + gen() % widest, ' ');
-      // odd tokens after the four a row needs, for sscanf to take in place
-      for (int k = static_cast<int>(gen() % 7); k > 0; --k)
-        rows += tokens[gen() % 11] + std::string(1 + gen() % widest, ' ');
-      rows += gen() % 5 == 0 ? "\r\n" : "\n";
-    }
-    if (gen() % 2 == 0 && !rows.empty()) rows.pop_back();  // no line end at the file's end
-    std::string file = scanfile("tth cts mon tim", rows);
-    std::istringstream fast(file), slow(file);
-    ScanBlock block(fast, headerpiece + 1 + static_cast<int>(gen() % 300));
-    std::ostringstream con;
-    ScanColumns cols = readheader(block, con);
-    char want[headerpiece];
-    for (int k = 0; k < 14; ++k) streampiece(slow, want, headerpiece);
-    ScanPoint pt;
-    for (int row = 0;; ++row) {
-      bool got = readpoint(block, cols, pt);
-      int len = streampiece(slow, want, datapiece);
-      float v[8];
-      int n = sscanfpiece(want, len, v);
-      bool whole = len > 0 && !streampiececut(slow, want, len, datapiece);
-      ASSERT_EQ(got, n >= 4 && whole) << "trial " << trial << " row " << row;
-      if (!got) break;
-      ASSERT_EQ(pt.nval, n) << "trial " << trial << " row " << row;
-      EXPECT_EQ(std::memcmp(pt.val, v, sizeof(float) * static_cast<size_t>(n)), 0);
-      ASSERT_EQ(pt.len, len);
-      ASSERT_EQ(std::memcmp(pt.line, want, static_cast<size_t>(len)), 0);
-    }
-    giveback(block);
-    slow.clear();
-    ASSERT_EQ(fast.tellg(), slow.tellg()) << "trial " << trial;
-  }
 }
 
 // A piece is cut when it fills its size before its line end and the file

@@ -15,6 +15,7 @@
 
 #include "dialogue/dialogue.h"
 #include "output/writers.h"
+#include "tests/helpers.h"
 
 namespace fs = std::filesystem;
 
@@ -40,21 +41,16 @@ Asked askandwrite(const std::string& name, std::string* written = nullptr) {
   }
   if (written) {
     std::ostringstream file;
-    writexrs82(*p, file);
+    FieldCounts counts;
+    writexrs82(*p, file, counts);
     *written = file.str();
   }
   std::istringstream in(name + "\n");
   std::ostringstream con;
   OutputFile out = askoutput(prompt, std::vector<std::string>(), in, con);
-  bool ok = out.isopen() && writexrs82(*p, out.file());
+  FieldCounts counts;
+  bool ok = out.isopen() && writexrs82(*p, out.file(), counts);
   return {keepoutput(out, ok, in, con), con.str()};
-}
-
-std::string slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 std::set<std::string> listing() {

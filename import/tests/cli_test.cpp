@@ -35,9 +35,7 @@ TEST(ImportInputs, BadOnesFailAloneAndWriteNothing) {
     EXPECT_TRUE(fs::is_empty(dir / "out")) << n;
   }
   Result v4 = run(dir, {"-t", "1000", (dir / "v4.raw").string()});
-  EXPECT_NE(v4.err.find("v4.raw: no format of xylib recognises it (Bruker RAW 4"),
-            std::string::npos)
-      << v4.err;
+  EXPECT_NE(v4.err.find("v4.raw: ends inside its header"), std::string::npos) << v4.err;
   // the good one among them is still converted
   Result r = run(dir, {"-t", "1000", (dir / "missing.raw").string(), (dir / "good.xy").string(),
                        (dir / "cut.raw").string()});

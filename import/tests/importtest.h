@@ -14,6 +14,7 @@
 
 #include "merge/scanreader.h"
 #include "scanimport.h"
+#include "tests/helpers.h"
 
 namespace fs = std::filesystem;
 
@@ -30,17 +31,6 @@ inline fs::path workdir() {
   fs::remove_all(dir);
   fs::create_directories(dir / "out");
   return dir;
-}
-
-inline void put(const fs::path& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
-}
-
-inline std::string slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // scanimport -o DIR/out ARGS..., in-process

@@ -1,0 +1,266 @@
+// Bruker BRML (DIFFRAC.SUITE's XML files): a zip archive whose
+// Experiment0/DataContainer.xml lists one RawData document per range. Each
+// holds the scan's axes and step time, the column definitions (DataViews)
+// and one <Datum> row of comma-separated numbers per step.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <pugixml.hpp>  // the XML parser
+
+#include "ownformats.h"
+
+namespace {
+
+const double NaN = std::nan("");
+
+double num(const char* s) {
+  double v = NaN;
+  return tonumber(s, v) ? v : NaN;
+}
+
+// The numbers of a <Datum>; false where one is none.
+bool commalist(const char* s, std::vector<double>& v) {
+  v.clear();
+  std::string field;
+  for (const char* p = s;; ++p) {
+    if (*p == ',' || *p == '\0') {
+      double d = NaN;
+      if (!tonumber(field, d)) return false;
+      v.push_back(d);
+      field.clear();
+      if (*p == '\0') return true;
+    } else {
+      field += *p;
+    }
+  }
+}
+
+// Positions of the drives that stay put during the scan.
+double driveposition(pugi::xml_node raw, const char* name) {
+  for (pugi::xml_node d : raw.child("FixedInformation").child("Drives").children("InfoData"))
+    if (std::strcmp(d.attribute("LogicName").value(), name) == 0)
+      return num(d.child("Position").attribute("Value").value());
+  return NaN;
+}
+
+pugi::xml_node named(pugi::xml_node top, const char* name) {
+  return top.find_node([name](pugi::xml_node n) { return std::strcmp(n.name(), name) == 0; });
+}
+
+// The file's sample, start and tube, from its first RawData document.
+void filemeta(pugi::xml_node raw, MetaList& meta) {
+  auto add = [&meta](const char* key, const char* v) {
+    if (v && *v) meta.emplace_back(key, v);
+  };
+  add("measured", raw.child_value("TimeStampStarted"));
+  pugi::xml_node info = raw.find_node([](pugi::xml_node n) {
+    return std::strcmp(n.name(), "InfoItem") == 0 &&
+           std::strcmp(n.attribute("Name").value(), "SampleName") == 0;
+  });
+  add("sample name", info.attribute("Value").value());
+  pugi::xml_node tube = named(raw.child("FixedInformation"), "Tube");
+  add("anode", tube.child_value("TubeMaterial"));
+  add("kAlpha1", tube.child("WaveLengthAlpha1").attribute("Value").value());
+  add("kV", tube.child("Generator").child("Voltage").attribute("Value").value());
+  add("mA", tube.child("Generator").child("Current").attribute("Value").value());
+}
+
+// Columns of a <Datum> row as the DataViews define them; -1 where none.
+struct Columns {
+  int tth = -1, theta = -1, counts = -1, factor = -1, time = -1;
+  int width = 1;           // numbers the counts take: more than 1 is a detector frame
+  bool rate = false;       // counts per second
+  std::string countsname;  // the recording's name
+};
+
+Columns columns(pugi::xml_node route) {
+  Columns c;
+  for (pugi::xml_node v : route.child("DataViews").children("RawDataView")) {
+    std::string type = v.attribute("xsi:type").value();
+    int start = v.attribute("Start").as_int(-1), length = v.attribute("Length").as_int(0);
+    if (start < 0 || start > 100000) continue;
+    if (type == "FixedRawDataView") {
+      std::string name = v.attribute("LogicName").value();
+      if (name == "MeasuredTime") c.time = start;
+      if (name == "AbsorptionFactor") c.factor = start;
+    } else if (type == "VaryingRawDataView") {
+      int i = 0;
+      for (pugi::xml_node f : v.child("Varying").children("FieldDefinitions")) {
+        std::string axis = f.attribute("AxisId").value();
+        if (axis.empty()) axis = f.attribute("FieldName").value();
+        if (i < length && axis == "TwoTheta") c.tth = start + i;
+        if (i < length && axis == "Theta") c.theta = start + i;
+        ++i;
+      }
+    } else if (type.find("RecordedRawDataView") != std::string::npos && c.counts < 0) {
+      pugi::xml_node rec = v.child("Recording");
+      c.counts = start;
+      c.width = type == "RecordedRawDataView" ? length : 0;  // 0: kept in another file
+      c.rate = std::string(rec.child("Unit").attribute("Base").value()).find("PerSecond") !=
+               std::string::npos;
+      c.countsname = rec.attribute("LogicName").value();
+    }
+  }
+  return c;
+}
+
+// One range from a DataRoute; false, with why, where its rows are damaged.
+bool routerange(pugi::xml_node raw, pugi::xml_node route, FileRange& r, std::string& why) {
+  pugi::xml_node si = route.child("ScanInformation");
+  r.axis = si.attribute("ScanName").value();
+  if (r.axis.empty()) r.axis = si.attribute("VisibleName").value();
+  double start = NaN, step = NaN;  // deg, the 2theta axis as declared
+  for (pugi::xml_node a : si.child("ScanAxes").children("ScanAxisInfo")) {
+    if (std::strcmp(a.attribute("AxisId").value(), "TwoTheta") != 0) continue;
+    r.twotheta = true;
+    double ref = num(a.child_value("Reference"));
+    start = num(a.child_value("Start")) + (std::isfinite(ref) ? ref : 0);
+    step = num(a.child_value("Increment"));
+    if (num(a.child_value("Stop")) < num(a.child_value("Start"))) step = -step;
+  }
+  // the measured time per step where the file has planned and measured
+  pugi::xml_node sub = route.child("SubScans").child("SubScanInfo");
+  r.seconds = num(sub.attribute("MeasuredTimePerStep").value());
+  for (const char* k : {"TimePerStepEffective", "TimePerStep"})
+    if (!(r.seconds > 0)) r.seconds = num(si.child_value(k));
+  r.meta.emplace_back("ScanName", r.axis);
+  r.meta.emplace_back("ScanMode", si.child_value("ScanMode"));
+
+  Columns c = columns(route);
+  r.rate = c.rate;
+  r.chi = driveposition(raw, "Chi");
+  r.phi = driveposition(raw, "Phi");
+  r.omega = driveposition(raw, "Theta");
+  if (c.counts < 0) {
+    r.skip = "names no column of counts";
+    return true;
+  }
+  if (c.width != 1) {
+    r.skip = "records a detector frame at each step, not one count";
+    return true;
+  }
+  int need = std::max({c.tth, c.theta, c.counts, c.factor, c.time}) + 1;
+  std::vector<double> row;
+  bool times = c.time >= 0;
+  for (pugi::xml_node d : route.children("Datum")) {
+    if (!commalist(d.child_value(), row) || static_cast<int>(row.size()) < need) {
+      why = "row " + std::to_string(r.counts.size() + 1) + " is not " + std::to_string(need) +
+            " numbers";
+      return false;
+    }
+    if (r.counts.empty() && c.theta >= 0) r.omega = row[static_cast<size_t>(c.theta)];
+    double y = row[static_cast<size_t>(c.counts)];
+    if (c.factor >= 0) {
+      // stored multiplied by the attenuation factor; the product is printed
+      // to a few digits, so the quotient lands a rounding error off a whole count
+      double a = row[static_cast<size_t>(c.factor)];
+      r.factors.push_back(a);
+      y /= a;
+      if (std::fabs(y - std::round(y)) <= 1e-9 * std::fabs(y)) y = std::round(y);
+    }
+    r.counts.push_back(y);
+    if (c.tth >= 0) r.x.push_back(row[static_cast<size_t>(c.tth)]);
+    if (times) r.times.push_back(row[static_cast<size_t>(c.time)]);
+  }
+  // a time column of zeros (steps not timed) leaves the scan's time per step
+  for (double t : r.times) times = times && t > 0 && std::isfinite(t);
+  if (!times) r.times.clear();
+  if (c.tth < 0)
+    for (size_t i = 0; i < r.counts.size(); ++i)
+      r.x.push_back(start + step * static_cast<double>(i));
+  return true;
+}
+
+// "PREFIXnSUFFIX": n, or -1 where name is not of that form.
+long numbered(const std::string& name, const std::string& prefix, const std::string& suffix) {
+  if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+      name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return -1;
+  std::string n = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  if (n.empty() || n.size() > 9 || n.find_first_not_of("0123456789") != std::string::npos)
+    return -1;
+  return std::strtol(n.c_str(), nullptr, 10);
+}
+
+}  // namespace
+
+bool brmlrawdata(const std::string& xml, MetaList& meta, std::vector<FileRange>& ranges,
+                 std::string& why) {
+  pugi::xml_document doc;
+  pugi::xml_parse_result res = doc.load_buffer(xml.data(), xml.size());
+  if (!res) {
+    why = std::string("XML error at byte ") + std::to_string(res.offset) + ": " + res.description();
+    return false;
+  }
+  pugi::xml_node raw = doc.child("RawData");
+  if (!raw) {
+    why = "no <RawData> document";
+    return false;
+  }
+  if (meta.empty()) filemeta(raw, meta);
+  // the measured data; other routes hold what was made of them
+  pugi::xml_node routes = raw.child("DataRoutes");
+  bool measured = false;
+  for (pugi::xml_node route : routes.children("DataRoute"))
+    measured = measured || std::strcmp(route.attribute("RouteFlag").value(), "Measured") == 0;
+  size_t before = ranges.size();
+  for (pugi::xml_node route : routes.children("DataRoute")) {
+    if (measured && std::strcmp(route.attribute("RouteFlag").value(), "Measured") != 0) continue;
+    if (!route.child("Datum")) continue;
+    FileRange r;
+    if (!routerange(raw, route, r, why)) return false;
+    ranges.push_back(std::move(r));
+  }
+  if (ranges.size() == before) {
+    why = "holds no measured data";
+    return false;
+  }
+  return true;
+}
+
+bool readbrml(const std::string& data, MetaList& meta, std::vector<FileRange>& ranges,
+              std::string& why) {
+  std::vector<std::string> names;
+  if (!zipnames(data, names, why)) return false;
+  // the RawData documents in the order the experiments' DataContainer lists them
+  std::vector<std::pair<long, std::string>> containers, raws;
+  for (const std::string& n : names) {
+    long k = numbered(n, "Experiment", "/DataContainer.xml");
+    if (k >= 0) containers.emplace_back(k, n);
+    k = numbered(n.substr(n.find_last_of('/') + 1), "RawData", ".xml");
+    if (k >= 0) raws.emplace_back(k, n);
+  }
+  std::sort(containers.begin(), containers.end());
+  std::sort(raws.begin(), raws.end());
+  std::vector<std::string> members;
+  for (const auto& c : containers) {
+    std::string text;
+    if (!zipmember(data, c.second, text, why)) return false;
+    pugi::xml_document doc;
+    pugi::xml_parse_result res = doc.load_buffer(text.data(), text.size());
+    if (!res) {
+      why =
+          c.second + ": XML error at byte " + std::to_string(res.offset) + ": " + res.description();
+      return false;
+    }
+    for (pugi::xml_node s :
+         doc.child("DataContainer").child("RawDataReferenceList").children("string"))
+      members.push_back(s.child_value());
+  }
+  if (containers.empty())
+    for (const auto& r : raws) members.push_back(r.second);
+  if (members.empty()) {
+    why = "a zip archive without the RawData documents of a BRML file";
+    return false;
+  }
+  for (const std::string& m : members) {
+    std::string text;
+    if (!zipmember(data, m, text, why)) return false;
+    if (!brmlrawdata(text, meta, ranges, why)) {
+      why = m + ": " + why;
+      return false;
+    }
+  }
+  return true;
+}
