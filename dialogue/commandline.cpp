@@ -1,4 +1,7 @@
+// The run fed from the command line: the dialogue's phases, every answer
+// given at once, everything checked before any file is written.
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
