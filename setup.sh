@@ -71,6 +71,14 @@ check() {
       fi
       # renders the man page in its test
       command -v groff >/dev/null 2>&1 || missing+=(groff-base)
+      # read the CIF file in its test: a CIF parser, and the CIF library
+      # GSAS-II reads powder CIF files with
+      command -v gemmi >/dev/null 2>&1 || missing+=(gemmi)
+      if [ -x /usr/bin/python3 ]; then
+        /usr/bin/python3 -c 'import CifFile' >/dev/null 2>&1 || missing+=(python3-pycifrw)
+      else
+        missing+=(python3-pycifrw)
+      fi
       ;;
     bench)
       # the peak memory column

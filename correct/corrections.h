@@ -2,18 +2,45 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
 
 #include "merge/merged_pattern.h"
 
-// Turns the sums at indices 0 to imax - 1 into intensities per 1 000 000
-// monitor counts (cts) and their counting-statistics sigmas (mon).
-void normalize(MergedPattern& pattern, std::ostream& con);
+// Turns the sums at indices 0 to end - 1 into intensities per 1 000 000
+// monitor counts (cts) and their counting-statistics sigmas (mon). The
+// dialogue stops at imax - 1, the last point its files hold; the
+// full-precision files take imax too.
+void normalize(MergedPattern& pattern, int end, std::ostream& con);
+
+// The rocking geometry as the correction uses it, every value 32-bit.
+struct EivGeometry {
+  float h = 0;       // beam height, mm
+  float L = 0;       // sample length, mm
+  float oscdeg = 0;  // rocking range as answered, deg
+  float osc = 0;     // rocking range, rad
+  float thetac = 0;  // rad; from this incidence up the whole beam meets the sample
+};
+
+enum class EivAnswer {
+  blank,     // no correction
+  ready,     // geometry holds a usable answer
+  notthree,  // "Look, I need 3 numbers."
+  unusable,  // "Look, I need h and osc not 0, and h no larger than L."
+};
+
+// Reads an answer to the EIV prompt, "h(mm) L(mm) osc(deg)", by the
+// prompt's rules.
+EivAnswer readeiv(const std::string& answer, EivGeometry& geometry);
 
 enum class EivStatus {
   done,        // blank answer, or the correction carried out
   rangeerror,  // "Range Error!": the run must end without output
 };
 
-// Offers the illuminated-fraction correction of a rocked flat sample and
-// divides both arrays by the mean illuminated fraction.
+// Divides both arrays at indices 0 to end - 1 by the mean illuminated
+// fraction of a rocked flat sample; "Range Error!" is told on con.
+EivStatus applyeiv(MergedPattern& pattern, const EivGeometry& geometry, int end, std::ostream& con);
+
+// Offers the correction at the console, asking again until an answer is
+// blank or usable, and applies it to the points the dialogue writes.
 EivStatus eivcorrect(MergedPattern& pattern, std::istream& in, std::ostream& con);

@@ -7,14 +7,6 @@
 #include "correct/corrections.h"
 #include "text/console.h"
 
-// The rocking geometry as the correction uses it, every value 32-bit.
-struct EivGeometry {
-  float h;       // beam height, mm
-  float L;       // sample length, mm
-  float osc;     // rocking range, rad
-  float thetac;  // rad; from this incidence up the whole beam meets the sample
-};
-
 // False where F could not be finite at any point: a zero beam height or
 // rocking range, a beam longer than the sample (no critical angle) or a
 // parameter that is not a finite number.
@@ -59,31 +51,40 @@ static bool correctpoint(MergedPattern& p, int k, const EivGeometry& g, double p
   return true;
 }
 
-EivStatus eivcorrect(MergedPattern& pattern, std::istream& in, std::ostream& con) {
+EivAnswer readeiv(const std::string& answer, EivGeometry& g) {
   const double pi = 2.0 * std::acos(0.0);
-  EivGeometry g;
-  for (;;) {
-    say(con,
-        "To apply EIV correction, enter : h(mm) L(mm) osc(deg). "
-        "Otherwise, blank.\n");
-    std::string answer = askline(in, con);
-    if (answer.empty()) return EivStatus::done;
-    float oscdeg;
-    if (std::sscanf(answer.c_str(), "%f %f %f", &g.h, &g.L, &oscdeg) < 3) {
-      say(con, "Look, I need 3 numbers.\n");
-      continue;
-    }
-    g.osc = static_cast<float>((oscdeg * pi) / 180.0);
-    g.thetac = static_cast<float>(std::asin(static_cast<double>(g.h) / g.L));
-    if (usable(g)) break;
-    say(con, "Look, I need h and osc not 0, and h no larger than L.\n");
-  }
+  if (answer.empty()) return EivAnswer::blank;
+  if (std::sscanf(answer.c_str(), "%f %f %f", &g.h, &g.L, &g.oscdeg) < 3)
+    return EivAnswer::notthree;
+  g.osc = static_cast<float>((g.oscdeg * pi) / 180.0);
+  g.thetac = static_cast<float>(std::asin(static_cast<double>(g.h) / g.L));
+  return usable(g) ? EivAnswer::ready : EivAnswer::unusable;
+}
 
-  for (int k = 0; k < pattern.imax; ++k) {
+EivStatus applyeiv(MergedPattern& pattern, const EivGeometry& g, int end, std::ostream& con) {
+  const double pi = 2.0 * std::acos(0.0);
+  for (int k = 0; k < end; ++k) {
     if (!correctpoint(pattern, k, g, pi)) {
       say(con, "Range Error!\n");
       return EivStatus::rangeerror;
     }
   }
   return EivStatus::done;
+}
+
+EivStatus eivcorrect(MergedPattern& pattern, std::istream& in, std::ostream& con) {
+  EivGeometry g;
+  for (;;) {
+    say(con,
+        "To apply EIV correction, enter : h(mm) L(mm) osc(deg). "
+        "Otherwise, blank.\n");
+    EivAnswer answer = readeiv(askline(in, con), g);
+    if (answer == EivAnswer::blank) return EivStatus::done;
+    if (answer == EivAnswer::ready) break;
+    if (answer == EivAnswer::notthree)
+      say(con, "Look, I need 3 numbers.\n");
+    else
+      say(con, "Look, I need h and osc not 0, and h no larger than L.\n");
+  }
+  return applyeiv(pattern, g, pattern.imax, con);
 }

@@ -6,9 +6,9 @@
 
 constexpr double normmonitor = 1000000.0;  // monitor counts per intensity unit
 
-void normalize(MergedPattern& pattern, std::ostream& con) {
-  // index imax was summed but is never written, so it stays a raw sum
-  for (int k = 0; k < pattern.imax; ++k) {
+void normalize(MergedPattern& pattern, int end, std::ostream& con) {
+  // past end the sums stay raw: the dialogue never writes index imax
+  for (int k = 0; k < end; ++k) {
     double c = pattern.cts[k];
     double m = pattern.mon[k];
     if (m == 0) say(con, "HELP.  i, cts, mon = %d %f %f\n", k, c, m);

@@ -49,3 +49,11 @@ std::string asktitle(std::istream& in, std::ostream& con);
 // and the earlier file of that name left as it was), or the console failed
 // while the writer asked for something.
 bool keepoutput(OutputFile& out, bool written, std::istream& in, std::ostream& con);
+
+// The run fed from the command line, "scanmerge [OPTIONS] SCAN...": the same
+// phases, every answer given at once, everything checked before anything is
+// written. Normal output (with --verbose) goes to out, the warnings and
+// failures to err. Returns the exit status: 0 done, 1 an input or output
+// failed (nothing written), 2 usage error.
+int commandline(MergedPattern& pattern, const std::vector<std::string>& args, std::ostream& out,
+                std::ostream& err);

@@ -25,7 +25,7 @@ static int run(MergedPattern& p, std::istream& in, std::ostream& con) {
   std::vector<std::string> scans;  // merged in this run, never overwritten
   if (!readscans(p, scans, in, con)) return 0;
   summary(p, con);
-  normalize(p, con);
+  normalize(p, p.imax, con);
   if (eivcorrect(p, in, con) == EivStatus::rangeerror) return -1;
   if (in.bad()) return 0;  // the console failed at the EIV prompt
 
@@ -56,8 +56,10 @@ static int run(MergedPattern& p, std::istream& in, std::ostream& con) {
   return 1;
 }
 
-// Printed without allocating: the console's buffer is already there.
-static int allocationerror(std::ostream& con) {
+// Printed without allocating: the console's buffer is already there. The
+// command line tells it on standard error and fails with 1.
+static int allocationerror(std::ostream& con, bool commandline) {
+  if (commandline) return std::fputs("scanmerge: allocation error\n", stderr), 1;
   con.write("allocation error\n", 17);
   con.flush();
   return 0;
@@ -65,15 +67,15 @@ static int allocationerror(std::ostream& con) {
 
 // A console that could not be written (a full disk, a reader gone) is a
 // failure whatever the run did: nobody has seen its messages. Said on
-// standard error, after the run.
-static int consolestatus(std::ostream& con, int status) {
+// standard error, after the run; failed is the run's status for a failure.
+static int consolestatus(std::ostream& con, int status, int failed) {
   con.flush();
   if (con.good() && std::ferror(stdout) == 0) return status;
   std::fputs("scanmerge: couldn't write the console\n", stderr);
-  return 0;
+  return failed;
 }
 
-int main() {
+int main(int argc, char** argv) {
 #ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit is a write error, as a full disk is
 #endif
@@ -94,15 +96,21 @@ int main() {
 
   // calloc: no exception, which could not itself be had at such a limit
   std::unique_ptr<void, void (*)(void*)> storage(std::calloc(1, sizeof(MergedPattern)), std::free);
-  if (!storage) return consolestatus(con, allocationerror(con));
+  const bool arguments = argc > 1;
+  const int failed = arguments ? 1 : 0;  // the status of a failed run
+  if (!storage) return consolestatus(con, allocationerror(con, arguments), failed);
   MergedPattern* pattern = new (storage.get()) MergedPattern();
   // Any allocation that fails ends the run here; on the way, every output
   // file being written is closed and its temporary file removed.
   int status = 0;
   try {
-    status = run(*pattern, in, con);
+    if (arguments)  // the same run fed from the command line
+      status =
+          commandline(*pattern, std::vector<std::string>(argv + 1, argv + argc), con, std::cerr);
+    else
+      status = run(*pattern, in, con);
   } catch (const std::bad_alloc&) {
-    status = allocationerror(con);
+    status = allocationerror(con, arguments);
   }
-  return consolestatus(con, status);
+  return consolestatus(con, status, failed);
 }

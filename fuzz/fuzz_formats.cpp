@@ -19,13 +19,14 @@
 
 namespace {
 
-// A range's columns: as many counts as positions, and factors and times
-// for every step or for none.
+// A range's columns: as many counts as positions, and factors, times and
+// the angles' printed units for every step or for none.
 void check(const FileRange& r) {
   size_t n = r.counts.size();
   if (r.x.size() != n) std::abort();
   if (!r.factors.empty() && r.factors.size() != n) std::abort();
   if (!r.times.empty() && r.times.size() != n) std::abort();
+  if (!r.units.empty() && r.units.size() != n) std::abort();
 }
 
 }  // namespace

@@ -19,14 +19,16 @@ double num(const char* s) {
   return tonumber(s, v) ? v : NaN;
 }
 
-// The numbers of a <Datum>; false where one is none.
-bool commalist(const char* s, std::vector<double>& v) {
+// The numbers of a <Datum>, and the text of its number keep; false where
+// one is none.
+bool commalist(const char* s, std::vector<double>& v, int keep, std::string& kept) {
   v.clear();
   std::string field;
   for (const char* p = s;; ++p) {
     if (*p == ',' || *p == '\0') {
       double d = NaN;
       if (!tonumber(field, d)) return false;
+      if (static_cast<int>(v.size()) == keep) kept = field;
       v.push_back(d);
       field.clear();
       if (*p == '\0') return true;
@@ -140,11 +142,14 @@ bool routerange(pugi::xml_node raw, pugi::xml_node route, FileRange& r, std::str
     r.skip = "records a detector frame at each step, not one count";
     return true;
   }
+  r.start = start;
+  r.step = step;
   int need = std::max({c.tth, c.theta, c.counts, c.factor, c.time}) + 1;
   std::vector<double> row;
+  std::string angle;  // the 2theta column as printed
   bool times = c.time >= 0;
   for (pugi::xml_node d : route.children("Datum")) {
-    if (!commalist(d.child_value(), row) || static_cast<int>(row.size()) < need) {
+    if (!commalist(d.child_value(), row, c.tth, angle) || static_cast<int>(row.size()) < need) {
       why = "row " + std::to_string(r.counts.size() + 1) + " is not " + std::to_string(need) +
             " numbers";
       return false;
@@ -160,27 +165,19 @@ bool routerange(pugi::xml_node raw, pugi::xml_node route, FileRange& r, std::str
       if (std::fabs(y - std::round(y)) <= 1e-9 * std::fabs(y)) y = std::round(y);
     }
     r.counts.push_back(y);
-    if (c.tth >= 0) r.x.push_back(row[static_cast<size_t>(c.tth)]);
+    if (c.tth >= 0) {
+      r.x.push_back(row[static_cast<size_t>(c.tth)]);
+      r.units.push_back(lastunit(angle));
+    }
     if (times) r.times.push_back(row[static_cast<size_t>(c.time)]);
   }
   // a time column of zeros (steps not timed) leaves the scan's time per step
   for (double t : r.times) times = times && t > 0 && std::isfinite(t);
   if (!times) r.times.clear();
-  if (c.tth < 0)
+  if (c.tth < 0)  // the declared angles
     for (size_t i = 0; i < r.counts.size(); ++i)
       r.x.push_back(start + step * static_cast<double>(i));
   return true;
-}
-
-// "PREFIXnSUFFIX": n, or -1 where name is not of that form.
-long numbered(const std::string& name, const std::string& prefix, const std::string& suffix) {
-  if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
-      name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
-    return -1;
-  std::string n = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
-  if (n.empty() || n.size() > 9 || n.find_first_not_of("0123456789") != std::string::npos)
-    return -1;
-  return std::strtol(n.c_str(), nullptr, 10);
 }
 
 }  // namespace
@@ -188,11 +185,7 @@ long numbered(const std::string& name, const std::string& prefix, const std::str
 bool brmlrawdata(const std::string& xml, MetaList& meta, std::vector<FileRange>& ranges,
                  std::string& why) {
   pugi::xml_document doc;
-  pugi::xml_parse_result res = doc.load_buffer(xml.data(), xml.size());
-  if (!res) {
-    why = std::string("XML error at byte ") + std::to_string(res.offset) + ": " + res.description();
-    return false;
-  }
+  if (!parsexml(xml, doc, why)) return false;
   pugi::xml_node raw = doc.child("RawData");
   if (!raw) {
     why = "no <RawData> document";
@@ -224,24 +217,18 @@ bool readbrml(const std::string& data, MetaList& meta, std::vector<FileRange>& r
   std::vector<std::string> names;
   if (!zipnames(data, names, why)) return false;
   // the RawData documents in the order the experiments' DataContainer lists them
-  std::vector<std::pair<long, std::string>> containers, raws;
-  for (const std::string& n : names) {
-    long k = numbered(n, "Experiment", "/DataContainer.xml");
-    if (k >= 0) containers.emplace_back(k, n);
-    k = numbered(n.substr(n.find_last_of('/') + 1), "RawData", ".xml");
-    if (k >= 0) raws.emplace_back(k, n);
-  }
-  std::sort(containers.begin(), containers.end());
-  std::sort(raws.begin(), raws.end());
+  auto containers = bynumber(
+      names, [](const std::string& n) { return numbered(n, "Experiment", "/DataContainer.xml"); });
+  auto raws = bynumber(names, [](const std::string& n) {
+    return numbered(n.substr(n.find_last_of('/') + 1), "RawData", ".xml");
+  });
   std::vector<std::string> members;
   for (const auto& c : containers) {
     std::string text;
     if (!zipmember(data, c.second, text, why)) return false;
     pugi::xml_document doc;
-    pugi::xml_parse_result res = doc.load_buffer(text.data(), text.size());
-    if (!res) {
-      why =
-          c.second + ": XML error at byte " + std::to_string(res.offset) + ": " + res.description();
+    if (!parsexml(text, doc, why)) {
+      why = c.second + ": " + why;
       return false;
     }
     for (pugi::xml_node s :

@@ -2,6 +2,7 @@
 // the first bytes of its content (for a zip archive, by its member names).
 #include "ownformats.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +58,30 @@ bool tonumber(const std::string& s, double& v) {
   if (*end || end != p + s.size()) return false;
   v = d;
   return true;
+}
+
+long numbered(const std::string& name, const std::string& prefix, const std::string& suffix) {
+  if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+      name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return -1;
+  std::string n = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  if (n.size() > 9 || n.find_first_not_of("0123456789") != std::string::npos) return -1;
+  return std::strtol(n.c_str(), nullptr, 10);
+}
+
+std::vector<std::pair<long, std::string>> bynumber(const std::vector<std::string>& names,
+                                                   long (*number)(const std::string&)) {
+  std::vector<std::pair<long, std::string>> found;
+  for (const std::string& n : names)
+    if (number(n) >= 0) found.emplace_back(number(n), n);
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+bool parsexml(const std::string& text, pugi::xml_document& doc, std::string& why) {
+  pugi::xml_parse_result res = doc.load_buffer(text.data(), text.size());
+  if (!res) why = "XML error at byte " + std::to_string(res.offset) + ": " + res.description();
+  return res;
 }
 
 std::string ownformat(const std::string& data) {

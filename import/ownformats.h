@@ -3,6 +3,7 @@
 // file's metadata and its ranges, which addranges() then turns into scans.
 #pragma once
 
+#include <pugixml.hpp>  // the XML parser
 #include <string>
 #include <vector>
 
@@ -48,14 +49,42 @@ std::string ownformatlist();
 bool readown(const std::string& path, const Options& opt, Instrument& ins, bool& ok,
              std::string& why);
 
-// Rigaku: whether a scan axis (RAS *MEAS_SCAN_AXIS_X, RASX AxisName) moves
-// the detector through 2theta; and the seconds a step is counted, from the
-// scan's mode, step (deg), speed and the speed's unit (NaN where unknown).
-bool rigakutwotheta(const std::string& axis);
-double rigakuseconds(const std::string& mode, double step, double speed, const std::string& unit);
-// Rigaku: omega at a range's start (deg) from the positions the file gives
-// for omega and 2theta; a coupled scan keeps omega - 2theta/2 as it moves.
-double rigakuomega(const std::string& axis, double start, double omega, double twotheta);
+// Rigaku: a range's scan as RAS's header and RASX's measurement conditions
+// both give it.
+struct RigakuScan {
+  std::string axis;                    // the scan axis: TwoTheta, TwoThetaOmega, Omega, ...
+  std::string mode;                    // STEP or CONTINUOUS
+  double start = NAN, stop = NAN;      // deg, as declared
+  double step = NAN;                   // deg, as declared; its sign from start and stop
+  double speed = NAN;                  // in speedunit: s or min per step, or deg/min
+  std::string speedunit;               // sec, min, deg/min, ...
+  std::string yunit;                   // counts or cps
+  double omega = NAN, twotheta = NAN;  // deg, the axes' positions in the conditions
+  double chi = NAN, phi = NAN;         // deg
+};
+// Rigaku: fills r's drive, time per step, declared start and step, and axes
+// from its scan, once its rows are read.
+void rigakuscan(const RigakuScan& s, FileRange& r);
+// Rigaku: an axis's position in the conditions, kept in s where the axis is
+// omega, 2theta, chi or phi.
+void rigakuaxis(const std::string& name, double position, RigakuScan& s);
+// Rigaku text: the next line of text from pos, without its line end and
+// trailing blanks, and without a UTF-8 byte order mark at the very start;
+// false at the end of text.
+bool rigakuline(const std::string& text, size_t& pos, std::string& line);
+// Rigaku: adds a row of a profile (angle, counts as counted, and the
+// attenuation factor) to r, with the unit of the angle's last printed digit;
+// a blank line adds none. false where the line is no such row.
+bool rigakurow(const std::string& line, FileRange& r);
+
+// n where name is prefix, n (1 to 9 digits) and suffix, else -1: the
+// archives' numbered members.
+long numbered(const std::string& name, const std::string& prefix, const std::string& suffix);
+// The names that number gives an n for (-1: none), with their n, by n.
+std::vector<std::pair<long, std::string>> bynumber(const std::vector<std::string>& names,
+                                                   long (*number)(const std::string&));
+// text parsed into doc; false, with why, where it is no XML document.
+bool parsexml(const std::string& text, pugi::xml_document& doc, std::string& why);
 
 // The whole of s as a number (blanks around it allowed); false where it is none.
 bool tonumber(const std::string& s, double& v);

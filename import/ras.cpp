@@ -1,7 +1,8 @@
 // Rigaku RAS (SmartLab's text files): between *RAS_DATA_START and
 // *RAS_DATA_END, one block per range: a header of *KEY "value" lines between
 // *RAS_HEADER_START and *RAS_HEADER_END, then rows of angle, counts and
-// attenuation factor between *RAS_INT_START and *RAS_INT_END.
+// attenuation factor between *RAS_INT_START and *RAS_INT_END. Also what RASX
+// shares with it: the scan's conditions, the rows and the lines of text.
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -43,46 +44,37 @@ void headerline(const std::string& line, MetaList& head) {
   head.emplace_back(key, v);
 }
 
-// A range from its header and rows (angle, counts, attenuation factor).
-FileRange makerange(const MetaList& head, const std::vector<std::vector<double>>& rows) {
-  FileRange r;
-  r.axis = value(head, "MEAS_SCAN_AXIS_X");
-  if (r.axis.empty()) r.axis = value(head, "MEAS_SCAN_AXIS_X_INTERNAL");
-  r.twotheta = rigakutwotheta(r.axis);
-  bool factors = !rows.empty();
-  for (const auto& row : rows) factors = factors && row.size() >= 3;
-  for (const auto& row : rows) {
-    r.x.push_back(row[0]);
-    r.counts.push_back(row[1]);  // as counted: the factor is applied by the reader
-    if (factors) r.factors.push_back(row[2]);
-  }
-  r.seconds = rigakuseconds(value(head, "MEAS_SCAN_MODE"), number(head, "MEAS_SCAN_STEP"),
-                            number(head, "MEAS_SCAN_SPEED"), value(head, "MEAS_SCAN_SPEED_UNIT"));
-  r.rate = value(head, "MEAS_SCAN_UNIT_Y") == "cps";
+// A range's scan from its header.
+RigakuScan headerscan(const MetaList& head) {
+  RigakuScan s;
+  s.axis = value(head, "MEAS_SCAN_AXIS_X");
+  if (s.axis.empty()) s.axis = value(head, "MEAS_SCAN_AXIS_X_INTERNAL");
+  s.mode = value(head, "MEAS_SCAN_MODE");
+  s.start = number(head, "MEAS_SCAN_START");
+  s.stop = number(head, "MEAS_SCAN_STOP");
+  s.step = number(head, "MEAS_SCAN_STEP");
+  s.speed = number(head, "MEAS_SCAN_SPEED");
+  s.speedunit = value(head, "MEAS_SCAN_SPEED_UNIT");
+  s.yunit = value(head, "MEAS_SCAN_UNIT_Y");
   // the fixed axes' positions: *MEAS_COND_AXIS_NAME-n and -POSITION-n
-  double omega = NaN, twotheta = NaN;
-  for (const auto& kv : head) {
-    if (kv.first.rfind("MEAS_COND_AXIS_NAME-", 0) != 0) continue;
-    double p = number(head, "MEAS_COND_AXIS_POSITION-" + kv.first.substr(20));
-    if (kv.second == "Omega") omega = p;
-    if (kv.second == "TwoTheta") twotheta = p;
-    if (kv.second == "Chi") r.chi = p;
-    if (kv.second == "Phi") r.phi = p;
-  }
-  if (!r.x.empty()) r.omega = rigakuomega(r.axis, r.x[0], omega, twotheta);
+  for (const auto& kv : head)
+    if (kv.first.rfind("MEAS_COND_AXIS_NAME-", 0) == 0)
+      rigakuaxis(kv.second, number(head, "MEAS_COND_AXIS_POSITION-" + kv.first.substr(20)), s);
+  return s;
+}
+
+void headermeta(const MetaList& head, MetaList& meta) {
   const char* keys[][2] = {
       {"FILE_SAMPLE", "FILE_SAMPLE"},         {"FILE_COMMENT", "FILE_COMMENT"},
       {"MEAS_SCAN_START_TIME", "measured"},   {"HW_XG_TARGET_NAME", "TARGET"},
       {"HW_XG_WAVE_LENGTH_ALPHA1", "ALPHA1"}, {"MEAS_COND_XG_VOLTAGE", "KV"},
       {"MEAS_COND_XG_CURRENT", "MA"},         {"MEAS_SCAN_MODE", "MEAS_SCAN_MODE"}};
   for (const auto& k : keys)
-    if (!value(head, k[0]).empty()) r.meta.emplace_back(k[1], value(head, k[0]));
-  return r;
+    if (!value(head, k[0]).empty()) meta.emplace_back(k[1], value(head, k[0]));
 }
 
-}  // namespace
-
-bool rigakutwotheta(const std::string& axis) {
+// Whether a scan axis moves the detector through 2theta.
+bool twotheta(const std::string& axis) {
   // TwoTheta, TwoThetaOmega, TwoThetaTheta, OmegaTwoTheta, 2-Theta/Omega, ...;
   // not TwoThetaChi (in-plane) nor TwoThetaChiPhi
   std::string a;
@@ -93,18 +85,22 @@ bool rigakutwotheta(const std::string& axis) {
   return a.find("twotheta") != std::string::npos || a.find("2theta") != std::string::npos;
 }
 
-double rigakuomega(const std::string& axis, double start, double omega, double twotheta) {
+// Omega at the range's start (deg) from the positions the conditions give
+// for omega and 2theta: a coupled scan keeps omega - 2theta/2 as it moves.
+double startomega(const std::string& axis, double start, double omega, double tth) {
   std::string a;
   for (char c : axis) a += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   // TwoThetaTheta, TwoThetaOmega, OmegaTwoTheta: theta twice, or theta and omega
   size_t theta = a.find("theta");
   bool coupled = theta != std::string::npos && (a.find("theta", theta + 1) != std::string::npos ||
                                                 a.find("omega") != std::string::npos);
-  if (coupled && std::isfinite(twotheta)) return omega + (start - twotheta) / 2;
+  if (coupled && std::isfinite(tth)) return omega + (start - tth) / 2;
   return omega;
 }
 
-double rigakuseconds(const std::string& mode, double step, double speed, const std::string& unit) {
+// The seconds a step is counted, from the scan's mode, step (deg), speed and
+// the speed's unit; NaN where unknown.
+double seconds(const std::string& mode, double step, double speed, const std::string& unit) {
   if (!(speed > 0) || !std::isfinite(speed)) return NaN;
   std::string u;
   for (char c : unit) u += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -122,24 +118,74 @@ double rigakuseconds(const std::string& mode, double step, double speed, const s
   return NaN;
 }
 
+}  // namespace
+
+void rigakuscan(const RigakuScan& s, FileRange& r) {
+  r.axis = s.axis;
+  r.twotheta = twotheta(s.axis);
+  r.seconds = seconds(s.mode, s.step, s.speed, s.speedunit);
+  r.rate = s.yunit == "cps";
+  r.start = s.start;
+  r.step = s.stop < s.start ? -std::fabs(s.step) : std::fabs(s.step);
+  r.chi = s.chi;
+  r.phi = s.phi;
+  if (!r.x.empty()) r.omega = startomega(s.axis, r.x[0], s.omega, s.twotheta);
+  // a factor for every row or none
+  if (r.factors.size() != r.x.size()) r.factors.clear();
+}
+
+void rigakuaxis(const std::string& name, double position, RigakuScan& s) {
+  if (name == "Omega") s.omega = position;
+  if (name == "TwoTheta") s.twotheta = position;
+  if (name == "Chi") s.chi = position;
+  if (name == "Phi") s.phi = position;
+}
+
+bool rigakuline(const std::string& text, size_t& pos, std::string& line) {
+  if (pos == 0 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;  // a UTF-8 byte order mark
+  if (pos >= text.size()) return false;
+  size_t end = text.find('\n', pos);
+  if (end == std::string::npos) end = text.size();
+  line = text.substr(pos, end - pos);
+  pos = end + 1;
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+    line.pop_back();
+  return true;
+}
+
+bool rigakurow(const std::string& line, FileRange& r) {
+  std::vector<double> row;
+  const char* s = line.c_str();
+  const char* first = nullptr;  // the end of the angle's text
+  for (char* e = nullptr;; s = e) {
+    double v = std::strtod(s, &e);
+    if (e == s) break;
+    if (row.empty()) first = e;
+    row.push_back(v);
+  }
+  while (*s == ' ' || *s == '\t') ++s;
+  if (row.empty() && s == line.c_str() + line.size()) return true;  // a blank line
+  // a NUL byte ends the C string early: no row either
+  if (row.size() < 2 || s != line.c_str() + line.size()) return false;
+  r.x.push_back(row[0]);
+  r.units.push_back(lastunit(line.substr(0, static_cast<size_t>(first - line.c_str()))));
+  r.counts.push_back(row[1]);  // as counted: the factor is applied by the reader
+  if (row.size() >= 3) r.factors.push_back(row[2]);
+  return true;
+}
+
 bool readras(const std::string& data, MetaList& meta, std::vector<FileRange>& ranges,
              std::string& why) {
   (void)meta;  // each range carries its own header
   enum { outside, header, afterheader, rows, other, ended } state = outside;
   bool started = false;
   MetaList head;
-  std::vector<std::vector<double>> table;
+  FileRange range;       // the range whose rows are being read
   std::string otherend;  // the end marker of a section of no interest
   size_t pos = 0, lineno = 0;
-  if (data.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;  // a UTF-8 byte order mark
-  while (pos < data.size()) {
-    size_t end = data.find('\n', pos);
-    if (end == std::string::npos) end = data.size();
-    std::string line = data.substr(pos, end - pos);
-    pos = end + 1;
+  std::string line;
+  while (rigakuline(data, pos, line)) {
     ++lineno;
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-      line.pop_back();
     std::string where = "line " + std::to_string(lineno) + ": ";
     if (!started) {
       if (line != "*RAS_DATA_START") {
@@ -167,26 +213,16 @@ bool readras(const std::string& data, MetaList& meta, std::vector<FileRange>& ra
     }
     if (state == rows) {
       if (line == "*RAS_INT_END") {
-        ranges.push_back(makerange(head, table));
+        rigakuscan(headerscan(head), range);
+        headermeta(head, range.meta);
+        ranges.push_back(std::move(range));
+        range = FileRange();
         head.clear();
-        table.clear();
         state = outside;
-        continue;
-      }
-      if (line.empty()) continue;
-      std::vector<double> row;
-      const char* s = line.c_str();
-      for (char* e = nullptr;; s = e) {
-        double v = std::strtod(s, &e);
-        if (e == s) break;
-        row.push_back(v);
-      }
-      while (*s == ' ' || *s == '\t') ++s;
-      if (row.size() < 2 || *s) {
+      } else if (!rigakurow(line, range)) {
         why = where + "not a row of angle, counts and attenuation factor";
         return false;
       }
-      table.push_back(row);
       continue;
     }
     if (state == afterheader) {

@@ -121,9 +121,10 @@ bool readrange(const std::string& d, size_t& pos, FileRange& r, std::string& why
     why = "ends inside the counts of a range" + at(data);
     return false;
   }
-  if (!std::isfinite(start) || !std::isfinite(step)) {
+  if (!std::isfinite(start) || !std::isfinite(step))
     r.skip = "has no start or step that is a number";
-  }
+  r.start = start;
+  r.step = step;
   for (std::uint32_t i = 0; i < steps; ++i) {
     r.x.push_back(start + step * i);
     r.counts.push_back(f32(d, data + static_cast<size_t>(i) * datum));

@@ -52,20 +52,6 @@ double number(const std::string* s) {
 
 bool positive(double v) { return std::isfinite(v) && v > 0; }
 
-// The unit of a printed number's last digit: 0.001 for "3.016", 1 for "3";
-// NaN where the text is no number.
-double lastunit(const std::string& text) {
-  char* end = nullptr;
-  std::strtod(text.c_str(), &end);
-  if (end == text.c_str()) return NaN;
-  size_t e = text.find_first_of("eE");
-  std::string mant = text.substr(0, e);
-  size_t dot = mant.find('.');
-  int decimals = dot == std::string::npos ? 0 : static_cast<int>(mant.size() - dot - 1);
-  int exponent = e == std::string::npos ? 0 : std::atoi(text.c_str() + e + 1);
-  return std::pow(10.0, exponent - decimals);
-}
-
 // Seconds per step where the format keeps it in its metadata, else NaN.
 double blocktime(const std::string& fmt, const MetaList& file, const MetaList& blk) {
   if (fmt == "bruker_raw") {
@@ -380,6 +366,21 @@ std::vector<FileRange> xrdmlranges(const std::vector<XrdmlScan>& scans) {
 }
 
 }  // namespace
+
+double lastunit(const std::string& text) {
+  const char* p = text.c_str();
+  char* end = nullptr;
+  std::strtod(p, &end);
+  if (end == p) return NaN;
+  while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+  std::string num(p, static_cast<size_t>(end - p));  // the number's own characters
+  size_t e = num.find_first_of("eE");
+  std::string mant = num.substr(0, e);
+  size_t dot = mant.find('.');
+  int decimals = dot == std::string::npos ? 0 : static_cast<int>(mant.size() - dot - 1);
+  int exponent = e == std::string::npos ? 0 : std::atoi(num.c_str() + e + 1);
+  return std::pow(10.0, exponent - decimals);
+}
 
 void standin(Range& r, double refms) {
   r.refms = refms;

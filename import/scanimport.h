@@ -111,6 +111,10 @@ bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrume
 // differ from their mean by at most 1 %, else the reason.
 std::string stepcheck(const std::vector<double>& tth);
 
+// The unit of a printed number's last digit: 0.001 for "3.016", 1 for "3";
+// NaN where the text is no number.
+double lastunit(const std::string& text);
+
 // The command line; returns the exit status (0, 1 or 2).
 int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

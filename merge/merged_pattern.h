@@ -25,3 +25,14 @@ enum class MergeStatus {
 // Merges the scan file open on scan; filenum 1 is the file that fixes the
 // grid. Progress and warnings go to con.
 MergeStatus mergescan(MergedPattern& pattern, std::istream& scan, int filenum, std::ostream& con);
+
+// What a merge placed: rows merged, and the grid index of the first.
+struct MergeInfo {
+  int rows = 0;
+  int datoffset = 0;
+};
+
+// The same, the warnings ("!!!!!", "HELP!", "Cannot make dead time
+// correction", "Too long") told on warn, the rest on con.
+MergeStatus mergescan(MergedPattern& pattern, std::istream& scan, int filenum, std::ostream& con,
+                      std::ostream& warn, MergeInfo& info);

@@ -25,16 +25,17 @@ static bool placeongrid(double start, const MergedPattern& p, int& datoffset) {
 // The angle of the last merged row as read, against the grid angle it was
 // placed at: a step that is not a multiple of 0.0001 deg lets them drift.
 static void checkdrift(const MergedPattern& p, int datoffset, int i, float lasttth,
-                       std::ostream& con) {
+                       std::ostream& warn) {
   if (i == 0 || p.tthstep == 0.0) return;
   double grid = p.tthmin + (static_cast<double>(datoffset) + i - 1) * p.tthstep;
   double off = grid - static_cast<double>(lasttth);
   if (std::isfinite(off) && std::fabs(off) > 0.5 * std::fabs(p.tthstep))
-    say(con, "!!!!! Grid off by %.4f deg at last point of this file.\n", off);
+    say(warn, "!!!!! Grid off by %.4f deg at last point of this file.\n", off);
 }
 
-static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, std::ostream& con) {
-  ScanColumns cols = readheader(scan, con);
+static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, std::ostream& con,
+                              std::ostream& warn, MergeInfo& info) {
+  ScanColumns cols = readheader(scan, con, warn);
   ScanRows rows(scan, cols, 1);  // the first row alone: it places the file, or refuses it
   double start = p.tthmin;       // deg; a file without rows has no start of its own
   int datoffset = 0;
@@ -71,27 +72,30 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
         say(con, "tthstep = %.8f, ", p.tthstep);
       } else {
         float d = static_cast<float>(pt->tth - start);
-        if (!samestep(d, p.tthstep)) say(con, "\n!!!!! Can't mix tthstep.  %f\n", d);
+        if (!samestep(d, p.tthstep)) {
+          say(con, "\n");  // ends the line "Scan runs from"
+          say(warn, "!!!!! Can't mix tthstep.  %f\n", d);
+        }
       }
     }
 
     long long idx = static_cast<long long>(datoffset) + i;
     if (idx >= maxpts) {
-      say(con, "Too long.  i, datoffset = %d,%d.  Aborting file.\n", i, datoffset);
+      say(warn, "Too long.  i, datoffset = %d,%d.  Aborting file.\n", i, datoffset);
       break;
     }
 
     // non-paralysable detector: true counts = c / (1 - c/t * tau)
     float f = 1.0f;
     if (t < shortesttime) {  // too short to correct
-      say(con, "Cannot make dead time correction:\n%.*s", pt->len, pt->line);
+      say(warn, "Cannot make dead time correction:\n%.*s", pt->len, pt->line);
     } else {
       f = static_cast<float>(1.0 - static_cast<double>(c) * tau / t);
     }
     // a factor that is not a positive number (a nan count or time among
     // them) cannot correct anything either
     if (!(f > 0.0f && std::isfinite(f))) {
-      say(con, "Cannot make dead time correction.  tau, cts, tim = %f, %f, %f\n", tau, c, t);
+      say(warn, "Cannot make dead time correction.  tau, cts, tim = %f, %f, %f\n", tau, c, t);
       f = 1.0f;
     }
 
@@ -104,16 +108,24 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
   if (i > 0) p.imax = std::max(p.imax, datoffset + i - 1);
   // every row before it was a whole line
   if (!pt && rows.cut)
-    say(con, "!!!!! Line %d longer than %d characters: the data end before it.\n",
+    say(warn, "!!!!! Line %d longer than %d characters: the data end before it.\n",
         cols.dataline + i, maxdataline);
   say(con, " to %.4f\n", start + (i - 1) * p.tthstep);
-  checkdrift(p, datoffset, i, lasttth, con);
+  checkdrift(p, datoffset, i, lasttth, warn);
+  info.rows = i;
+  info.datoffset = datoffset;
   return MergeStatus::merged;
 }
 
 MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum, std::ostream& con) {
+  MergeInfo info;
+  return mergescan(p, scan, filenum, con, con, info);
+}
+
+MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum, std::ostream& con,
+                      std::ostream& warn, MergeInfo& info) {
   ScanBlock block(scan);
-  MergeStatus status = mergeblock(p, block, filenum, con);
+  MergeStatus status = mergeblock(p, block, filenum, con, warn, info);
   giveback(block);
   return status;
 }

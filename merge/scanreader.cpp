@@ -104,14 +104,16 @@ static ScanColumns decodecolumns(const char* line) {
   return cols;
 }
 
-ScanColumns readheader(ScanBlock& scan, std::ostream& con) {
+ScanColumns readheader(ScanBlock& scan, std::ostream& con) { return readheader(scan, con, con); }
+
+ScanColumns readheader(ScanBlock& scan, std::ostream& con, std::ostream& warn) {
   Piece piece;
   int fileline = 1;  // as an editor counts: a cut piece starts no new line
   for (int lineno = 1; lineno <= headerlines; ++lineno) {
     piece = cutpiece(scan, headerpiece);
     if (piece.len < 0) break;  // the file ends inside the header: no column line
     if (piece.cut)
-      say(con, "!!!!! Header line %d longer than %d characters: the lines after it shift.\n",
+      say(warn, "!!!!! Header line %d longer than %d characters: the lines after it shift.\n",
           lineno, headerpiece - 2);
     if (piece.text[piece.len - 1] == '\n') ++fileline;
     if (lineno == 11 || lineno == 12)  // lines 11, 12: sample and conditions
@@ -129,7 +131,7 @@ ScanColumns readheader(ScanBlock& scan, std::ostream& con) {
   if (cols.mon >= 0) cols.monat = cols.mon;
   if (cols.tim >= 0) cols.timat = cols.tim;
   if (cols.tth < 0 || cols.cts < 0 || cols.mon < 0 || cols.tim < 0) {
-    say(con, "HELP! can't decode columns %s\n", line);
+    say(warn, "HELP! can't decode columns %s\n", line);
   }
   return cols;
 }

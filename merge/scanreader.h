@@ -83,6 +83,8 @@ void giveback(ScanBlock& block);
 // Reads lines 1 to 14, echoing lines 11 and 12 to con, and decodes line 14.
 // A header line cut at its piece's end is reported to con as it is read.
 ScanColumns readheader(ScanBlock& scan, std::ostream& con);
+// The same, its warnings ("!!!!!", "HELP!") told on warn instead.
+ScanColumns readheader(ScanBlock& scan, std::ostream& con, std::ostream& warn);
 
 // Reads the next data row into pt; false where the data end (pt.cut where
 // they end at a row cut short).

@@ -4,6 +4,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "merge/merged_pattern.h"
 
@@ -23,3 +24,11 @@ bool writeprofin(const MergedPattern& pattern, std::ostream& file, FieldCounts& 
 // title: line 1, as typed
 bool writegdat(const MergedPattern& pattern, const std::string& title, std::ostream& file,
                FieldCounts& counts);
+
+// The full-precision files: every grid point a scan reached, 0 to imax
+// (reached[k] true), at full 32-bit precision; points no scan reached are
+// left out.
+bool writexye(const MergedPattern& pattern, const std::vector<bool>& reached, std::ostream& file);
+// reduction: how the pattern was made, lines ended by "\n"
+bool writecif(const MergedPattern& pattern, const std::vector<bool>& reached,
+              const std::string& reduction, std::ostream& file);

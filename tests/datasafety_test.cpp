@@ -692,4 +692,49 @@ TEST_F(Limits, KilledAtAnyMomentLeavesAWholeFile) {
   }
 }
 
+// The command line puts all its files in place at its end: killed at any
+// moment, and most often near the end where the renames are, each name
+// holds its file before the run or the whole file of this run.
+TEST_F(Limits, CommandLineKilledAtAnyMomentLeavesEachNameOldOrWhole) {
+  put("a.dat", longscan(20001));
+  const std::vector<std::string> names = {"o.xrs", "o.wyr", "o.pro", "o.gda",
+                                          "o.xye", "o.cif", "o.json"};
+  auto start = [&]() {
+    pid_t pid = fork();
+    if (pid == 0) {
+      std::freopen("/dev/null", "wb", stderr);
+      execl(SCANMERGE_BIN, SCANMERGE_BIN, "a.dat", "--xrs82", "o.xrs", "--wyriet", "o.wyr",
+            "--profin", "o.pro", "--gdat", "o.gda", "--xye", "o.xye", "--cif", "o.cif", "--report",
+            "o.json", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    return pid;
+  };
+  auto t0 = std::chrono::steady_clock::now();
+  int st = 0;
+  waitpid(start(), &st, 0);
+  auto runtime = std::chrono::steady_clock::now() - t0;
+  ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+  std::vector<std::string> whole;
+  for (const std::string& name : names) whole.push_back(slurp(name));
+
+  const int kills = 40;
+  for (int k = 0; k < kills; ++k) {
+    for (const std::string& name : names) put(name, "old " + name);
+    pid_t pid = start();
+    // half the kills spread over the run, half over its last tenth
+    auto at = k % 2 ? runtime * k / kills : runtime * (90 + k / 4) / 100;
+    std::this_thread::sleep_for(at);
+    kill(pid, SIGKILL);
+    waitpid(pid, &st, 0);
+    for (size_t n = 0; n < names.size(); ++n) {
+      const std::string now = slurp(names[n]);
+      EXPECT_TRUE(now == "old " + names[n] || now == whole[n])
+          << names[n] << " killed after " << k << "/" << kills;
+    }
+    for (const std::string& name : listing("."))  // what kill -9 left behind
+      if (name.find(".tmp") != std::string::npos) fs::remove(name);
+  }
+}
+
 #endif  // _WIN32

@@ -3,12 +3,16 @@
 // as the Linux one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "correct/corrections.h"
 #include "tests/helpers.h"
 
 namespace fs = std::filesystem;
@@ -100,4 +104,81 @@ TEST(Example, WindowsProgramWritesTheLinuxBytes) {
     EXPECT_FALSE(bytes.empty()) << name;
     EXPECT_TRUE(bytes == slurp(native / name)) << name << " differs";
   }
+}
+
+// The full-precision files of the example hold, for every grid point from
+// 10 to 120 deg, the last included, the 32-bit values the program holds:
+// the example merged, normalised and corrected here, point for point.
+TEST(Example, FullPrecisionFilesGiveBackThe32BitValues) {
+  if (!windowsexe().empty()) GTEST_SKIP() << "the Linux program's files";
+  const fs::path work = workfor("example-full");
+  copyexample(work);
+  const std::string command = "cd '" + work.string() +
+                              "' && '" SCANMERGE_BIN
+                              "' si-scan2.dat si-scan1.dat si-scan3.dat --eiv 1,20,5"
+                              " --xye out/si.xye --cif out/si.cif";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+
+  auto p = std::make_unique<MergedPattern>();
+  std::ostringstream con;
+  int filenum = 0;
+  for (const char* name : {"si-scan1.dat", "si-scan2.dat", "si-scan3.dat"}) {
+    std::ifstream scan(work / name, std::ios::binary);
+    ASSERT_EQ(mergescan(*p, scan, ++filenum, con), MergeStatus::merged);
+  }
+  normalize(*p, p->imax + 1, con);
+  EivGeometry g;
+  ASSERT_EQ(readeiv("1 20 5", g), EivAnswer::ready);
+  ASSERT_EQ(applyeiv(*p, g, p->imax + 1, con), EivStatus::done);
+  ASSERT_EQ(p->imax, 5500);
+
+  auto same = [](float a, const std::string& text) {
+    float b = std::strtof(text.c_str(), nullptr);
+    return std::memcmp(&a, &b, sizeof a) == 0;
+  };
+  std::vector<std::string> xye = crlflines(work / "out/si.xye");
+  ASSERT_EQ(xye.size(), 5501u);
+  for (int k = 0; k <= p->imax; ++k) {
+    std::istringstream fields(xye[static_cast<size_t>(k)]);
+    std::string tth, value, sigma, more;
+    fields >> tth >> value >> sigma;
+    ASSERT_TRUE(!(fields >> more) && !sigma.empty()) << xye[static_cast<size_t>(k)];
+    ASSERT_NEAR(std::strtod(tth.c_str(), nullptr), 10 + 0.02 * k, 1e-6);
+    ASSERT_TRUE(same(p->cts[k], value) && same(p->mon[k], sigma)) << "xye point " << k;
+  }
+  // the CIF loop's value(su): the su's digits in units of the value's
+  // last decimal
+  std::vector<std::string> cif = crlflines(work / "out/si.cif");
+  auto loop = std::find(cif.begin(), cif.end(), "_pd_proc_intensity_total");
+  ASSERT_EQ(cif.end() - loop, 1 + 5501);
+  for (int k = 0; k <= p->imax; ++k) {
+    const std::string& line = *(loop + 1 + k);
+    size_t blank = line.find(' '), open = line.find('('), point = line.find('.', blank);
+    ASSERT_TRUE(blank != std::string::npos && open != std::string::npos && line.back() == ')');
+    const std::string value = line.substr(blank + 1, open - blank - 1);
+    const std::string units = line.substr(open + 1, line.size() - open - 2);
+    const int decimals = point == std::string::npos || point > open ? 0 : int(open - point - 1);
+    const std::string sigma = units + "e-" + std::to_string(decimals);
+    ASSERT_TRUE(same(p->cts[k], value) && same(p->mon[k], sigma)) << line;
+    ASSERT_EQ(line.substr(0, blank), xye[static_cast<size_t>(k)].substr(0, blank));
+  }
+  // a CIF parser takes it, and the CIF library GSAS-II reads it with finds
+  // the same numbers
+  if (std::system("command -v gemmi > /dev/null") == 0) {
+    EXPECT_EQ(std::system(("gemmi validate '" + (work / "out/si.cif").string() + "'").c_str()), 0);
+  }
+  const std::string pycif =
+      "cd '" + work.string() +
+      "' && /usr/bin/python3 -c 'import CifFile' 2> /dev/null && /usr/bin/python3 -c '"
+      "import CifFile, struct\n"
+      "f = lambda v: struct.unpack(\"f\", struct.pack(\"f\", v))[0]\n"
+      "cif = CifFile.ReadCif(\"out/si.cif\")\n"
+      "block = cif[cif.keys()[0]]\n"
+      "rows = [line.split() for line in open(\"out/si.xye\")]\n"
+      "pairs = [CifFile.get_number_with_esd(v) for v in block[\"_pd_proc_intensity_total\"]]\n"
+      "assert len(pairs) == len(rows) == 5501\n"
+      "for (v, e), row in zip(pairs, rows):\n"
+      "    assert f(v) == f(float(row[1])) and f(e) == f(float(row[2])), row\n"
+      "'";
+  EXPECT_EQ(std::system(pycif.c_str()), 0);
 }

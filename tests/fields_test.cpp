@@ -103,7 +103,7 @@ std::unique_ptr<MergedPattern> benchpattern() {
     mergescan(*p, scan, k, con);
   }
   p->tthmax = p->tthmin + p->imax * p->tthstep;
-  normalize(*p, con);
+  normalize(*p, p->imax, con);
   return p;
 }
 

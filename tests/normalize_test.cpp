@@ -11,7 +11,7 @@
 TEST(Normalize, IntensityAndSigmaPerMillionMonitor) {
   auto p = std::make_unique<MergedPattern>();
   std::ostringstream con, file;
-  normalize(*p, con);  // imax 0: nothing to do, nothing to say
+  normalize(*p, p->imax, con);  // imax 0: nothing to do, nothing to say
   EXPECT_EQ(con.str(), "");
 
   p->tthmin = 20;
@@ -19,7 +19,7 @@ TEST(Normalize, IntensityAndSigmaPerMillionMonitor) {
   p->imax = 3;  // index 3 is summed but never normalised
   p->cts[0] = 400, p->mon[0] = 2000000, p->mon[1] = 500000;  // index 2: a gap
   p->cts[3] = 5, p->mon[3] = 7;
-  normalize(*p, con);
+  normalize(*p, p->imax, con);
   EXPECT_EQ(con.str(), "HELP.  i, cts, mon = 2 0.000000 0.000000\n");
   EXPECT_EQ(std::vector<float>(p->cts, p->cts + 2), (std::vector<float>{200, 0}));
   EXPECT_TRUE(std::isnan(p->cts[2]));

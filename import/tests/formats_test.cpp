@@ -279,8 +279,8 @@ TEST(ImportFormats, TwoRangeRawMergesAtTheScaleOfTheCounts) {
   EXPECT_EQ(k, 700);
 }
 
-// Real files, from public repositories (tests/data/SOURCES)
-const std::string data = IMPORT_DATA;
+// Real files, from public repositories (tests/fixtures/SOURCES.md)
+const std::string data = IMPORT_FIXTURES;
 
 TEST(ImportRealFiles, PrintedAnglesFromTheDeclaredStartAndStep) {
   // _START=3.000000, _STEPSIZE=0.015592, angles printed as 3.016, 3.031, ...

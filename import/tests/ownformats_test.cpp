@@ -1,5 +1,5 @@
 // The readers of Bruker RAW 4 and BRML and Rigaku RAS and RASX, on real
-// files (tests/fixtures, SOURCE.md says where each comes from): the ranges
+// files (tests/fixtures, SOURCES.md says where each comes from): the ranges
 // they find against values read from the files by hand (Python's struct
 // and zipfile at the layouts the formats' public readers document), and
 // damaged files, which must end in one line of reason and status 1.
@@ -80,6 +80,8 @@ TEST(Raw4, RealFileAndRangesOfOtherHeaders) {
                {7133, -105.77827453613281}});
   EXPECT_EQ(r.axis, "Locked Coupled");
   EXPECT_TRUE(r.twotheta);
+  EXPECT_EQ(r.start, 10);  // declared: the angles are start + i * step
+  EXPECT_EQ(r.x[7133], r.start + r.step * 7133);
   EXPECT_EQ(r.omega, 5.0);  // the Theta drive's start
   EXPECT_TRUE(r.factors.empty());
   EXPECT_EQ(meta[0], (std::pair<std::string, std::string>("MEASURE_DATE", "04/07/2025")));
@@ -171,6 +173,11 @@ TEST(Brml, RealFileAndOtherColumnLayouts) {
   EXPECT_EQ(r.times.size(), 2001u);  // the MeasuredTime column
   EXPECT_EQ(r.times[0], 1);
   EXPECT_TRUE(r.twotheta);
+  // declared in ScanAxisInfo; the rows print 44.002, ..., 44.01
+  EXPECT_EQ(r.start, 44);
+  EXPECT_EQ(r.step, 0.002);
+  EXPECT_EQ(r.units[1], 0.001);
+  EXPECT_EQ(r.units[5], 0.01);
   EXPECT_EQ(r.omega, 18.028);
   EXPECT_EQ(r.chi, -0.7452);
   EXPECT_EQ(r.phi, 0);
@@ -214,6 +221,7 @@ TEST(Brml, RealFileAndOtherColumnLayouts) {
   ASSERT_TRUE(readbrml(zip, meta, ranges, why)) << why;
   ASSERT_EQ(ranges.size(), 5u);  // in the container's order
   expectrange(ranges[1], 3, 20.5, 20.7, 0.1, 2.1, {{0, 10}, {2, 12}});
+  EXPECT_EQ(ranges[1].start, 20.5);      // Start from the Reference
   EXPECT_TRUE(ranges[1].times.empty());  // no time column: the measured time per step
   expectrange(ranges[2], 2, 30, 30.05, 0.05, 1, {{0, 100}, {1, 150.25}});
   EXPECT_EQ(ranges[2].factors, (std::vector<double>{1, 2}));
@@ -236,6 +244,9 @@ TEST(Ras, RangesOfAMadeFileWithRealRows) {
   expectrange(ranges[0], 100, 10, 13.96, 0.04, 2.4,
               {{0, 170.55354309082}, {49, 181.840835571289}, {99, 185.575759887695}});
   EXPECT_TRUE(ranges[0].twotheta);
+  EXPECT_EQ(ranges[0].start, 10);  // *MEAS_SCAN_START and _STEP; the rows print 10.0400
+  EXPECT_EQ(ranges[0].step, 0.04);
+  EXPECT_EQ(ranges[0].units[1], 0.0001);
   EXPECT_NEAR(ranges[0].omega, 10 + (10 - 10.2063) / 2, 1e-12);  // coupled: omega - 2theta/2 kept
   // a step scan of 1.20 s a step at fixed omega
   expectrange(ranges[1], 301, 36.544, 42.544, 0.02, 1.2, {{0, 0}, {150, 10475.298559567}});
@@ -270,6 +281,9 @@ TEST(Rasx, RealPowderScanCoupledScanAndMap) {
   expectrange(ranges[0], 1042, 44, 48.9968, 0.0048, 7.2,
               {{0, 2.16424083709717}, {521, 28.5047721862793}, {1041, 0}});
   EXPECT_NEAR(ranges[0].omega, 24.6185 + (44 - 48.7405) / 2, 1e-12);
+  EXPECT_EQ(ranges[0].start, 44);  // Start and Step; the rows print 44.0048
+  EXPECT_EQ(ranges[0].step, 0.0048);
+  EXPECT_EQ(ranges[0].units[1], 0.0001);
 
   ranges.clear();
   ASSERT_TRUE(readrasx(fixture("rasx-map.rasx"), meta, ranges, why)) << why;

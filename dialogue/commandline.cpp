@@ -1,0 +1,492 @@
+// The run fed from the command line: the dialogue's phases, every answer
+// given at once, everything checked before any file is written.
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "correct/corrections.h"
+#include "dialogue/dialogue.h"
+#include "files/safefile.h"
+#include "merge/scanreader.h"
+#include "output/fieldcheck.h"
+#include "output/report.h"
+#include "output/sha256.h"
+#include "output/writers.h"
+#include "text/console.h"
+#include "version.h"  // SCANMERGE_VERSION, generated
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const usage =
+    "Usage: scanmerge [OPTIONS] SCAN...\n"
+    "       scanmerge            (no arguments: the dialogue on the console)\n"
+    "Merges step scans onto one 2theta grid, in the order of their first angle,\n"
+    "and writes the files named by the options; nothing is written unless all is.\n"
+    "\n"
+    "Options (before or after the scans; -- ends them):\n"
+    "  --eiv H,L,OSC    illuminated-fraction correction: beam height H (mm),\n"
+    "                   sample length L (mm), rocking range OSC (deg)\n"
+    "  --xrs82 FILE     XRS82 list with sigmas\n"
+    "  --wyriet FILE    Wyriet file\n"
+    "  --profin FILE    .PROFIN file with sigmas\n"
+    "  --gdat FILE      .GDAT file; its title by --title TITLE (default: line 11\n"
+    "                   of the first scan merged)\n"
+    "  --xye FILE       2theta, intensity, sigma at full precision\n"
+    "  --cif FILE       powder CIF at full precision\n"
+    "  --report FILE    JSON record of the run\n"
+    "  --strict         any warning is a failure\n"
+    "  --verbose        tell the merge on standard output\n"
+    "  -h, --help       show this help and exit\n"
+    "  --version        show the version and exit\n"
+    "\n"
+    "Warnings go to standard error. Exit status: 0 done, 1 an input or output\n"
+    "failed (nothing written), 2 usage error.\n";
+
+// The outputs, in the order they are written and reported.
+enum Output { xrs82, wyriet, profin, gdat, xye, cif, report, outputs };
+const char* const outputoption[outputs] = {"--xrs82", "--wyriet", "--profin", "--gdat",
+                                           "--xye",   "--cif",    "--report"};
+
+struct Options {
+  std::vector<std::string> scans;
+  std::string name[outputs];  // empty: not wanted
+  bool eiv = false;
+  EivGeometry geometry;
+  bool hastitle = false;
+  std::string title;
+  bool strict = false;
+  bool verbose = false;
+};
+
+// A scan as read, whole, before anything is merged.
+struct Scan {
+  std::string name;
+  std::string text;
+  bool started = false;  // has a first row
+  float first = 0;       // deg, its first row's angle
+};
+
+// exit statuses
+constexpr int done = 0;
+constexpr int failed = 1;
+constexpr int usageerror = 2;
+
+int fail(std::ostream& err, const std::string& name, const std::string& reason) {
+  say(err, "scanmerge: %s: %s\n", name.c_str(), reason.c_str());
+  return failed;
+}
+
+int misuse(std::ostream& err, const std::string& what) {
+  say(err, "scanmerge: %s\nTry 'scanmerge --help'.\n", what.c_str());
+  return usageerror;
+}
+
+// "H,L,OSC": three numbers, each read whole, then the prompt's rules.
+bool parseeiv(const std::string& value, EivGeometry& g) {
+  std::string answer;
+  int fields = 0;
+  for (std::size_t at = 0; at <= value.size(); ++fields) {
+    std::size_t end = value.find(',', at);
+    if (end == std::string::npos) end = value.size();
+    std::string field = value.substr(at, end - at);
+    float number;
+    int used = -1;
+    if (field.empty() || std::isspace(static_cast<unsigned char>(field[0])) ||
+        std::sscanf(field.c_str(), "%f%n", &number, &used) < 1 ||
+        used != static_cast<int>(field.size()))
+      return false;
+    answer += (fields ? " " : "") + field;
+    at = end + 1;
+  }
+  return fields == 3 && readeiv(answer, g) == EivAnswer::ready;
+}
+
+// Reads the arguments into o; a status where the run ends here.
+bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, std::ostream& err,
+           int& status) {
+  bool optionsend = false;
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    const std::string& a = args[k];
+    if (optionsend || a.empty() || a[0] != '-' || a == "-") {
+      o.scans.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      optionsend = true;
+      continue;
+    }
+    if (a == "-h" || a == "--help") {
+      say(out, "%s", usage);
+      return status = done, false;
+    }
+    if (a == "--version") {
+      say(out, "scanmerge %s\n", SCANMERGE_VERSION);
+      return status = done, false;
+    }
+    if (a == "--strict" || a == "--verbose") {
+      (a == "--strict" ? o.strict : o.verbose) = true;
+      continue;
+    }
+    // an option with a value: "--name VALUE" or "--name=VALUE"
+    std::size_t equals = a.find('=');
+    std::string option = a.substr(0, equals);
+    int which = -1;
+    for (int n = 0; n < outputs; ++n)
+      if (option == outputoption[n]) which = n;
+    if (which < 0 && option != "--eiv" && option != "--title") {
+      status = misuse(err, "unknown option " + option);
+      return false;
+    }
+    std::string value;
+    if (equals != std::string::npos) {
+      value = a.substr(equals + 1);
+    } else if (k + 1 < args.size()) {
+      value = args[++k];
+    } else {
+      status = misuse(err, "option " + option + " needs a value");
+      return false;
+    }
+    bool twice = which >= 0            ? !o.name[which].empty()
+                 : option == "--eiv"   ? o.eiv
+                 : option == "--title" ? o.hastitle
+                                       : false;
+    if (twice) {
+      status = misuse(err, "option " + option + " given twice");
+      return false;
+    }
+    if (which >= 0) {
+      if (value.empty()) {
+        status = misuse(err, "option " + option + " needs a file name");
+        return false;
+      }
+      o.name[which] = value;
+    } else if (option == "--eiv") {
+      if (!parseeiv(value, o.geometry)) {
+        status = misuse(err, "--eiv " + value +
+                                 ": needs H,L,OSC, three numbers with H and OSC not 0 and H no "
+                                 "larger than L");
+        return false;
+      }
+      o.eiv = true;
+    } else {
+      o.title = value;
+      o.hastitle = true;
+    }
+  }
+  if (o.scans.empty()) {
+    status = misuse(err, "no scan file");
+    return false;
+  }
+  return true;
+}
+
+// Reads a scan whole; false with the reason where it cannot be.
+bool readscan(Scan& scan, std::string& why) {
+  std::error_code ec;
+  fs::file_status st = fs::status(scan.name, ec);
+  if (!fs::exists(st)) {
+    why = ec ? ec.message() : "No such file or directory";
+    return false;
+  }
+  if (!fs::is_regular_file(st)) {
+    why = "not a plain file";
+    return false;
+  }
+  errno = 0;
+  std::ifstream file(scan.name, std::ios::in | std::ios::binary);
+  std::ostringstream text;
+  if (file.is_open()) text << file.rdbuf();
+  if (!file.is_open() || file.bad()) {
+    why = errno ? std::strerror(errno) : "cannot be read";
+    return false;
+  }
+  scan.text = text.str();
+  // its first row's angle decides where it goes in the order
+  std::istringstream in(scan.text);
+  ScanBlock block(in);
+  std::ostream nowhere(nullptr);
+  ScanColumns cols = readheader(block, nowhere);
+  ScanPoint pt;
+  scan.started = readpoint(block, cols, pt) && !std::isnan(pt.tth);
+  scan.first = pt.tth;
+  return true;
+}
+
+// The warnings of one phase, as told: a line each, a dead time warning
+// with the row it quotes.
+std::vector<std::string> warninglines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.back() == ':' && at < text.size()) {
+      end = text.find('\n', at);
+      if (end == std::string::npos) end = text.size();
+      line += "\n" + text.substr(at, end - at);
+      at = end + 1;
+    }
+    if (!line.empty()) lines.push_back(line);
+  }
+  return lines;
+}
+
+// Passes what a phase warned of to standard error and keeps it.
+void tell(const std::string& text, std::vector<std::string>& kept, std::ostream& err) {
+  err.write(text.data(), static_cast<std::streamsize>(text.size()));
+  for (std::string& line : warninglines(text)) kept.push_back(line);
+}
+
+// Writes one of the four formats into text, counting its fields; false on
+// a write error.
+bool writeformat(const MergedPattern& p, int which, const std::string& title, std::ostream& text,
+                 FieldCounts& counts) {
+  switch (which) {
+    case xrs82:
+      return writexrs82(p, text, counts);
+    case wyriet:
+      return writewyriet(p, text, counts);
+    case profin:
+      return writeprofin(p, text, counts);
+    default:
+      return writegdat(p, title, text, counts);
+  }
+}
+
+// How the pattern was made, for the CIF file.
+std::string reduction(const MergedPattern& p, const RunRecord& r) {
+  std::string text = format(
+      "Merged by scanmerge %s from %d step scan(s) onto one 2theta grid of step %.4f deg\n"
+      "from %.4f deg; points on one grid angle summed, counts with counts and monitor\n"
+      "counts with monitor counts, so that overlapping scans weigh by their monitor:\n",
+      SCANMERGE_VERSION, static_cast<int>(r.scans.size()), p.tthstep, p.tthmin);
+  for (const ScanRecord& s : r.scans)
+    text += format("  %s: %d rows, grid points %d to %d\n", s.name.c_str(), s.rows, s.datoffset,
+                   s.datoffset + s.rows - 1);
+  text += format(
+      "Counts corrected for detector dead time, non-paralysable, tau = %.2e s;\n"
+      "a row with fewer than 1000 monitor counts adds no counts and 1000000 monitor.\n"
+      "Intensities normalised to 1000000 monitor counts, su = sqrt(counts) * 1000000 /\n"
+      "monitor (1 where no counts); grid points no scan reached are left out.\n",
+      static_cast<double>(tau));
+  if (r.eiv)
+    text += format(
+        "Intensities and su divided by the mean illuminated fraction of a flat sample\n"
+        "%.9g mm long rocked through %.9g deg under a beam %.9g mm high.\n",
+        static_cast<double>(r.geometry.L), static_cast<double>(r.geometry.oscdeg),
+        static_cast<double>(r.geometry.h));
+  else
+    text += "No correction for the illuminated fraction.\n";
+  return text;
+}
+
+// Every name checked before anything is merged or written: no two outputs
+// name one file, each scan is read whole, no output is a scan, and each
+// output is opened (its folder can be written; a temporary file goes if the
+// run fails). The scans are put in the order they are merged in.
+int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& files,
+          std::ostream& err) {
+  for (int a = 0; a < outputs; ++a)
+    for (int b = 0; b < a; ++b) {
+      std::error_code ec;
+      if (!o.name[a].empty() && !o.name[b].empty() &&
+          fs::weakly_canonical(fs::absolute(o.name[a], ec), ec) ==
+              fs::weakly_canonical(fs::absolute(o.name[b], ec), ec))
+        return misuse(err, std::string(outputoption[b]) + " and " + outputoption[a] +
+                               " name one file: " + o.name[a]);
+    }
+  for (const std::string& name : o.scans) {
+    scans.push_back(Scan{name, "", false, 0});
+    std::string why;
+    if (!readscan(scans.back(), why)) return fail(err, name, why);
+  }
+  for (int k = 0; k < outputs; ++k)
+    if (!o.name[k].empty() && isscan(o.name[k], o.scans))
+      return fail(err, o.name[k], "is a scan file; it is never overwritten");
+  for (int k = 0; k < outputs; ++k) {
+    errno = 0;
+    if (!o.name[k].empty() && !openfile(files[k], o.name[k]))
+      return fail(err, o.name[k], errno ? std::strerror(errno) : "cannot be written");
+  }
+  // lowest first angle first; a scan without rows last; ties as given
+  std::stable_sort(scans.begin(), scans.end(), [](const Scan& a, const Scan& b) {
+    if (a.started != b.started) return a.started;
+    return a.started && a.first < b.first;
+  });
+  return done;
+}
+
+// Merges the scans in order, as the dialogue merges them; with overlaps,
+// each later scan is first merged alone on the grid and compared with what
+// came before it. false where a scan ended the run.
+bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool overlaps, RunRecord& record,
+              std::ostream& con, std::ostream& err) {
+  std::ostream nowhere(nullptr);
+  std::unique_ptr<MergedPattern> alone;
+  if (overlaps) alone = std::make_unique<MergedPattern>();
+  for (std::size_t k = 0; k < scans.size(); ++k) {
+    ScanRecord s;
+    s.name = scans[k].name;
+    s.sha256 = sha256hex(scans[k].text);
+    int filenum = static_cast<int>(k) + 1;
+    MergeInfo info;
+    if (overlaps && filenum > 1) {
+      *alone = MergedPattern();
+      alone->tthmin = p.tthmin;
+      alone->tthstep = p.tthstep;
+      std::istringstream scan(scans[k].text);
+      if (mergescan(*alone, scan, filenum, nowhere, nowhere, info) == MergeStatus::merged) {
+        s.overlaps = true;
+        s.overlap = overlap(p, *alone);
+      }
+    }
+    say(con, "Scan file %d: %s\n", filenum, s.name.c_str());
+    std::istringstream scan(scans[k].text);
+    std::ostringstream warned;
+    MergeStatus merged = mergescan(p, scan, filenum, con, warned, info);
+    tell(warned.str(), s.warnings, err);
+    if (merged == MergeStatus::lowestangle) {
+      fail(err, s.name, "First file must contain lowest angle.");
+      return false;
+    }
+    s.rows = info.rows;
+    s.datoffset = info.datoffset;
+    record.scans.push_back(s);
+  }
+  return true;
+}
+
+// Normalises and corrects the points the dialogue writes, 0 to imax - 1,
+// and the last one a scan reached, imax, for the full-precision files
+// (the four formats never read it). false at "Range Error!".
+bool correct(MergedPattern& p, const Options& o, const std::vector<bool>& reached,
+             RunRecord& record, std::ostream& err) {
+  int end = reached[static_cast<std::size_t>(p.imax)] ? p.imax + 1 : p.imax;
+  std::ostringstream warned;
+  normalize(p, end, warned);
+  tell(warned.str(), record.warnings, err);
+  record.eiv = o.eiv;
+  record.geometry = o.geometry;
+  std::ostream nowhere(nullptr);
+  if (o.eiv && applyeiv(p, o.geometry, end, nowhere) == EivStatus::rangeerror) {
+    fail(err, "--eiv", "Range Error!: the rocking range leaves 0 to 2theta");
+    return false;
+  }
+  return true;
+}
+
+// Writes each file wanted into text, whole, hashed for the report, and
+// tells what a reader would misread in it. false where one could not be
+// written, or a warning came under --strict.
+bool writeall(const MergedPattern& p, const Options& o, const std::vector<Scan>& scans,
+              const std::vector<bool>& reached, RunRecord& record, std::string (&text)[outputs],
+              std::ostream& err) {
+  std::string title = o.title;
+  if (!o.hastitle) {  // line 11 of the first scan, as the dialogue echoes it
+    std::istringstream first(scans[0].text);
+    ScanBlock block(first);
+    std::ostringstream echoed;
+    std::ostream nowhere(nullptr);
+    readheader(block, echoed, nowhere);
+    title = echoed.str().substr(0, echoed.str().find('\n'));
+  }
+  static const char* const formatname[outputs] = {"xrs82", "wyriet", "profin", "gdat",
+                                                  "xye",   "cif",    "report"};
+  std::ostringstream warned;
+  for (int k = 0; k < report; ++k) {  // the report comes last
+    if (o.name[k].empty()) continue;
+    std::ostringstream file;
+    OutputRecord made;
+    made.format = formatname[k];
+    made.name = o.name[k];
+    FieldCounts counts;
+    bool written = k < xye    ? writeformat(p, k, title, file, counts)
+                   : k == xye ? writexye(p, reached, file)
+                              : writecif(p, reached, reduction(p, record), file);
+    if (!written) {
+      fail(err, o.name[k], "cannot be written");
+      return false;
+    }
+    if (k < xye) {
+      warnmisfits(p, o.name[k], counts, k == wyriet || k == profin ? stepheader : nostepheader,
+                  warned);
+      made.wide = counts.wide;
+      made.zerosigma = counts.zerosigma;
+    }
+    text[k] = file.str();
+    made.sha256 = sha256hex(text[k]);
+    record.outputs.push_back(made);
+  }
+  tell(warned.str(), record.warnings, err);
+  int warnings = static_cast<int>(record.warnings.size());
+  for (const ScanRecord& s : record.scans) warnings += static_cast<int>(s.warnings.size());
+  if (o.strict && warnings > 0) {
+    fail(err, "--strict", format("%d warning(s): nothing written", warnings));
+    return false;
+  }
+  if (!o.name[report].empty()) {
+    std::ostringstream file;
+    writereport(p, reached, record, file);
+    text[report] = file.str();
+  }
+  return true;
+}
+
+// Puts every output in place once all are written: each is written out
+// and synced first, and only then all are renamed, in order.
+bool commitall(const Options& o, const std::string (&text)[outputs], std::vector<SafeFile>& files,
+               std::ostream& err) {
+  std::vector<SafeFile*> kept;
+  std::vector<int> which;
+  for (int k = 0; k < outputs; ++k) {
+    if (o.name[k].empty()) continue;
+    files[k].file.write(text[k].data(), static_cast<std::streamsize>(text[k].size()));
+    kept.push_back(&files[k]);
+    which.push_back(k);
+  }
+  std::size_t placed = commitfiles(kept);
+  if (placed == kept.size()) return true;
+  fail(err, o.name[which[placed]], "cannot be written");
+  return false;
+}
+
+}  // namespace
+
+int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ostream& out,
+                std::ostream& err) {
+  Options o;
+  int status = done;
+  if (!parse(args, o, out, err, status)) return status;
+  std::ostream nowhere(nullptr);
+  std::ostream& con = o.verbose ? out : nowhere;
+  std::vector<Scan> scans;
+  std::vector<SafeFile> files(outputs);  // open from the check to the end
+  status = check(o, scans, files, err);
+  if (status != done) return status;
+
+  RunRecord record;
+  if (!mergeall(p, scans, !o.name[report].empty(), record, con, err)) return failed;
+  summary(p, con);
+  std::vector<bool> reached(static_cast<std::size_t>(p.imax) + 1);  // 0 to imax
+  for (int k = 0; k <= p.imax; ++k) reached[static_cast<std::size_t>(k)] = p.mon[k] != 0;
+  if (!correct(p, o, reached, record, err)) return failed;
+  std::string text[outputs];
+  if (!writeall(p, o, scans, reached, record, text, err)) return failed;
+  if (!commitall(o, text, files, err)) return failed;
+  for (int k = 0; k < outputs; ++k)
+    if (!o.name[k].empty()) say(con, "Wrote %s\n", o.name[k].c_str());
+  return done;
+}

@@ -1,0 +1,138 @@
+// JSON report of a command-line run, read by scripts and by scanplot: every
+// number as the program holds it, every name as given.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "output/report.h"
+#include "text/console.h"
+#include "version.h"  // SCANMERGE_VERSION, generated
+
+constexpr double normmonitor = 1000000.0;  // monitor counts per intensity unit
+
+Overlap overlap(const MergedPattern& before, const MergedPattern& alone) {
+  Overlap o;
+  double sum1 = 0, sum2 = 0, chi = 0;
+  int top = std::max(before.imax, alone.imax);
+  for (int k = 0; k <= top; ++k) {
+    double c1 = before.cts[k], m1 = before.mon[k], c2 = alone.cts[k], m2 = alone.mon[k];
+    if (m1 == 0 || m2 == 0) continue;  // not reached by both
+    double i1 = c1 * normmonitor / m1, i2 = c2 * normmonitor / m2;
+    // counting statistics; a point without counts gets sigma 1, as written
+    double s1 = c1 > 0 ? std::sqrt(c1) * normmonitor / m1 : 1.0;
+    double s2 = c2 > 0 ? std::sqrt(c2) * normmonitor / m2 : 1.0;
+    double d = (i1 - i2) / std::sqrt(s1 * s1 + s2 * s2);
+    chi += d * d;
+    sum1 += i1;
+    sum2 += i2;
+    ++o.points;
+  }
+  if (o.points > 0) {
+    o.chi2 = chi / o.points;
+    o.ratio = sum2 / sum1;
+  }
+  return o;
+}
+
+// A JSON string: quotes, backslashes and control characters escaped, and
+// each byte that is not part of valid UTF-8 as U+FFFD.
+static std::string quoted(const std::string& text) {
+  std::string out = "\"";
+  for (std::size_t k = 0; k < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[k]);
+    if (c == '"' || c == '\\') {
+      out += '\\', out += static_cast<char>(c), ++k;
+    } else if (c < 0x20 || c == 0x7f) {
+      out += format("\\u%04x", c), ++k;
+    } else if (c < 0x80) {
+      out += static_cast<char>(c), ++k;
+    } else {
+      std::size_t n = c >= 0xf0 && c <= 0xf4 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 && c < 0xe0 ? 2 : 0;
+      bool valid = n > 0 && k + n <= text.size();
+      for (std::size_t j = 1; valid && j < n; ++j)
+        valid = (static_cast<unsigned char>(text[k + j]) & 0xc0) == 0x80;
+      if (valid) {
+        out += text.substr(k, n), k += n;
+      } else {
+        out += "\\ufffd", ++k;
+      }
+    }
+  }
+  return out + "\"";
+}
+
+// The shortest number that gives back the double; null where it is not
+// finite.
+static std::string number(double value) {
+  char text[32];
+  if (!std::isfinite(value)) return "null";
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+static std::string number32(float value) {
+  return std::isfinite(value) ? format("%.9g", static_cast<double>(value)) : "null";
+}
+
+static double gridangle(const MergedPattern& p, int k) { return p.tthmin + k * p.tthstep; }
+
+bool writereport(const MergedPattern& p, const std::vector<bool>& reached, const RunRecord& r,
+                 std::ostream& file) {
+  std::string j = "{\n  \"version\": " + quoted(SCANMERGE_VERSION) + ",\n  \"scans\": [";
+  for (std::size_t s = 0; s < r.scans.size(); ++s) {
+    const ScanRecord& scan = r.scans[s];
+    int last = scan.datoffset + scan.rows - 1;
+    j += s ? ",\n" : "\n";
+    j += "    {\"name\": " + quoted(scan.name) + ", \"sha256\": \"" + scan.sha256 +
+         "\", \"rows\": " + std::to_string(scan.rows) +
+         ", \"first\": " + (scan.rows ? number(gridangle(p, scan.datoffset)) : "null") +
+         ", \"last\": " + (scan.rows ? number(gridangle(p, last)) : "null") +
+         ",\n     \"warnings\": [";
+    for (std::size_t w = 0; w < scan.warnings.size(); ++w)
+      j += (w ? ", " : "") + quoted(scan.warnings[w]);
+    j += "],\n     \"overlap\": ";
+    if (scan.overlaps) {
+      const Overlap& o = scan.overlap;
+      j += "{\"points\": " + std::to_string(o.points) +
+           ", \"chi2\": " + (o.points ? number(o.chi2) : "null") +
+           ", \"ratio\": " + (o.points ? number(o.ratio) : "null") + "}}";
+    } else {
+      j += "null}";
+    }
+  }
+  j += "\n  ],\n  \"grid\": {\"tthmin\": " + number(p.tthmin) +
+       ", \"tthstep\": " + number(p.tthstep) + ", \"imax\": " + std::to_string(p.imax) +
+       "},\n  \"eiv\": ";
+  if (r.eiv)
+    j += "{\"h\": " + number32(r.geometry.h) + ", \"L\": " + number32(r.geometry.L) +
+         ", \"osc\": " + number32(r.geometry.oscdeg) + "}";
+  else
+    j += "null";
+  j += ",\n  \"gaps\": [";
+  bool first = true;
+  for (int k = 0; k <= p.imax; ++k) {
+    if (reached[static_cast<std::size_t>(k)]) continue;
+    int end = k;
+    while (end < p.imax && !reached[static_cast<std::size_t>(end) + 1]) ++end;
+    j += (first ? "" : ", ") + std::string("{\"from\": ") + number(gridangle(p, k)) +
+         ", \"to\": " + number(gridangle(p, end)) + ", \"points\": " + std::to_string(end - k + 1) +
+         "}";
+    first = false;
+    k = end;
+  }
+  j += "],\n  \"warnings\": [";
+  for (std::size_t w = 0; w < r.warnings.size(); ++w) j += (w ? ", " : "") + quoted(r.warnings[w]);
+  j += "],\n  \"outputs\": [";
+  for (std::size_t o = 0; o < r.outputs.size(); ++o) {
+    const OutputRecord& out = r.outputs[o];
+    j += (o ? ",\n" : "\n") + std::string("    {\"format\": \"") + out.format +
+         "\", \"name\": " + quoted(out.name) + ", \"sha256\": \"" + out.sha256 +
+         "\", \"wide\": " + std::to_string(out.wide) +
+         ", \"zerosigma\": " + std::to_string(out.zerosigma) + "}";
+  }
+  j += r.outputs.empty() ? "]\n}\n" : "\n  ]\n}\n";
+  file.write(j.data(), static_cast<std::streamsize>(j.size()));
+  return !file.fail();
+}
