@@ -142,7 +142,9 @@ ScanColumns readheader(ScanBlock& scan, std::ostream& con, std::ostream& warn) {
 // are cut before it does.
 void readahead(ScanBlock& scan, int n) { fill(scan, n * datapiece); }
 
-bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt) {
+// readpoint, inlined into the batch reader: as a call of its own it saves
+// and restores registers for every row, a tenth of the merge's time
+static inline bool readrow(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt) {
   pt.cut = false;
   if (columns.n == 0) return false;  // no column line, no rows
   // The numbers are converted where the row lies; where they run to its
@@ -178,6 +180,10 @@ bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt) {
   return true;
 }
 
+bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt) {
+  return readrow(scan, columns, pt);
+}
+
 void takeatmost(ScanRows& rows, long long most) { rows.left = most - (rows.n - rows.next); }
 
 const ScanPoint* nextbatch(ScanRows& rows) {
@@ -188,7 +194,7 @@ const ScanPoint* nextbatch(ScanRows& rows) {
   const ScanColumns cols = rows.cols;  // a copy the loop keeps in registers
   readahead(scan, want);               // their lines stay put till the next batch
   int n = 0;
-  for (; n < want && readpoint(scan, cols, rows.batch[n]); ++n)
+  for (; n < want && readrow(scan, cols, rows.batch[n]); ++n)
     rows.batch[n].sec = rows.batch[n].tim / 1000.0f;
   rows.n = n;
   rows.left -= n;

@@ -167,6 +167,9 @@ int putreal(TextOut& out, double value, int width, int decimals) {
 int putsigma(TextOut& out, double value, int width, int decimals) {
   const char* field = room(out, fieldroom);
   int n = putreal(out, value, width, decimals);
+  // a sigma of 1 or more has a digit other than 0 before the point; only
+  // smaller ones (nearly none) have their text looked at
+  if (!(std::fabs(value) < 1.0)) return n;
   // nothing but zeros besides blanks, sign and point: a reader takes 0
   bool zero = true;
   for (int k = 0; k < n; ++k) {
