@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -386,21 +385,4 @@ size_t commitfiles(const std::vector<SafeFile*>& files) {
   if (failed < n)
     for (size_t k = dropfrom; k < n; ++k) abandon(*files[k]);
   return failed;
-}
-
-bool replacefile(const std::string& name, const std::string& text, std::string& why) {
-  SafeFile out;
-  errno = 0;
-  if (!openfile(out, name)) {
-    why = errno ? std::strerror(errno) : "cannot be written";
-    out.temp.drop();
-    return false;
-  }
-  out.file.write(text.data(), static_cast<std::streamsize>(text.size()));
-  errno = 0;
-  if (!commitfile(out)) {
-    why = errno ? std::strerror(errno) : "cannot be written";
-    return false;
-  }
-  return true;
 }

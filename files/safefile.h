@@ -95,7 +95,3 @@ size_t commitfiles(const std::vector<SafeFile*>& files);
 // A scan: a file merged in this run (scans), under any spelling or link, or
 // any file whose line 14 names a tth column, which no output file has there.
 bool isscan(const std::string& name, const std::vector<std::string>& scans);
-
-// Writes text to name through a temporary file; false with the reason
-// (strerror's words) in why where it could not be written whole.
-bool replacefile(const std::string& name, const std::string& text, std::string& why);

@@ -389,12 +389,16 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (!opt.command.empty() && !run.broken) writemerge(run, opt.command, "command", opt, err);
   // every file of the run in place, or none
   if (run.broken) return 1;
-  for (auto& p : run.pending) {
-    if (!commitfile(p->file)) {
-      err << "scanimport: " << p->name << ": cannot be written; the files after it not written\n";
-      return 1;
-    }
-    if (!p->line.empty()) out << p->line << "\n";
+  std::vector<SafeFile*> outputs;
+  for (auto& p : run.pending) outputs.push_back(&p->file);
+  size_t placed = commitfiles(outputs);
+  if (placed == outputs.size())
+    for (auto& p : run.pending)
+      if (!p->line.empty()) out << p->line << "\n";
+  if (placed < outputs.size()) {
+    err << "scanimport: " << run.pending[placed]->name
+        << ": cannot be written; the files after it not written\n";
+    return 1;
   }
   return run.status;
 }
