@@ -48,13 +48,10 @@ std::string text(const std::string& d, size_t at, size_t n) {
   return t.substr(a, t.find_last_not_of(' ') - a + 1);
 }
 
-// %g, or %.7g with seven
-std::string g(double v, bool seven = false) {
+// a wavelength to its seven digits (%g would keep six)
+std::string g7(double v) {
   char buf[40];
-  if (seven)
-    std::snprintf(buf, sizeof buf, "%.7g", v);
-  else
-    std::snprintf(buf, sizeof buf, "%g", v);
+  std::snprintf(buf, sizeof buf, "%.7g", v);
   return buf;
 }
 
@@ -88,9 +85,9 @@ bool readrange(const std::string& d, size_t& pos, FileRange& r, std::string& why
   r.seconds = ms > 0 && std::isfinite(ms) ? ms / 1000 : NaN;
   r.meta.emplace_back("SCAN_TYPE", r.axis);
   double kv = f32(d, pos + 100), ma = f32(d, pos + 104), wl = f64(d, pos + 112);
-  if (kv > 0) r.meta.emplace_back("GENERATOR_VOLTAGE", g(kv));
-  if (ma > 0) r.meta.emplace_back("GENERATOR_CURRENT", g(ma));
-  if (wl > 0) r.meta.emplace_back("USED_LAMBDA", g(wl, true));
+  if (kv > 0) r.meta.emplace_back("GENERATOR_VOLTAGE", gnum(kv));
+  if (ma > 0) r.meta.emplace_back("GENERATOR_CURRENT", gnum(ma));
+  if (wl > 0) r.meta.emplace_back("USED_LAMBDA", g7(wl));
   size_t seg = pos + headsize;
   if (extra > d.size() - seg) {
     why = "ends inside a range header" + at(pos);
@@ -162,7 +159,7 @@ bool readraw4(const std::string& d, MetaList& meta, std::vector<FileRange>& rang
     } else if (type == 30 && len >= 120) {  // the tube
       meta.emplace_back("ANODE_MATERIAL", text(d, pos + 116, 4));
       double a1 = f64(d, pos + 80);  // Angstrom
-      if (a1 > 0) meta.emplace_back("ALPHA1", g(a1, true));
+      if (a1 > 0) meta.emplace_back("ALPHA1", g7(a1));
     }
     pos += len;
   }
