@@ -14,11 +14,6 @@ namespace {
 
 const double NaN = std::nan("");
 
-double num(const char* s) {
-  double v = NaN;
-  return tonumber(s, v) ? v : NaN;
-}
-
 // The numbers of a <Datum>, and the text of its number keep; false where
 // one is none.
 bool commalist(const char* s, std::vector<double>& v, int keep, std::string& kept) {

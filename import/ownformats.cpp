@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -58,6 +59,11 @@ bool tonumber(const std::string& s, double& v) {
   if (*end || end != p + s.size()) return false;
   v = d;
   return true;
+}
+
+double num(const char* s) {
+  double v = std::nan("");
+  return tonumber(s, v) ? v : std::nan("");
 }
 
 long numbered(const std::string& name, const std::string& prefix, const std::string& suffix) {

@@ -88,3 +88,5 @@ bool parsexml(const std::string& text, pugi::xml_document& doc, std::string& why
 
 // The whole of s as a number (blanks around it allowed); false where it is none.
 bool tonumber(const std::string& s, double& v);
+// The same for an XML text, NaN where it is no number.
+double num(const char* s);

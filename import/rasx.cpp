@@ -10,13 +10,6 @@
 
 namespace {
 
-const double NaN = std::nan("");
-
-double num(const char* s) {
-  double v = NaN;
-  return tonumber(s, v) ? v : NaN;
-}
-
 // "Data<n>/Profile<n>.txt": n, or -1 where name is not of that form.
 long profilenumber(const std::string& name) {
   size_t slash = name.find('/');
