@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -70,13 +71,20 @@ struct Options {
   bool verbose = false;
 };
 
-// A scan as read, whole, before anything is merged.
+// A scan as the check found it, read to its first row: that row's angle
+// decides where it goes in the order; its size and time, and that row
+// again, tell whether it changed before it was merged.
 struct Scan {
   std::string name;
-  std::string text;
-  bool started = false;  // has a first row
-  float first = 0;       // deg, its first row's angle
+  bool hasrow = false;      // has a first row
+  bool started = false;     // has a first row with an angle
+  float first = 0;          // deg, its first row's angle
+  std::uintmax_t size = 0;  // bytes
+  fs::file_time_type written{};
 };
+
+// Bytes read for the check: in most files the header and a first row.
+constexpr int firstbytes = 4096;
 
 // exit statuses
 constexpr int done = 0;
@@ -192,8 +200,9 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
   return true;
 }
 
-// Reads a scan whole; false with the reason where it cannot be.
-bool readscan(Scan& scan, std::string& why) {
+// Reads a scan's header and its first row, nothing after; false with the
+// reason where it cannot be. line11: its line 11 as the dialogue echoes it.
+bool readfirst(Scan& scan, std::string& line11, std::string& why) {
   std::error_code ec;
   fs::file_status st = fs::status(scan.name, ec);
   if (!fs::exists(st)) {
@@ -204,24 +213,41 @@ bool readscan(Scan& scan, std::string& why) {
     why = "not a plain file";
     return false;
   }
+  scan.size = fs::file_size(scan.name, ec);
+  scan.written = fs::last_write_time(scan.name, ec);
   errno = 0;
   std::ifstream file(scan.name, std::ios::in | std::ios::binary);
-  std::ostringstream text;
-  if (file.is_open()) text << file.rdbuf();
-  if (!file.is_open() || file.bad()) {
+  if (!file.is_open()) {
     why = errno ? std::strerror(errno) : "cannot be read";
     return false;
   }
-  scan.text = text.str();
-  // its first row's angle decides where it goes in the order
-  std::istringstream in(scan.text);
-  ScanBlock block(in);
+  ScanBlock block(file, firstbytes);
+  std::ostringstream echoed;
   std::ostream nowhere(nullptr);
-  ScanColumns cols = readheader(block, nowhere);
+  ScanColumns cols = readheader(block, echoed, nowhere);
   ScanPoint pt;
-  scan.started = readpoint(block, cols, pt) && !std::isnan(pt.tth);
+  scan.hasrow = readpoint(block, cols, pt);
   scan.first = pt.tth;
+  scan.started = scan.hasrow && !std::isnan(pt.tth);
+  line11 = echoed.str().substr(0, echoed.str().find('\n'));
   return true;
+}
+
+// The order of the merge: lowest first angle first; a scan without rows
+// last; ties as given.
+bool mergedbefore(const Scan& a, const Scan& b) {
+  if (a.started != b.started) return a.started;
+  return a.started && a.first < b.first;
+}
+
+// The scan is as the check found it: the same size and time, the same
+// first row as the merge read (both checked after the merge has read it).
+bool unchanged(const Scan& scan, const MergeInfo& info) {
+  std::error_code ec, ectime;
+  bool same = fs::file_size(scan.name, ec) == scan.size &&
+              fs::last_write_time(scan.name, ectime) == scan.written && !ec && !ectime;
+  return same && info.hasfirst == scan.hasrow &&
+         (!scan.hasrow || std::memcmp(&info.first, &scan.first, sizeof scan.first) == 0);
 }
 
 // The warnings of one phase, as told: a line each, a dead time warning
@@ -294,11 +320,12 @@ std::string reduction(const MergedPattern& p, const RunRecord& r) {
 }
 
 // Every name checked before anything is merged or written: no two outputs
-// name one file, each scan is read whole, no output is a scan, and each
-// output is opened (its folder can be written; a temporary file goes if the
-// run fails). The scans are put in the order they are merged in.
-int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& files,
-          std::ostream& err) {
+// name one file, each scan is read to its first row, no output is a scan,
+// and each output is opened (its folder can be written; a temporary file
+// goes if the run fails). The scans are put in the order they are merged
+// in; line11: the first one's line 11, as the dialogue echoes it.
+int check(const Options& o, std::vector<Scan>& scans, std::string& line11first,
+          std::vector<SafeFile>& files, std::ostream& err) {
   for (int a = 0; a < outputs; ++a)
     for (int b = 0; b < a; ++b) {
       std::error_code ec;
@@ -308,10 +335,15 @@ int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& fil
         return misuse(err, std::string(outputoption[b]) + " and " + outputoption[a] +
                                " name one file: " + o.name[a]);
     }
+  std::size_t first = 0;  // the scan merged first, as the sort below finds it
   for (const std::string& name : o.scans) {
-    scans.push_back(Scan{name, "", false, 0});
-    std::string why;
-    if (!readscan(scans.back(), why)) return fail(err, name, why);
+    scans.push_back(Scan{name});
+    std::string why, line11;
+    if (!readfirst(scans.back(), line11, why)) return fail(err, name, why);
+    if (scans.size() == 1 || mergedbefore(scans.back(), scans[first])) {
+      first = scans.size() - 1;
+      line11first = line11;
+    }
   }
   for (int k = 0; k < outputs; ++k)
     if (!o.name[k].empty() && isscan(o.name[k], o.scans))
@@ -321,46 +353,69 @@ int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& fil
     if (!o.name[k].empty() && !openfile(files[k], o.name[k]))
       return fail(err, o.name[k], errno ? std::strerror(errno) : "cannot be written");
   }
-  // lowest first angle first; a scan without rows last; ties as given
-  std::stable_sort(scans.begin(), scans.end(), [](const Scan& a, const Scan& b) {
-    if (a.started != b.started) return a.started;
-    return a.started && a.first < b.first;
-  });
+  std::stable_sort(scans.begin(), scans.end(), mergedbefore);
   return done;
 }
 
-// Merges the scans in order, as the dialogue merges them; with overlaps,
-// each later scan is first merged alone on the grid and compared with what
-// came before it. false where a scan ended the run.
-bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool overlaps, RunRecord& record,
+// The bytes of a scan after those the merge read, read only to be hashed.
+void readrest(std::istream& scan, std::vector<char>& piece) {
+  piece.resize(blockbytes);
+  while (scan.rdbuf()->sgetn(piece.data(), blockbytes) > 0) {
+  }
+}
+
+// Merges the scans in order, as the dialogue merges them, each read once
+// from its start: to where its data end, or with the report to its end,
+// every byte hashed as it is read. With the report each later scan's own
+// sums are kept beside, to compare with what came before it. false where a
+// scan ended the run, could not be read or changed since the check.
+bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool report, RunRecord& record,
               std::ostream& con, std::ostream& err) {
-  std::ostream nowhere(nullptr);
-  std::unique_ptr<MergedPattern> alone;
-  if (overlaps) alone = std::make_unique<MergedPattern>();
+  std::unique_ptr<MergedPattern> before, alone;
+  if (report) {
+    before = std::make_unique<MergedPattern>();
+    alone = std::make_unique<MergedPattern>();
+  }
+  std::vector<char> rest;
   for (std::size_t k = 0; k < scans.size(); ++k) {
     ScanRecord s;
     s.name = scans[k].name;
-    s.sha256 = sha256hex(scans[k].text);
     int filenum = static_cast<int>(k) + 1;
-    MergeInfo info;
-    if (overlaps && filenum > 1) {
+    bool overlaps = report && filenum > 1;
+    if (overlaps) {
+      *before = p;
       *alone = MergedPattern();
-      alone->tthmin = p.tthmin;
-      alone->tthstep = p.tthstep;
-      std::istringstream scan(scans[k].text);
-      if (mergescan(*alone, scan, filenum, nowhere, nowhere, info) == MergeStatus::merged) {
-        s.overlaps = true;
-        s.overlap = overlap(p, *alone);
-      }
     }
     say(con, "Scan file %d: %s\n", filenum, s.name.c_str());
-    std::istringstream scan(scans[k].text);
+    errno = 0;
+    std::ifstream file(s.name, std::ios::in | std::ios::binary);
+    if (!file.is_open()) {
+      fail(err, s.name, errno ? std::strerror(errno) : "cannot be read");
+      return false;
+    }
+    Sha256 digest;
+    HashedInput hashed(file.rdbuf(), digest);
+    std::istream scan(report ? static_cast<std::streambuf*>(&hashed) : file.rdbuf());
     std::ostringstream warned;
-    MergeStatus merged = mergescan(p, scan, filenum, con, warned, info);
+    MergeInfo info;
+    MergeStatus merged =
+        mergescan(p, scan, filenum, con, warned, info, overlaps ? alone.get() : nullptr);
     tell(warned.str(), s.warnings, err);
     if (merged == MergeStatus::lowestangle) {
       fail(err, s.name, "First file must contain lowest angle.");
       return false;
+    }
+    if (report) {
+      readrest(scan, rest);
+      s.sha256 = sha256end(digest);
+    }
+    if (!unchanged(scans[k], info)) {
+      fail(err, s.name, "changed while it was read: nothing written");
+      return false;
+    }
+    if (overlaps) {
+      s.overlaps = true;
+      s.overlap = overlap(*before, *alone);
     }
     s.rows = info.rows;
     s.datoffset = info.datoffset;
@@ -388,47 +443,55 @@ bool correct(MergedPattern& p, const Options& o, const std::vector<bool>& reache
   return true;
 }
 
-// Writes each file wanted into text, whole, hashed for the report, and
-// tells what a reader would misread in it. false where one could not be
-// written, or a warning came under --strict.
-bool writeall(const MergedPattern& p, const Options& o, const std::vector<Scan>& scans,
-              const std::vector<bool>& reached, RunRecord& record, std::string (&text)[outputs],
-              std::ostream& err) {
-  std::string title = o.title;
-  if (!o.hastitle) {  // line 11 of the first scan, as the dialogue echoes it
-    std::istringstream first(scans[0].text);
-    ScanBlock block(first);
-    std::ostringstream echoed;
-    std::ostream nowhere(nullptr);
-    readheader(block, echoed, nowhere);
-    title = echoed.str().substr(0, echoed.str().find('\n'));
-  }
+// Writes each file wanted, hashed for the report, and tells what a reader
+// would misread in it. A file is written to its temporary file; one
+// written in place (a device, a FIFO) is held in held until all is
+// checked. false where one could not be written, or a warning came under
+// --strict.
+bool writeall(const MergedPattern& p, const Options& o, const std::string& title,
+              const std::vector<bool>& reached, RunRecord& record, std::vector<SafeFile>& files,
+              std::string (&held)[outputs], std::ostream& err) {
   static const char* const formatname[outputs] = {"xrs82", "wyriet", "profin", "gdat",
                                                   "xye",   "cif",    "report"};
+  const bool hashing = !o.name[report].empty();
   std::ostringstream warned;
-  for (int k = 0; k < report; ++k) {  // the report comes last
+  for (int k = 0; k < outputs; ++k) {
     if (o.name[k].empty()) continue;
-    std::ostringstream file;
-    OutputRecord made;
-    made.format = formatname[k];
-    made.name = o.name[k];
-    FieldCounts counts;
-    bool written = k < xye    ? writeformat(p, k, title, file, counts)
-                   : k == xye ? writexye(p, reached, file)
-                              : writecif(p, reached, reduction(p, record), file);
-    if (!written) {
+    std::ostringstream inplace;
+    std::streambuf* to = files[k].target.empty() ? inplace.rdbuf() : files[k].file.rdbuf();
+    Sha256 digest;
+    HashedOutput hashed(to, digest);
+    std::ostream file(hashing && k != report ? &hashed : to);
+    bool written = true;
+    if (k == report) {  // the report comes last, with every warning told
+      tell(warned.str(), record.warnings, err);
+      warned.str("");
+      int warnings = static_cast<int>(record.warnings.size());
+      for (const ScanRecord& s : record.scans) warnings += static_cast<int>(s.warnings.size());
+      if (o.strict && warnings > 0) break;
+      written = writereport(p, reached, record, file);
+    } else {
+      OutputRecord made;
+      made.format = formatname[k];
+      made.name = o.name[k];
+      FieldCounts counts;
+      written = k < xye    ? writeformat(p, k, title, file, counts)
+                : k == xye ? writexye(p, reached, file)
+                           : writecif(p, reached, reduction(p, record), file);
+      if (written && k < xye) {
+        warnmisfits(p, o.name[k], counts, k == wyriet || k == profin ? stepheader : nostepheader,
+                    warned);
+        made.wide = counts.wide;
+        made.zerosigma = counts.zerosigma;
+      }
+      if (hashing) made.sha256 = sha256end(digest);
+      record.outputs.push_back(made);
+    }
+    if (!written || !file.flush()) {
       fail(err, o.name[k], "cannot be written");
       return false;
     }
-    if (k < xye) {
-      warnmisfits(p, o.name[k], counts, k == wyriet || k == profin ? stepheader : nostepheader,
-                  warned);
-      made.wide = counts.wide;
-      made.zerosigma = counts.zerosigma;
-    }
-    text[k] = file.str();
-    made.sha256 = sha256hex(text[k]);
-    record.outputs.push_back(made);
+    held[k] = inplace.str();
   }
   tell(warned.str(), record.warnings, err);
   int warnings = static_cast<int>(record.warnings.size());
@@ -437,23 +500,19 @@ bool writeall(const MergedPattern& p, const Options& o, const std::vector<Scan>&
     fail(err, "--strict", format("%d warning(s): nothing written", warnings));
     return false;
   }
-  if (!o.name[report].empty()) {
-    std::ostringstream file;
-    writereport(p, reached, record, file);
-    text[report] = file.str();
-  }
   return true;
 }
 
-// Puts every output in place once all are written: each is written out
-// and synced first, and only then all are renamed, in order.
-bool commitall(const Options& o, const std::string (&text)[outputs], std::vector<SafeFile>& files,
+// Puts every output in place once all are written: those written in place
+// are written out now; each is synced first, and only then all are
+// renamed, in order.
+bool commitall(const Options& o, const std::string (&held)[outputs], std::vector<SafeFile>& files,
                std::ostream& err) {
   std::vector<SafeFile*> kept;
   std::vector<int> which;
   for (int k = 0; k < outputs; ++k) {
     if (o.name[k].empty()) continue;
-    files[k].file.write(text[k].data(), static_cast<std::streamsize>(text[k].size()));
+    files[k].file.write(held[k].data(), static_cast<std::streamsize>(held[k].size()));
     kept.push_back(&files[k]);
     which.push_back(k);
   }
@@ -473,8 +532,9 @@ int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ost
   std::ostream nowhere(nullptr);
   std::ostream& con = o.verbose ? out : nowhere;
   std::vector<Scan> scans;
+  std::string line11;                    // of the scan merged first
   std::vector<SafeFile> files(outputs);  // open from the check to the end
-  status = check(o, scans, files, err);
+  status = check(o, scans, line11, files, err);
   if (status != done) return status;
 
   RunRecord record;
@@ -483,9 +543,10 @@ int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ost
   std::vector<bool> reached(static_cast<std::size_t>(p.imax) + 1);  // 0 to imax
   for (int k = 0; k <= p.imax; ++k) reached[static_cast<std::size_t>(k)] = p.mon[k] != 0;
   if (!correct(p, o, reached, record, err)) return failed;
-  std::string text[outputs];
-  if (!writeall(p, o, scans, reached, record, text, err)) return failed;
-  if (!commitall(o, text, files, err)) return failed;
+  std::string held[outputs];  // the files written in place, till all is checked
+  if (!writeall(p, o, o.hastitle ? o.title : line11, reached, record, files, held, err))
+    return failed;
+  if (!commitall(o, held, files, err)) return failed;
   for (int k = 0; k < outputs; ++k)
     if (!o.name[k].empty()) say(con, "Wrote %s\n", o.name[k].c_str());
   return done;

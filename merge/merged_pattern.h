@@ -30,9 +30,13 @@ MergeStatus mergescan(MergedPattern& pattern, std::istream& scan, int filenum, s
 struct MergeInfo {
   int rows = 0;
   int datoffset = 0;
+  bool hasfirst = false;  // the file has a first row, whose angle is first
+  float first = 0;        // deg
 };
 
 // The same, the warnings ("!!!!!", "HELP!", "Cannot make dead time
-// correction", "Too long") told on warn, the rest on con.
+// correction", "Too long") told on warn, the rest on con. Where alone is
+// given, the file's own sums are added to it too, as they would be merged
+// into an empty pattern on the same grid.
 MergeStatus mergescan(MergedPattern& pattern, std::istream& scan, int filenum, std::ostream& con,
-                      std::ostream& warn, MergeInfo& info);
+                      std::ostream& warn, MergeInfo& info, MergedPattern* alone = nullptr);

@@ -33,8 +33,15 @@ static void checkdrift(const MergedPattern& p, int datoffset, int i, float lastt
     say(warn, "!!!!! Grid off by %.4f deg at last point of this file.\n", off);
 }
 
+// Adds a row's dead-time-corrected counts c / f and its monitor counts m
+// to grid point idx.
+static inline void addrow(MergedPattern& p, long long idx, float c, float f, float m) {
+  p.cts[idx] = static_cast<float>(static_cast<double>(p.cts[idx]) + static_cast<double>(c) / f);
+  p.mon[idx] = static_cast<float>(static_cast<double>(p.mon[idx]) + m);
+}
+
 static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, std::ostream& con,
-                              std::ostream& warn, MergeInfo& info) {
+                              std::ostream& warn, MergeInfo& info, MergedPattern* alone) {
   ScanColumns cols = readheader(scan, con, warn);
   ScanRows rows(scan, cols, 1);  // the first row alone: it places the file, or refuses it
   double start = p.tthmin;       // deg; a file without rows has no start of its own
@@ -53,6 +60,8 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
 
     if (i == 0) {
       start = pt->tth;
+      info.hasfirst = true;
+      info.first = pt->tth;
       if (filenum == 1) {
         p.tthmin = start;
         datoffset = 0;
@@ -99,13 +108,14 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
       f = 1.0f;
     }
 
-    p.cts[idx] = static_cast<float>(static_cast<double>(p.cts[idx]) + static_cast<double>(c) / f);
-    p.mon[idx] = static_cast<float>(static_cast<double>(p.mon[idx]) + m);
+    addrow(p, idx, c, f, m);
+    if (alone) addrow(*alone, idx, c, f, m);
     lasttth = pt->tth;
     ++i;
   }
   // the last row merged is the highest index this file reached
   if (i > 0) p.imax = std::max(p.imax, datoffset + i - 1);
+  if (alone && i > 0) alone->imax = std::max(alone->imax, datoffset + i - 1);
   // every row before it was a whole line
   if (!pt && rows.cut)
     say(warn, "!!!!! Line %d longer than %d characters: the data end before it.\n",
@@ -123,9 +133,9 @@ MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum, std::os
 }
 
 MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum, std::ostream& con,
-                      std::ostream& warn, MergeInfo& info) {
+                      std::ostream& warn, MergeInfo& info, MergedPattern* alone) {
   ScanBlock block(scan);
-  MergeStatus status = mergeblock(p, block, filenum, con, warn, info);
+  MergeStatus status = mergeblock(p, block, filenum, con, warn, info, alone);
   giveback(block);
   return status;
 }
