@@ -79,6 +79,7 @@ struct Scan {
   bool hasrow = false;      // has a first row
   bool started = false;     // has a first row with an angle
   float first = 0;          // deg, its first row's angle
+  std::string line11;       // as the dialogue echoes it: the title where it is merged first
   std::uintmax_t size = 0;  // bytes
   fs::file_time_type written{};
 };
@@ -201,8 +202,8 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
 }
 
 // Reads a scan's header and its first row, nothing after; false with the
-// reason where it cannot be. line11: its line 11 as the dialogue echoes it.
-bool readfirst(Scan& scan, std::string& line11, std::string& why) {
+// reason where it cannot be.
+bool readfirst(Scan& scan, std::string& why) {
   std::error_code ec;
   fs::file_status st = fs::status(scan.name, ec);
   if (!fs::exists(st)) {
@@ -229,7 +230,7 @@ bool readfirst(Scan& scan, std::string& line11, std::string& why) {
   scan.hasrow = readpoint(block, cols, pt);
   scan.first = pt.tth;
   scan.started = scan.hasrow && !std::isnan(pt.tth);
-  line11 = echoed.str().substr(0, echoed.str().find('\n'));
+  scan.line11 = echoed.str().substr(0, echoed.str().find('\n'));
   return true;
 }
 
@@ -323,9 +324,9 @@ std::string reduction(const MergedPattern& p, const RunRecord& r) {
 // name one file, each scan is read to its first row, no output is a scan,
 // and each output is opened (its folder can be written; a temporary file
 // goes if the run fails). The scans are put in the order they are merged
-// in; line11: the first one's line 11, as the dialogue echoes it.
-int check(const Options& o, std::vector<Scan>& scans, std::string& line11first,
-          std::vector<SafeFile>& files, std::ostream& err) {
+// in.
+int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& files,
+          std::ostream& err) {
   for (int a = 0; a < outputs; ++a)
     for (int b = 0; b < a; ++b) {
       std::error_code ec;
@@ -335,15 +336,11 @@ int check(const Options& o, std::vector<Scan>& scans, std::string& line11first,
         return misuse(err, std::string(outputoption[b]) + " and " + outputoption[a] +
                                " name one file: " + o.name[a]);
     }
-  std::size_t first = 0;  // the scan merged first, as the sort below finds it
   for (const std::string& name : o.scans) {
-    scans.push_back(Scan{name});
-    std::string why, line11;
-    if (!readfirst(scans.back(), line11, why)) return fail(err, name, why);
-    if (scans.size() == 1 || mergedbefore(scans.back(), scans[first])) {
-      first = scans.size() - 1;
-      line11first = line11;
-    }
+    scans.emplace_back();
+    scans.back().name = name;
+    std::string why;
+    if (!readfirst(scans.back(), why)) return fail(err, name, why);
   }
   for (int k = 0; k < outputs; ++k)
     if (!o.name[k].empty() && isscan(o.name[k], o.scans))
@@ -532,9 +529,8 @@ int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ost
   std::ostream nowhere(nullptr);
   std::ostream& con = o.verbose ? out : nowhere;
   std::vector<Scan> scans;
-  std::string line11;                    // of the scan merged first
   std::vector<SafeFile> files(outputs);  // open from the check to the end
-  status = check(o, scans, line11, files, err);
+  status = check(o, scans, files, err);
   if (status != done) return status;
 
   RunRecord record;
@@ -544,7 +540,7 @@ int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ost
   for (int k = 0; k <= p.imax; ++k) reached[static_cast<std::size_t>(k)] = p.mon[k] != 0;
   if (!correct(p, o, reached, record, err)) return failed;
   std::string held[outputs];  // the files written in place, till all is checked
-  if (!writeall(p, o, o.hastitle ? o.title : line11, reached, record, files, held, err))
+  if (!writeall(p, o, o.hastitle ? o.title : scans[0].line11, reached, record, files, held, err))
     return failed;
   if (!commitall(o, held, files, err)) return failed;
   for (int k = 0; k < outputs; ++k)
