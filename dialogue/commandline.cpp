@@ -1,5 +1,7 @@
 // The run fed from the command line: the dialogue's phases, every answer
 // given at once, everything checked before any file is written.
+#include <sys/stat.h>  // stat: a scan's type, size and time in one call
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -71,17 +73,43 @@ struct Options {
   bool verbose = false;
 };
 
+// What tells whether a file changed: its size and when it was last written.
+struct Stamp {
+  bool regular = false;
+  long long size = 0;     // bytes
+  long long written = 0;  // s since 1970, and ns (0 where the system gives seconds only)
+  long long writtenns = 0;
+};
+
+// The stamp of a file, from one system call; false with errno set where it
+// cannot be had.
+bool stampof(const std::string& name, Stamp& s) {
+#ifdef _WIN32
+  struct _stat64 st;
+  if (_stat64(name.c_str(), &st) != 0) return false;
+#else
+  struct stat st;
+  if (stat(name.c_str(), &st) != 0) return false;
+#endif
+  s.regular = S_ISREG(st.st_mode);
+  s.size = static_cast<long long>(st.st_size);
+  s.written = static_cast<long long>(st.st_mtime);
+#if !defined(_WIN32) && !defined(__APPLE__)
+  s.writtenns = static_cast<long long>(st.st_mtim.tv_nsec);
+#endif
+  return true;
+}
+
 // A scan as the check found it, read to its first row: that row's angle
 // decides where it goes in the order; its size and time, and that row
 // again, tell whether it changed before it was merged.
 struct Scan {
   std::string name;
-  bool hasrow = false;      // has a first row
-  bool started = false;     // has a first row with an angle
-  float first = 0;          // deg, its first row's angle
-  std::string line11;       // as the dialogue echoes it: the title where it is merged first
-  std::uintmax_t size = 0;  // bytes
-  fs::file_time_type written{};
+  bool hasrow = false;   // has a first row
+  bool started = false;  // has a first row with an angle
+  float first = 0;       // deg, its first row's angle
+  std::string line11;    // as the dialogue echoes it: the title where it is merged first
+  Stamp stamp;
 };
 
 // Bytes read for the check: in most files the header and a first row.
@@ -204,18 +232,15 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
 // Reads a scan's header and its first row, nothing after; false with the
 // reason where it cannot be.
 bool readfirst(Scan& scan, std::string& why) {
-  std::error_code ec;
-  fs::file_status st = fs::status(scan.name, ec);
-  if (!fs::exists(st)) {
-    why = ec ? ec.message() : "No such file or directory";
+  errno = 0;
+  if (!stampof(scan.name, scan.stamp)) {
+    why = errno ? std::strerror(errno) : "cannot be read";
     return false;
   }
-  if (!fs::is_regular_file(st)) {
+  if (!scan.stamp.regular) {
     why = "not a plain file";
     return false;
   }
-  scan.size = fs::file_size(scan.name, ec);
-  scan.written = fs::last_write_time(scan.name, ec);
   errno = 0;
   std::ifstream file(scan.name, std::ios::in | std::ios::binary);
   if (!file.is_open()) {
@@ -244,9 +269,9 @@ bool mergedbefore(const Scan& a, const Scan& b) {
 // The scan is as the check found it: the same size and time, the same
 // first row as the merge read (both checked after the merge has read it).
 bool unchanged(const Scan& scan, const MergeInfo& info) {
-  std::error_code ec, ectime;
-  bool same = fs::file_size(scan.name, ec) == scan.size &&
-              fs::last_write_time(scan.name, ectime) == scan.written && !ec && !ectime;
+  Stamp now;
+  bool same = stampof(scan.name, now) && now.regular && now.size == scan.stamp.size &&
+              now.written == scan.stamp.written && now.writtenns == scan.stamp.writtenns;
   return same && info.hasfirst == scan.hasrow &&
          (!scan.hasrow || std::memcmp(&info.first, &scan.first, sizeof scan.first) == 0);
 }
