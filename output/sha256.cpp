@@ -7,6 +7,7 @@
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define SHA256_HARDWARE 1
+#include <cpuid.h>      // __get_cpuid: whether the processor has them
 #include <immintrin.h>  // the SHA, SSSE3 and SSE4.1 instructions
 #endif
 
@@ -100,12 +101,21 @@ void blocks(Sha256& d, const unsigned char* bytes, std::size_t n) {
 
 }  // namespace
 
-bool sha256hardware() {
+// Asks the processor (cpuid leaf 1: ecx bit 9 SSSE3, bit 19 SSE4.1; leaf
+// 7: ebx bit 29 SHA).
+static bool askprocessor() {
 #ifdef SHA256_HARDWARE
-  return __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1");
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (!__get_cpuid(1, &a, &b, &c, &d) || !(c >> 9 & 1) || !(c >> 19 & 1)) return false;
+  return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b >> 29 & 1);
 #else
   return false;
 #endif
+}
+
+bool sha256hardware() {
+  static const bool has = askprocessor();  // once: cpuid is slow in a virtual machine
+  return has;
 }
 
 void sha256add(Sha256& d, const char* text, std::size_t n) {
