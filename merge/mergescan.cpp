@@ -40,6 +40,9 @@ static inline void addrow(MergedPattern& p, long long idx, float c, float f, flo
   p.mon[idx] = static_cast<float>(static_cast<double>(p.mon[idx]) + m);
 }
 
+// twin: the file's own sums go to alone too; a copy of its own, so that the
+// dialogue's row loop has no test for it
+template <bool twin>
 static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, std::ostream& con,
                               std::ostream& warn, MergeInfo& info, MergedPattern* alone) {
   ScanColumns cols = readheader(scan, con, warn);
@@ -109,13 +112,13 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
     }
 
     addrow(p, idx, c, f, m);
-    if (alone) addrow(*alone, idx, c, f, m);
+    if (twin) addrow(*alone, idx, c, f, m);
     lasttth = pt->tth;
     ++i;
   }
   // the last row merged is the highest index this file reached
   if (i > 0) p.imax = std::max(p.imax, datoffset + i - 1);
-  if (alone && i > 0) alone->imax = std::max(alone->imax, datoffset + i - 1);
+  if (twin && i > 0) alone->imax = std::max(alone->imax, datoffset + i - 1);
   // every row before it was a whole line
   if (!pt && rows.cut)
     say(warn, "!!!!! Line %d longer than %d characters: the data end before it.\n",
@@ -135,7 +138,8 @@ MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum, std::os
 MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum, std::ostream& con,
                       std::ostream& warn, MergeInfo& info, MergedPattern* alone) {
   ScanBlock block(scan);
-  MergeStatus status = mergeblock(p, block, filenum, con, warn, info, alone);
+  MergeStatus status = alone ? mergeblock<true>(p, block, filenum, con, warn, info, alone)
+                             : mergeblock<false>(p, block, filenum, con, warn, info, nullptr);
   giveback(block);
   return status;
 }
