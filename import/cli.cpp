@@ -81,12 +81,9 @@ struct Run {
   int status = 0;
 };
 
-// The name as the system would find it, for telling two spellings apart.
-std::string fullname(const std::string& name) {
-  std::error_code ec;
-  std::filesystem::path p = std::filesystem::weakly_canonical(name, ec);
-  return ec ? name : p.string();
-}
+// The file a name leads to, for telling two spellings (or two links to one
+// file not there yet) apart.
+std::string fullname(const std::string& name) { return finaltarget(name); }
 
 bool exists(const std::string& path) {
   struct stat st;
@@ -371,6 +368,20 @@ void writemerge(Run& run, const std::string& name, const std::string& what, cons
             err);
 }
 
+// Why a file of the run could not be put in place (error: its errno, or
+// 0), and which files are new: none, unless a rename failed after others.
+std::string notplaced(const Run& run, int error) {
+  std::string why = "cannot be written";
+  if (error != 0) why += std::string(": ") + std::strerror(error);
+  std::string isnew, old;
+  for (const auto& p : run.pending) {
+    std::string& list = p->file.placed ? isnew : old;
+    list += (list.empty() ? "" : ", ") + p->name;
+  }
+  if (isnew.empty()) return why + "; nothing written";
+  return why + "; new: " + isnew + "; as they were: " + old;
+}
+
 }  // namespace
 
 int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -391,14 +402,12 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (run.broken) return 1;
   std::vector<SafeFile*> outputs;
   for (auto& p : run.pending) outputs.push_back(&p->file);
-  size_t placed = commitfiles(outputs);
-  if (placed == outputs.size())
-    for (auto& p : run.pending)
-      if (!p->line.empty()) out << p->line << "\n";
-  if (placed < outputs.size()) {
-    err << "scanimport: " << run.pending[placed]->name
-        << ": cannot be written; the files after it not written\n";
+  size_t failed = commitfiles(outputs);
+  if (failed < outputs.size()) {
+    err << "scanimport: " << run.pending[failed]->name << ": " << notplaced(run, errno) << "\n";
     return 1;
   }
+  for (auto& p : run.pending)
+    if (!p->line.empty()) out << p->line << "\n";
   return run.status;
 }

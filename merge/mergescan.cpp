@@ -11,6 +11,10 @@
 constexpr float lowmonitor = 1000.0f;
 constexpr float fullmonitor = 1000000.0f;
 constexpr double shortesttime = 0.01;  // s
+constexpr double maxangle = 360;       // deg: no 2theta nor step is larger
+
+// Not finite, or larger than any angle.
+static bool oddangle(double deg) { return !(std::fabs(deg) <= maxangle); }
 
 // Grid index of a later file's first row: the integer part of quotient + 0.5,
 // toward zero. Returns false where that is negative, not finite or beyond an
@@ -45,6 +49,8 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
   while (i < maxpts && (pt = nextrow(rows))) {
     float m = pt->mon;
     float c = pt->cts;
+    if (std::isnan(m) || (std::isinf(m) && m > 0)) ++info.oddmon;  // -inf is a low monitor
+    if (std::isinf(pt->sec) && pt->sec > 0) ++info.oddtim;         // nan and -inf are warned
     if (m < lowmonitor) {  // too few monitor counts: no counts, full weight
       m = fullmonitor;
       c = 0.0f;
@@ -53,6 +59,8 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
 
     if (i == 0) {
       start = pt->tth;
+      info.start = start;
+      info.oddstart = oddangle(start);
       if (filenum == 1) {
         p.tthmin = start;
         datoffset = 0;
@@ -69,6 +77,8 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
     } else if (i == 1) {
       if (filenum == 1) {
         p.tthstep = gridstep(pt->tth - p.tthmin);
+        info.step = p.tthstep;
+        info.oddstep = oddangle(p.tthstep);
         say(con, "tthstep = %.8f, ", p.tthstep);
       } else {
         float d = static_cast<float>(pt->tth - start);
