@@ -394,7 +394,8 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool overlaps, R
       alone->tthmin = p.tthmin;
       alone->tthstep = p.tthstep;
       std::istringstream scan(scans[k].text);
-      if (mergescan(*alone, scan, filenum, nowhere, nowhere, info) == MergeStatus::merged) {
+      MergeInfo aloneinfo;  // its own: info counts the merge below
+      if (mergescan(*alone, scan, filenum, nowhere, nowhere, aloneinfo) == MergeStatus::merged) {
         s.overlaps = true;
         s.overlap = overlap(p, *alone);
       }
