@@ -501,21 +501,6 @@ bool writeall(const MergedPattern& p, const Options& o, const std::vector<Scan>&
   return true;
 }
 
-// Why a file could not be put in place (error: its errno, or 0), and which
-// files are new: none, unless a rename failed after others.
-std::string notplaced(const std::vector<SafeFile*>& files, const std::vector<std::string>& names,
-                      int error) {
-  std::string why = "cannot be written";
-  if (error != 0) why += std::string(": ") + std::strerror(error);
-  std::string isnew, old;
-  for (std::size_t k = 0; k < files.size(); ++k) {
-    std::string& list = files[k]->placed ? isnew : old;
-    list += (list.empty() ? "" : ", ") + names[k];
-  }
-  if (isnew.empty()) return why + "; nothing written";
-  return why + "; new: " + isnew + "; as they were: " + old;
-}
-
 // Puts every output in place once all are written: each is written out
 // and synced first, and only then all are renamed, in order.
 bool commitall(const Options& o, const std::string (&text)[outputs], std::vector<SafeFile>& files,

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -370,9 +371,9 @@ static bool place(SafeFile& out) {
   if (std::rename(out.temp.name.c_str(), out.target.c_str()) != 0) return false;
   lettemp(out.temp.name);
   out.temp.name.clear();
-  out.placed = true;  // the new file, or nothing where a swap took it
   // swapped in the instant before the rename: what it put there goes too
   const bool ours = isopenas(fd, out.target);
+  out.placed = ours;
   if (!ours) ::unlink(out.target.c_str());
   out.file.close();
   if (!ours) errno = EEXIST;
@@ -450,4 +451,17 @@ std::string finaltarget(const std::string& name) {
   }
   const fs::path end = fs::weakly_canonical(p, ec);
   return ec ? p.lexically_normal().string() : end.string();
+}
+
+std::string notplaced(const std::vector<SafeFile*>& files, const std::vector<std::string>& names,
+                      int error) {
+  std::string why = "cannot be written";
+  if (error != 0) why += std::string(": ") + std::strerror(error);
+  std::string isnew, old;
+  for (size_t k = 0; k < files.size(); ++k) {
+    std::string& list = files[k]->placed ? isnew : old;
+    list += (list.empty() ? "" : ", ") + names[k];
+  }
+  if (isnew.empty()) return why + "; nothing written";
+  return why + "; new: " + isnew + "; as they were: " + old;
 }

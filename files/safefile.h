@@ -99,6 +99,13 @@ bool commitfile(SafeFile& out);
 // stay as they were.
 size_t commitfiles(const std::vector<SafeFile*>& files);
 
+// What to say where commitfiles failed, after the name of the file that
+// failed: the system's reason (error: its errno, or 0) and "nothing
+// written", or where a rename failed after others, which files (names, one
+// for each of files) are new and which are as they were.
+std::string notplaced(const std::vector<SafeFile*>& files, const std::vector<std::string>& names,
+                      int error);
+
 // The file a name leads to, as a full path: every link followed to its end,
 // whether or not a file is there yet. Two outputs are one file where these
 // are equal.

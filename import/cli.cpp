@@ -368,20 +368,6 @@ void writemerge(Run& run, const std::string& name, const std::string& what, cons
             err);
 }
 
-// Why a file of the run could not be put in place (error: its errno, or
-// 0), and which files are new: none, unless a rename failed after others.
-std::string notplaced(const Run& run, int error) {
-  std::string why = "cannot be written";
-  if (error != 0) why += std::string(": ") + std::strerror(error);
-  std::string isnew, old;
-  for (const auto& p : run.pending) {
-    std::string& list = p->file.placed ? isnew : old;
-    list += (list.empty() ? "" : ", ") + p->name;
-  }
-  if (isnew.empty()) return why + "; nothing written";
-  return why + "; new: " + isnew + "; as they were: " + old;
-}
-
 }  // namespace
 
 int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -404,7 +390,10 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
   for (auto& p : run.pending) outputs.push_back(&p->file);
   size_t failed = commitfiles(outputs);
   if (failed < outputs.size()) {
-    err << "scanimport: " << run.pending[failed]->name << ": " << notplaced(run, errno) << "\n";
+    const int error = errno;
+    std::vector<std::string> names;
+    for (auto& p : run.pending) names.push_back(p->name);
+    err << "scanimport: " << names[failed] << ": " << notplaced(outputs, names, error) << "\n";
     return 1;
   }
   for (auto& p : run.pending)

@@ -162,6 +162,8 @@ TEST(Renames, FailingMidwayTellsWhichAreNew) {
   EXPECT_TRUE(a.placed);
   EXPECT_FALSE(b.placed);
   EXPECT_FALSE(c.placed);
+  EXPECT_EQ(notplaced({&a, &b, &c}, {"a", "b", "c"}, errno),
+            "cannot be written: File exists; new: a; as they were: b, c");
   EXPECT_EQ(slurp(work / "a") + slurp(work / "b") + slurp(work / "c"), "new\nold\nold\n");
   EXPECT_EQ(listing(work), (std::set<std::string>{"a", "b", "c"}));
 }
