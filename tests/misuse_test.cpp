@@ -59,8 +59,7 @@ const std::string scana = scanfile("tth cts mon tim",
                                    "10.00 400 1000000 1000000000\n"
                                    "10.05 900 1000000 1000000000\n");
 // rows counted too short to correct: warnings on standard error
-const std::string helpscan = scanfile("tth cts mon tim",
-                                      "10.10 5 1000000 5\n10.15 5 1000000 5\n");
+const std::string helpscan = scanfile("tth cts mon tim", "10.10 5 1000000 5\n10.15 5 1000000 5\n");
 
 }  // namespace
 
@@ -99,7 +98,7 @@ TEST(OutputLinks, DanglingLinksToOneFileAreOneOutput) {
   fs::create_directory(work / "real");
   fs::create_symlink("real/o", work / "l1");
   fs::create_symlink("real/o", work / "l2");
-  fs::create_symlink("l1", work / "l3");                 // a chain
+  fs::create_symlink("l1", work / "l3");                // a chain
   fs::create_symlink("./real/../real/o", work / "l4");  // another spelling
   const auto before = listing(work);
   for (const char* second : {"l2", "l3", "l4", "real/o", "./real/../real/o"}) {
