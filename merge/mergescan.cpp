@@ -11,10 +11,6 @@
 constexpr float lowmonitor = 1000.0f;
 constexpr float fullmonitor = 1000000.0f;
 constexpr double shortesttime = 0.01;  // s
-constexpr double maxangle = 360;       // deg: no 2theta nor step is larger
-
-// Not finite, or larger than any angle.
-static bool oddangle(double deg) { return !(std::fabs(deg) <= maxangle); }
 
 // Grid index of a later file's first row: the integer part of quotient + 0.5,
 // toward zero. Returns false where that is negative, not finite or beyond an
@@ -24,6 +20,25 @@ static bool placeongrid(double start, const MergedPattern& p, int& datoffset) {
   if (!(q >= 0.0 && q <= static_cast<double>(INT_MAX))) return false;
   datoffset = static_cast<int>(q);
   return true;
+}
+
+// Notes in info what no instrument gives, which the dialogue merges as it
+// is: a first angle or step beyond 360 deg or not finite, a monitor of nan
+// or inf (-inf is a low monitor), a time of inf (nan and -inf are warned of
+// as no dead time correction).
+static void noteodd(MergeInfo& info, const ScanPoint& pt, int i, const MergedPattern& p,
+                    int filenum) {
+  constexpr double maxangle = 360;  // deg: no 2theta nor step is larger
+  auto odd = [](double deg) { return !(std::fabs(deg) <= maxangle); };
+  if (i == 0) {
+    info.start = pt.tth;
+    info.oddstart = odd(pt.tth);
+  } else if (i == 1 && filenum == 1) {
+    info.step = p.tthstep;
+    info.oddstep = odd(p.tthstep);
+  }
+  info.oddmon += std::isnan(pt.mon) || (std::isinf(pt.mon) && pt.mon > 0);
+  info.oddtim += std::isinf(pt.sec) && pt.sec > 0;
 }
 
 // The angle of the last merged row as read, against the grid angle it was
@@ -49,8 +64,6 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
   while (i < maxpts && (pt = nextrow(rows))) {
     float m = pt->mon;
     float c = pt->cts;
-    if (std::isnan(m) || (std::isinf(m) && m > 0)) ++info.oddmon;  // -inf is a low monitor
-    if (std::isinf(pt->sec) && pt->sec > 0) ++info.oddtim;         // nan and -inf are warned
     if (m < lowmonitor) {  // too few monitor counts: no counts, full weight
       m = fullmonitor;
       c = 0.0f;
@@ -59,8 +72,6 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
 
     if (i == 0) {
       start = pt->tth;
-      info.start = start;
-      info.oddstart = oddangle(start);
       if (filenum == 1) {
         p.tthmin = start;
         datoffset = 0;
@@ -77,8 +88,6 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
     } else if (i == 1) {
       if (filenum == 1) {
         p.tthstep = gridstep(pt->tth - p.tthmin);
-        info.step = p.tthstep;
-        info.oddstep = oddangle(p.tthstep);
         say(con, "tthstep = %.8f, ", p.tthstep);
       } else {
         float d = static_cast<float>(pt->tth - start);
@@ -88,6 +97,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
         }
       }
     }
+    noteodd(info, *pt, i, p, filenum);
 
     long long idx = static_cast<long long>(datoffset) + i;
     if (idx >= maxpts) {
