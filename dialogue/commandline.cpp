@@ -404,11 +404,12 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool overlaps, R
     std::istringstream scan(scans[k].text);
     std::ostringstream warned;
     MergeStatus merged = mergescan(p, scan, filenum, con, warned, info);
-    tell(warned.str() + oddvalues(info, filenum), s.warnings, err);
+    tell(warned.str(), s.warnings, err);
     if (merged == MergeStatus::lowestangle) {
       fail(err, s.name, "First file must contain lowest angle.");
       return false;
     }
+    tell(oddvalues(info, filenum), s.warnings, err);
     s.rows = info.rows;
     s.datoffset = info.datoffset;
     record.scans.push_back(s);
