@@ -136,6 +136,36 @@ bool isscan(const std::string& name, const std::vector<std::string>& scans) {
   return readheader(block, nowhere).tth >= 0;
 }
 
+std::string finaltarget(const std::string& name) {
+  std::error_code ec;
+  fs::path p = fs::absolute(name, ec);
+  if (ec) return name;
+  for (int hops = 0; hops < 40; ++hops) {  // Linux's limit on links followed
+    const fs::path folder = fs::weakly_canonical(p.parent_path(), ec);
+    if (ec) return p.lexically_normal().string();
+    p = folder / p.filename();
+    if (!fs::is_symlink(fs::symlink_status(p, ec))) break;
+    const fs::path to = fs::read_symlink(p, ec);
+    if (ec) break;
+    p = to.is_absolute() ? to : folder / to;
+  }
+  const fs::path end = fs::weakly_canonical(p, ec);
+  return ec ? p.lexically_normal().string() : end.string();
+}
+
+std::string notplaced(const std::vector<SafeFile*>& files, const std::vector<std::string>& names,
+                      int error) {
+  std::string why = "cannot be written";
+  if (error != 0) why += std::string(": ") + std::strerror(error);
+  std::string isnew, old;
+  for (size_t k = 0; k < files.size(); ++k) {
+    std::string& list = files[k]->placed ? isnew : old;
+    list += (list.empty() ? "" : ", ") + names[k];
+  }
+  if (isnew.empty()) return why + "; nothing written";
+  return why + "; new: " + isnew + "; as they were: " + old;
+}
+
 // The folder part of a name, with its last separator: "" for a bare name.
 static std::string folderof(const std::string& name) {
   const size_t cut = name.find_last_of(separators);
@@ -354,13 +384,13 @@ static bool finish(SafeFile& out) {
 
 // Renames a finished file into place, the last step.
 static bool place(SafeFile& out) {
-  if (out.target.empty()) return out.placed = true;
+  if (out.target.empty()) return true;
 #ifdef _WIN32
   std::error_code ec;
   fs::rename(out.temp.name, out.target, ec);
   if (ec) return false;
   out.temp.name.clear();
-  return out.placed = true;
+  return true;
 #else
   const int fd = out.file.fd();
   // the name still holds our file, not a link someone put in its place
@@ -373,7 +403,6 @@ static bool place(SafeFile& out) {
   out.temp.name.clear();
   // swapped in the instant before the rename: what it put there goes too
   const bool ours = isopenas(fd, out.target);
-  out.placed = ours;
   if (!ours) ::unlink(out.target.c_str());
   out.file.close();
   if (!ours) errno = EEXIST;
@@ -395,7 +424,7 @@ static bool canreplace(const SafeFile& out) {
   if (stat(dir, &d) != 0 || faccessat(AT_FDCWD, dir, W_OK | X_OK, AT_EACCESS) != 0) return false;
   if (lstat(out.target.c_str(), &t) != 0) return errno == ENOENT;  // a new name
   if (S_ISDIR(t.st_mode)) return errno = EISDIR, false;
-  if (fstat(out.file.fd(), &temp) != 0) return false;
+  if (lstat(out.temp.name.c_str(), &temp) != 0) return false;
   if (t.st_dev != temp.st_dev) return errno = EXDEV, false;  // a file mounted there
   const uid_t me = geteuid();
   if ((d.st_mode & S_ISVTX) && me != 0 && t.st_uid != me && d.st_uid != me)
@@ -431,37 +460,8 @@ size_t commitfiles(const std::vector<SafeFile*>& files) {
     if (!canreplace(*files[k])) failed = k;
   for (size_t k = 0; k < n && failed == n; ++k)
     if (!place(*files[k])) failed = dropfrom = k;
+  for (size_t k = 0; k < (failed < n ? dropfrom : n); ++k) files[k]->placed = true;
   if (failed < n)
     for (size_t k = dropfrom; k < n; ++k) abandon(*files[k]);
   return failed;
-}
-
-std::string finaltarget(const std::string& name) {
-  std::error_code ec;
-  fs::path p = fs::absolute(name, ec);
-  if (ec) return name;
-  for (int hops = 0; hops < 40; ++hops) {  // Linux's limit on links followed
-    const fs::path folder = fs::weakly_canonical(p.parent_path(), ec);
-    if (ec) return p.lexically_normal().string();
-    p = folder / p.filename();
-    if (!fs::is_symlink(fs::symlink_status(p, ec))) break;
-    const fs::path to = fs::read_symlink(p, ec);
-    if (ec) break;
-    p = to.is_absolute() ? to : folder / to;
-  }
-  const fs::path end = fs::weakly_canonical(p, ec);
-  return ec ? p.lexically_normal().string() : end.string();
-}
-
-std::string notplaced(const std::vector<SafeFile*>& files, const std::vector<std::string>& names,
-                      int error) {
-  std::string why = "cannot be written";
-  if (error != 0) why += std::string(": ") + std::strerror(error);
-  std::string isnew, old;
-  for (size_t k = 0; k < files.size(); ++k) {
-    std::string& list = files[k]->placed ? isnew : old;
-    list += (list.empty() ? "" : ", ") + names[k];
-  }
-  if (isnew.empty()) return why + "; nothing written";
-  return why + "; new: " + isnew + "; as they were: " + old;
 }

@@ -67,11 +67,12 @@ class FdStream : public std::ostream {
 // An output being written: to temp, put in place of target by commitfile;
 // a name that is no regular file (a device, a FIFO) is written in place.
 struct SafeFile {
-  std::string target;   // the file temp replaces when kept; empty: written in place
-  TempFile temp;        // before file: the descriptor is closed before the file is removed
-  FdStream file;        // binary: the writers choose their line ends
-  unsigned mode = 0;    // what the file gets when put in place: the old file's, or a new one's
-  bool placed = false;  // put in place by commitfile or commitfiles
+  // put in place by commitfiles (the new file holds its name)
+  bool placed = false;
+  std::string target;  // the file temp replaces when kept; empty: written in place
+  TempFile temp;       // before file: the descriptor is closed before the file is removed
+  FdStream file;       // binary: the writers choose their line ends
+  unsigned mode = 0;   // what the file gets when put in place: the old file's, or a new one's
 };
 
 // Opens what the writer writes to; false where the name cannot be written.
@@ -99,6 +100,10 @@ bool commitfile(SafeFile& out);
 // stay as they were.
 size_t commitfiles(const std::vector<SafeFile*>& files);
 
+// A scan: a file merged in this run (scans), under any spelling or link, or
+// any file whose line 14 names a tth column, which no output file has there.
+bool isscan(const std::string& name, const std::vector<std::string>& scans);
+
 // What to say where commitfiles failed, after the name of the file that
 // failed: the system's reason (error: its errno, or 0) and "nothing
 // written", or where a rename failed after others, which files (names, one
@@ -110,7 +115,3 @@ std::string notplaced(const std::vector<SafeFile*>& files, const std::vector<std
 // whether or not a file is there yet. Two outputs are one file where these
 // are equal.
 std::string finaltarget(const std::string& name);
-
-// A scan: a file merged in this run (scans), under any spelling or link, or
-// any file whose line 14 names a tth column, which no output file has there.
-bool isscan(const std::string& name, const std::vector<std::string>& scans);

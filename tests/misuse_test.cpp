@@ -145,8 +145,9 @@ TEST(Renames, AnotherUsersFileInAStickyFolder) {
   EXPECT_EQ(slurp(work / "t/b.gda"), "root's\n");
 }
 
-// A rename that still fails after the check (here: the temporary file gone)
-// leaves those before it new and the rest as they were, and says which.
+// A rename that still fails after the check (here: another file put under
+// a temporary name) leaves those before it new and the rest as they were,
+// and says which.
 TEST(Renames, FailingMidwayTellsWhichAreNew) {
   const fs::path work = fresh("midway");
   for (const char* name : {"a", "b", "c"}) put(work / name, "old\n");
@@ -157,6 +158,7 @@ TEST(Renames, FailingMidwayTellsWhichAreNew) {
   b.file << "new\n";
   c.file << "new\n";
   fs::remove(b.temp.name);
+  put(b.temp.name, "swapped\n");  // another file under the temporary name
   EXPECT_EQ(commitfiles({&a, &b, &c}), 1u);
   EXPECT_TRUE(a.placed);
   EXPECT_FALSE(b.placed);
