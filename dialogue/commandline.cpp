@@ -255,6 +255,32 @@ void tell(const std::string& text, std::vector<std::string>& kept, std::ostream&
   for (std::string& line : warninglines(text)) kept.push_back(line);
 }
 
+// The warnings of values no instrument gives that the dialogue merges
+// without a word (its first angles, a monitor of nan or inf, an infinite
+// time), which would make angles or intensities that are not numbers.
+std::string oddvalues(const MergeInfo& info, int filenum) {
+  std::string text;
+  if (info.oddstart)
+    text += format("!!!!! First angle %g deg is no 2theta%s.\n", info.start,
+                   filenum == 1 ? ": the grid's angles are wrong" : "");
+  if (info.oddstep)
+    text += format("!!!!! Step %g deg is no step: the grid's angles are wrong.\n", info.step);
+  if (info.oddmon > 0)
+    text += format("!!!!! Monitor nan or inf in %d rows: their intensities are nan or 0.\n",
+                   info.oddmon);
+  if (info.oddtim > 0)
+    text += format("!!!!! Time inf in %d rows: no dead time correction there.\n", info.oddtim);
+  return text;
+}
+
+// The GDAT title as one line: each line break (CR or LF) a blank, so the
+// file keeps its layout.
+std::string oneline(std::string title) {
+  std::replace_if(
+      title.begin(), title.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  return title;
+}
+
 // Writes one of the four formats into text, counting its fields; false on
 // a write error.
 bool writeformat(const MergedPattern& p, int which, const std::string& title, std::ostream& text,
@@ -267,7 +293,7 @@ bool writeformat(const MergedPattern& p, int which, const std::string& title, st
     case profin:
       return writeprofin(p, text, counts);
     default:
-      return writegdat(p, title, text, counts);
+      return writegdat(p, oneline(title), text, counts);
   }
 }
 
@@ -357,24 +383,6 @@ int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& fil
   return done;
 }
 
-// The warnings of values no instrument gives that the dialogue merges
-// without a word (its first angles, a monitor of nan or inf, an infinite
-// time), which would make angles or intensities that are not numbers.
-std::string oddvalues(const MergeInfo& info, int filenum) {
-  std::string text;
-  if (info.oddstart)
-    text += format("!!!!! First angle %g deg is no 2theta%s.\n", info.start,
-                   filenum == 1 ? ": the grid's angles are wrong" : "");
-  if (info.oddstep)
-    text += format("!!!!! Step %g deg is no step: the grid's angles are wrong.\n", info.step);
-  if (info.oddmon > 0)
-    text += format("!!!!! Monitor nan or inf in %d rows: their intensities are nan or 0.\n",
-                   info.oddmon);
-  if (info.oddtim > 0)
-    text += format("!!!!! Time inf in %d rows: no dead time correction there.\n", info.oddtim);
-  return text;
-}
-
 // Merges the scans in order, as the dialogue merges them; with overlaps,
 // each later scan is first merged alone on the grid and compared with what
 // came before it. false where a scan ended the run.
@@ -394,8 +402,7 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool overlaps, R
       alone->tthmin = p.tthmin;
       alone->tthstep = p.tthstep;
       std::istringstream scan(scans[k].text);
-      MergeInfo aloneinfo;  // its own: info counts the merge below
-      if (mergescan(*alone, scan, filenum, nowhere, nowhere, aloneinfo) == MergeStatus::merged) {
+      if (mergescan(*alone, scan, filenum, nowhere, nowhere, info) == MergeStatus::merged) {
         s.overlaps = true;
         s.overlap = overlap(p, *alone);
       }
@@ -436,14 +443,6 @@ bool correct(MergedPattern& p, const Options& o, const std::vector<bool>& reache
   return true;
 }
 
-// The GDAT title as one line: each line break (CR or LF) a blank, so the
-// file keeps its layout.
-std::string oneline(std::string title) {
-  std::replace_if(
-      title.begin(), title.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-  return title;
-}
-
 // Writes each file wanted into text, whole, hashed for the report, and
 // tells what a reader would misread in it. false where one could not be
 // written, or a warning came under --strict.
@@ -459,7 +458,6 @@ bool writeall(const MergedPattern& p, const Options& o, const std::vector<Scan>&
     readheader(block, echoed, nowhere);
     title = echoed.str().substr(0, echoed.str().find('\n'));
   }
-  title = oneline(title);
   static const char* const formatname[outputs] = {"xrs82", "wyriet", "profin", "gdat",
                                                   "xye",   "cif",    "report"};
   std::ostringstream warned;
