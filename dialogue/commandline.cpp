@@ -410,7 +410,6 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool overlaps, R
     say(con, "Scan file %d: %s\n", filenum, s.name.c_str());
     std::istringstream scan(scans[k].text);
     std::ostringstream warned;
-    info = MergeInfo();  // of this merge alone, not the one above
     MergeStatus merged = mergescan(p, scan, filenum, con, warned, info);
     tell(warned.str(), s.warnings, err);
     if (merged == MergeStatus::lowestangle) {

@@ -54,6 +54,7 @@ static void checkdrift(const MergedPattern& p, int datoffset, int i, float lastt
 
 static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, std::ostream& con,
                               std::ostream& warn, MergeInfo& info) {
+  info = MergeInfo();
   ScanColumns cols = readheader(scan, con, warn);
   ScanRows rows(scan, cols, 1);  // the first row alone: it places the file, or refuses it
   double start = p.tthmin;       // deg; a file without rows has no start of its own
