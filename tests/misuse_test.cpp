@@ -238,6 +238,11 @@ TEST(OddValues, FirstAngleMonitorAndTimeAreWarnings) {
     fs::remove(work / "o.xrs");
     fs::remove(work / "o.json");
   }
+  // a later scan, merged twice for the report's overlap: its rows counted once
+  put(work / "a.dat", scana);
+  put(work / "odd.dat", scanfile("tth cts mon tim", "10.05 1 nan 1000\n10.1 1 nan 1000\n"));
+  EXPECT_EQ(sh(work, "a.dat odd.dat --report o.json").err,
+            "!!!!! Monitor nan or inf in 2 rows: their intensities are nan or 0.\n");
 }
 
 // ---- the report: valid UTF-8 JSON whatever the bytes of a name -----------
