@@ -327,7 +327,8 @@ TEST(FullDisk, NamesTheFileThatFailedAndTheReason) {
 // ---- signals: the temporary files go with the process ----------------------
 
 // An output that is a FIFO nobody reads holds the run in its open, after the
-// temporary file of the output before it is made.
+// temporary file of the output before it is made; the dialogue waits at its
+// title prompt with the GDAT file's temporary file made.
 TEST(Signals, TermIntAndHupRemoveTheTemporaryFiles) {
   const fs::path work = fresh("signals");
   put(work / "a.dat", scana);
@@ -350,6 +351,37 @@ TEST(Signals, TermIntAndHupRemoveTheTemporaryFiles) {
     kill(pid, sig);
     int st = 0;
     waitpid(pid, &st, 0);
+    EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == sig) << st;
+    EXPECT_EQ(listing(work), (std::set<std::string>{"a.dat", "fifo"}));
+  }
+  // the dialogue at its title prompt, the GDAT file's temporary file made
+  for (int sig : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(sig);
+    int typed[2];
+    ASSERT_EQ(pipe(typed), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(work.c_str()) != 0) _exit(127);
+      dup2(typed[0], 0);
+      close(typed[1]);
+      std::freopen("/dev/null", "wb", stdout);
+      execl(SCANMERGE_BIN, SCANMERGE_BIN, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(typed[0]);
+    const std::string answers = "a.dat\n\n\n\n\n\no.gda\n";
+    ASSERT_EQ(write(typed[1], answers.data(), answers.size()),
+              static_cast<ssize_t>(answers.size()));
+    bool made = false;
+    for (int k = 0; k < 1000 && !made; ++k) {
+      for (const std::string& name : listing(work)) made = made || name.rfind("o.gda.tmp", 0) == 0;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(made);
+    kill(pid, sig);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    close(typed[1]);
     EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == sig) << st;
     EXPECT_EQ(listing(work), (std::set<std::string>{"a.dat", "fifo"}));
   }
