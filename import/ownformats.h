@@ -31,9 +31,9 @@ bool rasxprofile(const std::string& profile, const std::string& xml, MetaList& m
 
 // A zip archive opened once for all its members.
 struct ZipArchive {
-  struct zip* z = nullptr;                          // libzip's handle; nullptr: none
-  size_t size = 0;                                  // bytes, of the whole archive
-  std::vector<std::string> names;                   // the members, in the archive's order
+  struct zip* z = nullptr;                               // libzip's handle; nullptr: none
+  size_t size = 0;                                       // bytes, of the whole archive
+  std::vector<std::string> names;                        // the members, in the archive's order
   std::unordered_map<std::string, std::uint64_t> index;  // each member's place among them
   ZipArchive() = default;
   ZipArchive(const ZipArchive&) = delete;
