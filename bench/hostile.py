@@ -44,7 +44,7 @@ def conditions(rows):
             "<AxisName>TwoTheta</AxisName><Mode>STEP</Mode><Start>10</Start>"
             "<Stop>%.4f</Stop><Step>0.0005</Step><Speed>1</Speed><SpeedUnit>sec</SpeedUnit>"
             "<IntensityUnit>counts</IntensityUnit><DataCount>%d</DataCount>"
-            "</ScanInformation></MeasurementConditions>" % (10 + 0.01 * (rows - 1), rows))
+            "</ScanInformation></MeasurementConditions>" % (10 + 0.0005 * (rows - 1), rows))
 
 
 def profile(rows):

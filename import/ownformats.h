@@ -33,6 +33,7 @@ bool rasxprofile(const std::string& profile, const std::string& xml, MetaList& m
 struct ZipArchive {
   struct zip* z = nullptr;                               // libzip's handle; nullptr: none
   size_t size = 0;                                       // bytes, of the whole archive
+  std::uint64_t unpacked = 0;                            // bytes, of the members read so far
   std::vector<std::string> names;                        // the members, in the archive's order
   std::unordered_map<std::string, std::uint64_t> index;  // each member's place among them
   ZipArchive() = default;

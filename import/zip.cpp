@@ -14,8 +14,8 @@ const zip_uint64_t maxmember = 256u << 20;  // bytes
 // declares more has a damaged header.
 const zip_uint64_t deflatemost = 1032;
 // Measured data compress 2 to 10-fold (angles, counts, the conditions'
-// XML); a member above 1 MiB that would grow more than 100-fold is a zip
-// bomb, not a measurement.
+// XML); members that together grow beyond 1 MiB and more than 100-fold
+// the archive are a zip bomb, not a measurement.
 const zip_uint64_t bombratio = 100;
 const zip_uint64_t bombfloor = 1u << 20;  // bytes
 
@@ -81,12 +81,14 @@ bool zipread(ZipArchive& zip, const std::string& name, std::string& text, std::s
   zip_uint64_t packed = std::max<zip_uint64_t>(st.comp_size, 1);
   if (st.size / packed > deflatemost) {
     why = name + ": declares " + size + " from " + std::to_string(st.comp_size) +
-          " compressed, more than deflate can make of them; the archive is damaged";
+          " compressed, more than compression makes of them; the archive is damaged";
     return false;
   }
-  if (st.size > bombfloor && st.size / packed > bombratio) {
-    why = name + ": " + size + " packed " + std::to_string(st.size / packed) +
-          "-fold, where measured data pack at most 10-fold: a zip bomb, not read";
+  zip.unpacked += st.size;
+  if (zip.unpacked > bombfloor && zip.unpacked / bombratio > zip.size) {
+    why = name + ": the members read grow to " + std::to_string(zip.unpacked) +
+          " bytes from an archive of " + std::to_string(zip.size) +
+          ", where measured data grow at most 10-fold: a zip bomb, not read";
     return false;
   }
   zip_file_t* f = zip_fopen_index(zip.z, at->second, 0);
