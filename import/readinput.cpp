@@ -15,6 +15,7 @@
 
 #include "merge/limits.h"
 #include "ownformats.h"
+#include "rules.h"
 #include "scanimport.h"
 #include "text/console.h"
 
@@ -62,12 +63,17 @@ double blocktime(const std::string& fmt, const MetaList& file, const MetaList& b
     const std::string* t = find(blk, "STEPTIME");
     return number(t ? t : find(file, "STEPTIME"));
   } else if (fmt == "rigaku_dat") {
-    // a step scan counts SPEED seconds at each step; a continuous scan
-    // moves at SPEED deg/min, so a step takes 60 * STEP / SPEED seconds
-    double speed = number(find(blk, "SPEED"));
-    const std::string* mode = find(blk, "SCAN_MODE");
-    if (mode && clean(*mode).rfind("STEP", 0) == 0) return speed;
-    return 60 * std::fabs(number(find(blk, "STEP"))) / speed;
+    // *SPEED in the unit *SPEED_DIM names (sec./step(FT), deg./min.), else
+    // as *MEAS_MODE (FT, CS) or *SCAN_MODE (STEP, CONTINUOUS) has it; a file
+    // that says nothing scans continuously
+    auto key = [&](const char* k) {
+      const std::string* v = find(blk, k);
+      return clean(v ? *v : find(file, k) ? *find(file, k) : "");
+    };
+    std::string mode = key("MEAS_MODE");
+    if (mode.empty()) mode = key("SCAN_MODE");
+    if (mode.empty()) mode = "CONTINUOUS";
+    return steptime(mode, number(find(blk, "STEP")), number(find(blk, "SPEED")), key("SPEED_DIM"));
   } else if (fmt == "philips_udf") {
     return number(find(blk, "ScanStepTime"));
   }
@@ -416,6 +422,8 @@ bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrume
       r.skip = "holds attenuation factors of 0 or below";
     else if (!fillrange(raw, opt, r, ins.notes, why))
       return false;
+    // a time wrong by a factor shows as a correction no detector runs at
+    if (r.skip.empty() && !deadcheck(r).empty()) ins.notes.push_back(deadcheck(r));
     ins.ranges.push_back(std::move(r));
   }
   return true;

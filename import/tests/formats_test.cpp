@@ -143,18 +143,36 @@ TEST(ImportFormats, RigakuContinuousAndStepScans) {
   fs::path dir = workdir();
   put(dir / "al2o3.dat",
       "*TYPE           =  Raw\n*CLASS          =  Standard measurement\n"
-      "*FILE_SAMPLE    =  corundum\n*GROUP_COUNT    =  2\n"
+      "*FILE_SAMPLE    =  corundum\n*GROUP_COUNT    =  4\n"
       "*BEGIN\n*GROUP          =  0\n*TARGET         =  Cu\n*START          =  10.0000\n"
       "*STOP           =  10.0800\n*STEP           =  0.0200\n*SCAN_MODE      =  CONTINUOUS\n"
       "*SPEED          =  2.0000\n*COUNT          =  5\n 11, 12, 13, 14\n 15\n*END\n"
       "*BEGIN\n*GROUP          =  1\n*START          =  40.0000\n*STOP           =  40.1000\n"
       "*STEP           =  0.0500\n*SCAN_MODE      =  STEP\n*SPEED          =  3.0000\n"
-      "*COUNT          =  3\n 21, 22, 23\n*END\n*EOF\n");
+      "*COUNT          =  3\n 21, 22, 23\n*END\n"
+      // fixed time: the speed's unit says seconds a step, whatever the scan mode
+      "*BEGIN\n*GROUP          =  2\n*START          =  50.0000\n*STOP           =  50.0400\n"
+      "*STEP           =  0.0200\n*SCAN_MODE      =  CONTINUOUS\n*MEAS_MODE      =  FT\n"
+      "*SPEED          =  10.0000\n*SPEED_DIM      =  sec./step(FT)\n"
+      "*COUNT          =  3\n 31, 32, 33\n*END\n"
+      // continuous, by its unit: 0.5 deg/min over 0.01 deg is 1.2 s; 90000
+      // counts in 1.2 s are 75000 counts/s, corrected by 1 / (1 - 0.225)
+      "*BEGIN\n*GROUP          =  3\n*START          =  60.0000\n*STOP           =  60.0200\n"
+      "*STEP           =  0.0100\n*MEAS_MODE      =  CS\n"
+      "*SPEED          =  0.5000\n*SPEED_DIM      =  deg./min.\n"
+      "*COUNT          =  3\n 41, 90000, 43\n*END\n*EOF\n");
   Result r = run(dir, {(dir / "al2o3.dat").string()});
   EXPECT_EQ(r.status, 0) << r.err;
   // 2 deg/min over 0.02 deg: 0.6 s a step; a step scan counts SPEED seconds
   expectrows(readscan(dir / "out/al2o3-1.dat"), 10, 0.02, {11, 12, 13, 14, 15}, 0.6);
   expectrows(readscan(dir / "out/al2o3-2.dat"), 40, 0.05, {21, 22, 23}, 3, 0.6);
+  expectrows(readscan(dir / "out/al2o3-3.dat"), 50, 0.02, {31, 32, 33}, 10, 0.6);
+  expectrows(readscan(dir / "out/al2o3-4.dat"), 60, 0.01, {41, 90000, 43}, 1.2, 0.6);
+  // the net: the only range whose correction passes 10 %
+  EXPECT_EQ(r.err,
+            "scanimport: " + (dir / "al2o3.dat").string() +
+                ": range 4: up to 75000 counts/s: the dead-time correction reaches 29 %; check "
+                "the time per step\n");
 }
 
 TEST(ImportFormats, PlainColumnsTakeTheTimeFromOption) {
