@@ -59,9 +59,6 @@ double blocktime(const std::string& fmt, const MetaList& file, const MetaList& b
     // version 3, 2 and 1 name it differently
     for (const char* k : {"TIME_PER_STEP", "SEC_PER_STEP", "MEASUREMENT_TIME_PER_STEP"})
       if (find(blk, k)) return number(find(blk, k));
-  } else if (fmt == "uxd") {
-    const std::string* t = find(blk, "STEPTIME");
-    return number(t ? t : find(file, "STEPTIME"));
   } else if (fmt == "rigaku_dat") {
     // *SPEED in the unit *SPEED_DIM names (sec./step(FT), deg./min.), else
     // as *MEAS_MODE (FT, CS) or *SCAN_MODE (STEP, CONTINUOUS) has it; a file
@@ -93,43 +90,48 @@ struct UxdBlock {
   Intensity kind = counts;
   std::string drive;               // _DRIVE, as written
   double start = NaN, step = NaN;  // deg, _START and _STEPSIZE
+  double seconds = NaN;            // _STEPTIME of the range, else of the file
   std::vector<double> units;       // deg, of each printed angle; none for _COUNTS blocks
 };
 
 std::vector<UxdBlock> uxdblocks(const std::string& path) {
   std::vector<UxdBlock> blocks;
   std::ifstream in(path, std::ios::binary);
-  std::string line;
-  UxdBlock next;      // the keys read since the last _DRIVE
-  bool rows = false;  // in the rows of a _2THETA block
+  std::string line, key, value;
+  UxdBlock next;          // the keys read since the last _DRIVE
+  double filetime = NaN;  // s, a _STEPTIME before the first _DRIVE
+  bool rows = false;      // in the rows of a _2THETA block
+  bool ranges = false;    // a _DRIVE was read
   while (std::getline(in, line)) {
     size_t a = line.find_first_not_of(" \t\r");
     if (a == std::string::npos || line[a] == ';') continue;
     if (line[a] != '_') {
       if (rows)
-        blocks.back().units.push_back(lastunit(line.substr(a, line.find_first_of(" \t,", a) - a)));
+        blocks.back().units.push_back(
+            lastunit(line.substr(a, line.find_first_of(" \t\r,", a) - a)));
       continue;
     }
     rows = false;
-    line = line.substr(a);
-    size_t eq = line.find('=');
-    std::string key = line.substr(0, eq),
-                value = eq == std::string::npos ? "" : line.substr(eq + 1);
+    keyword(line, key, value);
     if (key == "_DRIVE") {
       next = UxdBlock();
       next.drive = clean(value);
+      next.seconds = filetime;
+      ranges = true;
     } else if (key == "_START") {
       next.start = number(&value);
     } else if (key == "_STEPSIZE") {
       next.step = number(&value);
-    } else if (line.rfind("_2THETACOUNTSTIME", 0) == 0) {
+    } else if (key == "_STEPTIME") {
+      (ranges ? next.seconds : filetime) = number(&value);
+    } else if (key.rfind("_2THETACOUNTSTIME", 0) == 0) {
       next.kind = unread;
       blocks.push_back(next);
-    } else if (line.rfind("_COUNT", 0) == 0 || line.rfind("_CPS", 0) == 0) {
-      next.kind = line.rfind("_CPS", 0) == 0 ? rate : counts;
+    } else if (key.rfind("_COUNT", 0) == 0 || key.rfind("_CPS", 0) == 0) {
+      next.kind = key.rfind("_CPS", 0) == 0 ? rate : counts;
       blocks.push_back(next);
-    } else if (line.rfind("_2THETACOUNTS", 0) == 0 || line.rfind("_2THETACPS", 0) == 0) {
-      next.kind = line.rfind("_2THETACPS", 0) == 0 ? rate : counts;
+    } else if (key.rfind("_2THETACOUNTS", 0) == 0 || key.rfind("_2THETACPS", 0) == 0) {
+      next.kind = key.rfind("_2THETACPS", 0) == 0 ? rate : counts;
       blocks.push_back(next);
       rows = true;
     }
@@ -333,7 +335,7 @@ FileRange blockrange(const xylib::Block& b, const std::string& fmt, double secon
   raw.counts = values(b, yc);
   raw.mons = values(b, mc);
   raw.times = values(b, tc);
-  raw.seconds = seconds;
+  raw.seconds = fmt == "uxd" ? uxd.seconds : seconds;
   raw.rate = kind == rate;
   return raw;
 }

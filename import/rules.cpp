@@ -17,7 +17,22 @@ std::string lower(const std::string& s) {
 
 bool has(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
 
+// s without the blanks, tabs and CRs around it
+std::string trim(const std::string& s) {
+  size_t a = s.find_first_not_of(" \t\r");
+  if (a == std::string::npos) return "";
+  return s.substr(a, s.find_last_not_of(" \t\r") - a + 1);
+}
+
 }  // namespace
+
+bool keyword(const std::string& line, std::string& key, std::string& value) {
+  size_t eq = line.find('=');
+  key = trim(line.substr(0, eq));
+  value = eq == std::string::npos ? "" : trim(line.substr(eq + 1));
+  for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return !key.empty();
+}
 
 double steptime(const std::string& mode, double step, double speed, const std::string& unit) {
   if (!(speed > 0) || !std::isfinite(speed)) return std::nan("");

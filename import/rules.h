@@ -7,6 +7,12 @@
 
 #include "scanimport.h"
 
+// A keyword line "KEY = value" (UXD's "_KEY=value", Rigaku DAT's
+// "*KEY = value"): blanks around the '=' and a CR before the line end
+// allowed, the key in any case. key in capitals, value without surrounding
+// blanks (empty where the line has no '='); false where the line holds no key.
+bool keyword(const std::string& line, std::string& key, std::string& value);
+
 // Seconds a step is counted, from the scan's mode (STEP, FT, CONTINUOUS,
 // CS, ...), its step (deg), its speed and the speed's unit as the file
 // writes it (sec./step(FT), deg./min., deg/min, sec, min, ...); the unit

@@ -322,6 +322,18 @@ TEST(ImportRealFiles, PrintedAnglesFromTheDeclaredStartAndStep) {
       s.lines[11],
       "Cu 1.540600 A 45 kV 40 mA, tth 3 step 0.015592, 0.5 s/step, 10^6 mon/0.5 s, omega 1.5 chi 0 "
       "phi 0");
+  // the same file with CR LF line ends: the same declared start and step
+  std::string crlf;
+  for (char c : slurp(data + "/BT86_.UXD"))
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  put(dir / "crlf.uxd", crlf);
+  ASSERT_EQ(run(dir, {(dir / "crlf.uxd").string()}).status, 0);
+  Scan twin = readscan(dir / "out/crlf.dat");
+  ASSERT_EQ(twin.rows.size(), s.rows.size());
+  for (size_t i = 0; i < s.rows.size(); ++i)
+    ASSERT_TRUE(twin.rows[i].tth == s.rows[i].tth && twin.rows[i].cts == s.rows[i].cts &&
+                twin.rows[i].tim == s.rows[i].tim)
+        << i;
   // scanmerge finds the same drift
   std::string command =
       "cd '" + dir.string() + "' && timeout 60 '" SCANMERGE_BIN "' < m.txt > console.txt 2>&1";
@@ -335,8 +347,9 @@ TEST(ImportRealFiles, MapsAndPhiScansStayOutOfTheAnswers) {
   // a 2theta scan, then in the same folder a UXD file of a phi scan and of
   // two coupled scans over one range at the same axes
   put(dir / "mixed.uxd",
-      "_FILEVERSION=2\n_DRIVE='PHI'\n_STEPTIME=1\n_STEPSIZE=5\n_START=0\n_COUNTS\n1 2 3\n"
-      "_DRIVE='COUPLED'\n_THETA=15\n_STEPTIME=1\n_STEPSIZE=0.02\n_START=30\n_COUNTS\n4 5 6\n"
+      // keywords as the format allows them: blanks around '=', any case
+      "_FILEVERSION=2\n_DRIVE = 'PHI'\n_STEPTIME=1\n_STEPSIZE=5\n_START=0\n_COUNTS\n1 2 3\n"
+      "_DRIVE='COUPLED'\n_THETA=15\n_steptime = 1\n_STEPSIZE=0.02\n_START=30\n_COUNTS\n4 5 6\n"
       "_DRIVE='COUPLED'\n_THETA=15\n_STEPTIME=1\n_STEPSIZE=0.02\n_START=30\n_COUNTS\n7 8 9\n");
   Result r = run(dir, {"--answers", (dir / "m.txt").string(), data + "/rsm_2-3scans.xrdml",
                        data + "/polefig_Ge113-2scans.xrdml", (dir / "mixed.uxd").string()});
