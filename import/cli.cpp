@@ -64,11 +64,11 @@ struct Written {
   double first;  // deg
   double step;   // deg, between the first two rows
   std::string path;
-  std::string file;        // the input it came from, as given
-  std::string base;        // the instrument file's name, for the outputs
-  std::string title;       // its sample
-  int input;               // which input it came from
-  double omoff, chi, phi;  // deg, as on line 12; NaN where the file gives none
+  std::string file;               // the input it came from, as given
+  std::string base;               // the instrument file's name, for the outputs
+  std::string title;              // its sample
+  int input;                      // which input it came from
+  double omega, omoff, chi, phi;  // deg, as on line 12; NaN where the file gives none
 };
 
 struct Run {
@@ -257,7 +257,7 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
       err << "scanimport: " << paths[k] << ": " << n << " rows; scanmerge takes the first "
           << maxpts << "\n";
     run.scans.push_back({r.tth[0], r.tth[1] - r.tth[0], paths[k], file, ins.name,
-                         oneline(samplename(ins, r), 80), input, r.omoff, r.chi, r.phi});
+                         oneline(samplename(ins, r), 80), input, r.omega, r.omoff, r.chi, r.phi});
   }
 }
 
@@ -278,18 +278,19 @@ std::vector<Written> mergeable(const Run& run, const std::string& name, const st
   std::set<int> maps;
   for (const Written& w : scans) {
     if (maps.count(w.input)) continue;
-    const char* axis = nullptr;
+    // a detector scan at a fixed omega keeps omega, a coupled scan keeps
+    // omega - 2theta/2: one pattern where either agrees
+    bool omega = false, omoff = false, chi = false, phi = false;  // differ
     int count = 0;
     for (const Written& o : scans) {
       if (o.input != w.input) continue;
       ++count;
-      if (apart(o.omoff, w.omoff))
-        axis = "omega";
-      else if (!axis && apart(o.chi, w.chi))
-        axis = "chi";
-      else if (!axis && apart(o.phi, w.phi))
-        axis = "phi";
+      omega = omega || apart(o.omega, w.omega);
+      omoff = omoff || apart(o.omoff, w.omoff);
+      chi = chi || apart(o.chi, w.chi);
+      phi = phi || apart(o.phi, w.phi);
     }
+    const char* axis = omega && omoff ? "omega" : chi ? "chi" : phi ? "phi" : nullptr;
     if (axis) {
       maps.insert(w.input);
       err << "scanimport: " << w.file << ": " << count << " ranges at different " << axis
@@ -357,8 +358,8 @@ void writemerge(Run& run, const std::string& name, const std::string& what, cons
                 std::ostream& err) {
   std::vector<Written> scans = mergeable(run, name, what, err);
   if (scans.empty()) {
+    // every scan is written, and only left out (a map): no failure
     err << "scanimport: " << name << ": no scan to merge, so no " << what << "\n";
-    run.status = 1;
     return;
   }
   std::string c = clash(run, name, opt);

@@ -250,6 +250,14 @@ TEST(ImportFormats, BrukerRawVersion3Ranges) {
     EXPECT_EQ(s.lines[10], "Sample: LaB6 660c, measured 12/08/26 07:45:00");
     EXPECT_EQ(s.lines[2], "range: " + std::to_string(k + 1) + " of 2");
   }
+
+  // a 2theta scan at a fixed omega in two ranges keeps omega: one pattern, no map
+  for (RawRange& rr : ranges) rr.omega = 1;
+  put(dir / "fixed.raw", rawv3(ranges, "LaB6 660c"));
+  r = run(dir, {"--answers", (dir / "m.txt").string(), (dir / "fixed.raw").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("a map"), std::string::npos) << r.err;
+  EXPECT_NE(slurp(dir / "m.txt").find("fixed-1.dat\n"), std::string::npos);
 }
 
 TEST(ImportFormats, TwoRangeRawMergesAtTheScaleOfTheCounts) {
@@ -374,6 +382,14 @@ TEST(ImportRealFiles, MapsAndPhiScansStayOutOfTheAnswers) {
   EXPECT_EQ(slurp(dir / "m.txt"), out + "mixed-2.dat\n" + out + "mixed-3.dat\n\n\n" + out +
                                       "mixed.xrs\n" + out + "mixed.wyr\n" + out + "mixed.profin\n" +
                                       out + "mixed.gdat\nmixed\n");
+
+  // a map alone: every frame written, only left out of the answers
+  fs::path alone = dir / "alone";
+  fs::create_directories(alone / "out");
+  r = run(alone, {"--answers", (alone / "m.txt").string(), data + "/rsm_2-3scans.xrdml"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(alone / "out/rsm_2-3scans-3.dat"));
+  EXPECT_NE(r.err.find("m.txt: no scan to merge, so no answers\n"), std::string::npos) << r.err;
 }
 
 }  // namespace
