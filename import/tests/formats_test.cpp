@@ -38,7 +38,7 @@ TEST(ImportFormats, UxdCountsAndCountsPerSecond) {
   Scan one = readscan(dir / "out/quartz-1.dat");
   expectrows(one, 10, 0.02, {100, 200, 300, 400, 500}, 2);
   EXPECT_EQ(one.lines[10], "Sample: quartz, measured 08-Dec-2026 07:45:00");
-  EXPECT_EQ(one.lines[11], "Cu 1.540600 A 40 kV 30 mA, tth 10 step 0.02, 2 s/step, 10^6 mon/2 s");
+  EXPECT_EQ(one.lines[11], "Cu 1.5406 A 40 kV 30 mA, tth 10 step 0.02, 2 s/step, 10^6 mon/2 s");
   Scan two = readscan(dir / "out/quartz-2.dat");
   expectrows(two, 20, 0.05, {5.25, 10, 15}, 0.5, 2);
   EXPECT_EQ(two.lines[2], "range: 2 of 2, counts per second times the time per step");
@@ -81,7 +81,7 @@ TEST(ImportFormats, XrdmlTimeFromTheXml) {
   expectrows(one, 10, (10.10 - 10.00) / 5, {5, 6, 7, 8, 9, 10}, 0.44);
   EXPECT_EQ(one.lines[10], "Sample: S-17, measured 2026-12-08T07:45:00+01:00");
   EXPECT_EQ(one.lines[11],
-            "Cu 1.5405980 A 45 kV 40 mA, tth 10 step 0.02, 0.44 s/step, 10^6 mon/0.44 s, "
+            "Cu 1.540598 A 45 kV 40 mA, tth 10 step 0.02, 0.44 s/step, 10^6 mon/0.44 s, "
             "omega 5");
   expectrows(readscan(dir / "out/si-2.dat"), 30, 0.3 / 3, {250, 500, 750, 1000}, 2.5, 0.44);
 }
@@ -144,7 +144,8 @@ TEST(ImportFormats, RigakuContinuousAndStepScans) {
   put(dir / "al2o3.dat",
       "*TYPE           =  Raw\n*CLASS          =  Standard measurement\n"
       "*FILE_SAMPLE    =  corundum\n*GROUP_COUNT    =  4\n"
-      "*BEGIN\n*GROUP          =  0\n*TARGET         =  Cu\n*START          =  10.0000\n"
+      "*BEGIN\n*GROUP          =  0\n*TARGET         =  29\n*WAVE_LENGTH1   =  1.540560\n"
+      "*KV             =  40.0000000000\n*START          =  10.0000\n"
       "*STOP           =  10.0800\n*STEP           =  0.0200\n*SCAN_MODE      =  CONTINUOUS\n"
       "*SPEED          =  2.0000\n*COUNT          =  5\n 11, 12, 13, 14\n 15\n*END\n"
       "*BEGIN\n*GROUP          =  1\n*START          =  40.0000\n*STOP           =  40.1000\n"
@@ -164,7 +165,10 @@ TEST(ImportFormats, RigakuContinuousAndStepScans) {
   Result r = run(dir, {(dir / "al2o3.dat").string()});
   EXPECT_EQ(r.status, 0) << r.err;
   // 2 deg/min over 0.02 deg: 0.6 s a step; a step scan counts SPEED seconds
-  expectrows(readscan(dir / "out/al2o3-1.dat"), 10, 0.02, {11, 12, 13, 14, 15}, 0.6);
+  Scan one = readscan(dir / "out/al2o3-1.dat");
+  expectrows(one, 10, 0.02, {11, 12, 13, 14, 15}, 0.6);
+  // the anode as an element, numbers with the fewest digits that give them back
+  EXPECT_EQ(one.lines[11], "Cu 1.54056 A 40 kV, tth 10 step 0.02, 0.6 s/step, 10^6 mon/0.6 s");
   expectrows(readscan(dir / "out/al2o3-2.dat"), 40, 0.05, {21, 22, 23}, 3, 0.6);
   expectrows(readscan(dir / "out/al2o3-3.dat"), 50, 0.02, {31, 32, 33}, 10, 0.6);
   expectrows(readscan(dir / "out/al2o3-4.dat"), 60, 0.01, {41, 90000, 43}, 1.2, 0.6);
@@ -173,6 +177,19 @@ TEST(ImportFormats, RigakuContinuousAndStepScans) {
             "scanimport: " + (dir / "al2o3.dat").string() +
                 ": range 4: up to 75000 counts/s: the dead-time correction reaches 29 %; check "
                 "the time per step\n");
+}
+
+TEST(ImportFormats, PhilipsUdfTubeAndTime) {
+  fs::path dir = workdir();
+  put(dir / "q.udf",
+      "SampleIdent,quartz ,/\nAnode,Cu,/\nLabdaAlpha1, 1.54060,/\nGeneratorVoltage,  40,/\n"
+      "TubeCurrent,  55,/\nDataAngleRange,   3.0100,   3.0500,/\nScanStepSize,   0.020,/\n"
+      "ScanType,CONTINUOUS,/\nScanStepTime,    5.00,/\nRawScan\n      640,      625,      729/\n");
+  Result r = run(dir, {(dir / "q.udf").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  Scan s = readscan(dir / "out/q.dat");
+  expectrows(s, 3.01, 0.02, {640, 625, 729}, 5);
+  EXPECT_EQ(s.lines[11], "Cu 1.5406 A 40 kV 55 mA, tth 3.01 step 0.02, 5 s/step, 10^6 mon/5 s");
 }
 
 TEST(ImportFormats, PlainColumnsTakeTheTimeFromOption) {
@@ -328,7 +345,7 @@ TEST(ImportRealFiles, PrintedAnglesFromTheDeclaredStartAndStep) {
     ASSERT_EQ(s.rows[i].tth, static_cast<float>(3 + 0.015592 * static_cast<double>(i))) << i;
   EXPECT_EQ(
       s.lines[11],
-      "Cu 1.540600 A 45 kV 40 mA, tth 3 step 0.015592, 0.5 s/step, 10^6 mon/0.5 s, omega 1.5 chi 0 "
+      "Cu 1.5406 A 45 kV 40 mA, tth 3 step 0.015592, 0.5 s/step, 10^6 mon/0.5 s, omega 1.5 chi 0 "
       "phi 0");
   // the same file with CR LF line ends: the same declared start and step
   std::string crlf;
@@ -375,8 +392,10 @@ TEST(ImportRealFiles, MapsAndPhiScansStayOutOfTheAnswers) {
                        "pattern; left out of the answers\n"),
             std::string::npos)
       << r.err;
-  // each frame says where omega stood
-  EXPECT_EQ(readscan(dir / "out/rsm_2-3scans-2.dat").lines[11].substr(79), ", omega 32.1596");
+  // each frame says where omega stood: the axes before the tube's kV and mA
+  EXPECT_EQ(readscan(dir / "out/rsm_2-3scans-2.dat").lines[11],
+            "Cu 1.540598 A 45 kV, tth 65.8755 step 0.00750233, 2 s/step, 10^6 mon/2 s, omega "
+            "32.1596 phi -1.64");
   // the answers list the two coupled scans and are named after the first of them
   std::string out = (dir / "out").string() + "/";
   EXPECT_EQ(slurp(dir / "m.txt"), out + "mixed-2.dat\n" + out + "mixed-3.dat\n\n\n" + out +
