@@ -66,11 +66,11 @@ struct Written {
   double first;  // deg
   double step;   // deg, between the first two rows
   std::string path;
-  std::string file;        // the input it came from, as given
-  std::string base;        // the instrument file's name, for the outputs
-  std::string title;       // its sample
-  int input;               // which input it came from
-  double omoff, chi, phi;  // deg, as on line 12; NaN where the file gives none
+  std::string file;               // the input it came from, as given
+  std::string base;               // the instrument file's name, for the outputs
+  std::string title;              // its sample
+  int input;                      // which input it came from
+  double omega, omoff, chi, phi;  // deg, as on line 12; NaN where the file gives none
 };
 
 struct Run {
@@ -265,7 +265,7 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
       err << "scanimport: " << paths[k] << ": " << n << " rows; scanmerge takes the first "
           << maxpts << "\n";
     run.scans.push_back({r.tth[0], r.tth[1] - r.tth[0], paths[k], file, ins.name,
-                         oneline(samplename(ins, r), 80), input, r.omoff, r.chi, r.phi});
+                         oneline(samplename(ins, r), 80), input, r.omega, r.omoff, r.chi, r.phi});
   }
 }
 
@@ -283,17 +283,17 @@ std::vector<Written> mergeable(const Run& run, const std::string& name, const st
   std::stable_sort(scans.begin(), scans.end(),
                    [](const Written& a, const Written& b) { return a.first < b.first; });
   std::vector<Written> keep;
-  // each input's positions: two ranges apart in one axis make a map
+  // each input's positions, in one pass: ranges apart in an axis make a map
   struct Spread {
     int count = 0;
-    double lo[3] = {NAN, NAN, NAN}, hi[3] = {NAN, NAN, NAN};  // deg: omega offset, chi, phi
+    double lo[4] = {NAN, NAN, NAN, NAN}, hi[4] = {NAN, NAN, NAN, NAN};  // deg
   };
   std::map<int, Spread> spread;
   for (const Written& w : scans) {
     Spread& s = spread[w.input];
     ++s.count;
-    const double at[3] = {w.omoff, w.chi, w.phi};
-    for (int a = 0; a < 3; ++a) {
+    const double at[4] = {w.omega, w.omoff, w.chi, w.phi};
+    for (int a = 0; a < 4; ++a) {
       if (std::isnan(at[a])) continue;  // a position not given differs from none
       s.lo[a] = std::isnan(s.lo[a]) ? at[a] : std::min(s.lo[a], at[a]);
       s.hi[a] = std::isnan(s.hi[a]) ? at[a] : std::max(s.hi[a], at[a]);
@@ -303,10 +303,14 @@ std::vector<Written> mergeable(const Run& run, const std::string& name, const st
   for (const Written& w : scans) {
     if (maps.count(w.input)) continue;
     const Spread& s = spread[w.input];
-    const char* axis = nullptr;
-    const char* names[3] = {"omega", "chi", "phi"};
-    for (int a = 2; a >= 0; --a)
-      if (apart(s.hi[a], s.lo[a])) axis = names[a];
+    bool differ[4];
+    for (int a = 0; a < 4; ++a) differ[a] = apart(s.hi[a], s.lo[a]);
+    // a detector scan at a fixed omega keeps omega, a coupled scan keeps
+    // omega - 2theta/2: one pattern where either agrees
+    const char* axis = differ[0] && differ[1] ? "omega"
+                       : differ[2]            ? "chi"
+                       : differ[3]            ? "phi"
+                                              : nullptr;
     if (axis) {
       maps.insert(w.input);
       err << "scanimport: " << w.file << ": " << s.count << " ranges at different " << axis
@@ -374,8 +378,8 @@ void writemerge(Run& run, const std::string& name, const std::string& what, cons
                 std::ostream& err) {
   std::vector<Written> scans = mergeable(run, name, what, err);
   if (scans.empty()) {
+    // every scan is written, and only left out (a map): no failure
     err << "scanimport: " << name << ": no scan to merge, so no " << what << "\n";
-    run.status = 1;
     return;
   }
   std::string c = clash(run, name, opt);

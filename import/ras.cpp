@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "ownformats.h"
+#include "rules.h"
 
 namespace {
 
@@ -107,32 +108,12 @@ double startomega(const std::string& axis, double start, double omega, double tt
   return omega;
 }
 
-// The seconds a step is counted, from the scan's mode, step (deg), speed and
-// the speed's unit; NaN where unknown.
-double seconds(const std::string& mode, double step, double speed, const std::string& unit) {
-  if (!(speed > 0) || !std::isfinite(speed)) return NaN;
-  std::string u;
-  for (char c : unit) u += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  bool perminute = u.find("/min") != std::string::npos;
-  if (u.find("deg") != std::string::npos || u.find("/") != std::string::npos) {
-    // a continuous scan: deg per minute (or second); a step takes step/speed
-    double t = std::fabs(step) / speed * (perminute ? 60 : 1);
-    return t > 0 && std::isfinite(t) ? t : NaN;
-  }
-  if (u == "min") return speed * 60;
-  // a step scan counts speed seconds at each step
-  std::string m;
-  for (char c : mode) m += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (u == "s" || u == "sec" || m.rfind("STEP", 0) == 0) return speed;
-  return NaN;
-}
-
 }  // namespace
 
 void rigakuscan(const RigakuScan& s, FileRange& r) {
   r.axis = s.axis;
   r.twotheta = twotheta(s.axis);
-  r.seconds = seconds(s.mode, s.step, s.speed, s.speedunit);
+  r.seconds = steptime(s.mode, s.step, s.speed, s.speedunit);
   r.rate = s.yunit == "cps";
   r.start = s.start;
   r.step = s.stop < s.start ? -std::fabs(s.step) : std::fabs(s.step);

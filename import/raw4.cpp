@@ -81,8 +81,10 @@ bool readrange(const std::string& d, size_t& pos, FileRange& r, std::string& why
   r.axis = text(d, pos + 32, 24);
   r.twotheta = drivestwotheta(r.axis);
   double start = f64(d, pos + 72), step = f64(d, pos + 80);  // deg
-  double ms = f32(d, pos + 92);                              // per step
-  r.seconds = ms > 0 && std::isfinite(ms) ? ms / 1000 : NaN;
+  // s per step, the effective time: a strip detector's strips times each
+  // strip's time (BRML files of the same instruments store it so)
+  double sec = f32(d, pos + 92);
+  r.seconds = sec > 0 && std::isfinite(sec) ? sec : NaN;
   r.meta.emplace_back("SCAN_TYPE", r.axis);
   double kv = f32(d, pos + 100), ma = f32(d, pos + 104), wl = f64(d, pos + 112);
   if (kv > 0) r.meta.emplace_back("GENERATOR_VOLTAGE", gnum(kv));

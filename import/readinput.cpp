@@ -15,6 +15,7 @@
 
 #include "merge/limits.h"
 #include "ownformats.h"
+#include "rules.h"
 #include "scanimport.h"
 #include "text/console.h"
 
@@ -65,16 +66,18 @@ double blocktime(const std::string& fmt, const MetaList& file, const MetaList& b
     // version 3, 2 and 1 name it differently
     for (const char* k : {"TIME_PER_STEP", "SEC_PER_STEP", "MEASUREMENT_TIME_PER_STEP"})
       if (find(blk, k)) return number(find(blk, k));
-  } else if (fmt == "uxd") {
-    const std::string* t = find(blk, "STEPTIME");
-    return number(t ? t : find(file, "STEPTIME"));
   } else if (fmt == "rigaku_dat") {
-    // a step scan counts SPEED seconds at each step; a continuous scan
-    // moves at SPEED deg/min, so a step takes 60 * STEP / SPEED seconds
-    double speed = number(find(blk, "SPEED"));
-    const std::string* mode = find(blk, "SCAN_MODE");
-    if (mode && clean(*mode).rfind("STEP", 0) == 0) return speed;
-    return 60 * std::fabs(number(find(blk, "STEP"))) / speed;
+    // *SPEED in the unit *SPEED_DIM names (sec./step(FT), deg./min.), else
+    // as *MEAS_MODE (FT, CS) or *SCAN_MODE (STEP, CONTINUOUS) has it; a file
+    // that says nothing scans continuously
+    auto key = [&](const char* k) {
+      const std::string* v = find(blk, k);
+      return clean(v ? *v : find(file, k) ? *find(file, k) : "");
+    };
+    std::string mode = key("MEAS_MODE");
+    if (mode.empty()) mode = key("SCAN_MODE");
+    if (mode.empty()) mode = "CONTINUOUS";
+    return steptime(mode, number(find(blk, "STEP")), number(find(blk, "SPEED")), key("SPEED_DIM"));
   } else if (fmt == "philips_udf") {
     return number(find(blk, "ScanStepTime"));
   }
@@ -94,43 +97,48 @@ struct UxdBlock {
   Intensity kind = counts;
   std::string drive;               // _DRIVE, as written
   double start = NaN, step = NaN;  // deg, _START and _STEPSIZE
+  double seconds = NaN;            // _STEPTIME of the range, else of the file
   std::vector<double> units;       // deg, of each printed angle; none for _COUNTS blocks
 };
 
 std::vector<UxdBlock> uxdblocks(const std::string& path) {
   std::vector<UxdBlock> blocks;
   std::ifstream in(path, std::ios::binary);
-  std::string line;
-  UxdBlock next;      // the keys read since the last _DRIVE
-  bool rows = false;  // in the rows of a _2THETA block
+  std::string line, key, value;
+  UxdBlock next;          // the keys read since the last _DRIVE
+  double filetime = NaN;  // s, a _STEPTIME before the first _DRIVE
+  bool rows = false;      // in the rows of a _2THETA block
+  bool ranges = false;    // a _DRIVE was read
   while (std::getline(in, line)) {
     size_t a = line.find_first_not_of(" \t\r");
     if (a == std::string::npos || line[a] == ';') continue;
     if (line[a] != '_') {
       if (rows)
-        blocks.back().units.push_back(lastunit(line.substr(a, line.find_first_of(" \t,", a) - a)));
+        blocks.back().units.push_back(
+            lastunit(line.substr(a, line.find_first_of(" \t\r,", a) - a)));
       continue;
     }
     rows = false;
-    line = line.substr(a);
-    size_t eq = line.find('=');
-    std::string key = line.substr(0, eq),
-                value = eq == std::string::npos ? "" : line.substr(eq + 1);
+    keyword(line, key, value);
     if (key == "_DRIVE") {
       next = UxdBlock();
       next.drive = clean(value);
+      next.seconds = filetime;
+      ranges = true;
     } else if (key == "_START") {
       next.start = number(&value);
     } else if (key == "_STEPSIZE") {
       next.step = number(&value);
-    } else if (line.rfind("_2THETACOUNTSTIME", 0) == 0) {
+    } else if (key == "_STEPTIME") {
+      (ranges ? next.seconds : filetime) = number(&value);
+    } else if (key.rfind("_2THETACOUNTSTIME", 0) == 0) {
       next.kind = unread;
       blocks.push_back(next);
-    } else if (line.rfind("_COUNT", 0) == 0 || line.rfind("_CPS", 0) == 0) {
-      next.kind = line.rfind("_CPS", 0) == 0 ? rate : counts;
+    } else if (key.rfind("_COUNT", 0) == 0 || key.rfind("_CPS", 0) == 0) {
+      next.kind = key.rfind("_CPS", 0) == 0 ? rate : counts;
       blocks.push_back(next);
-    } else if (line.rfind("_2THETACOUNTS", 0) == 0 || line.rfind("_2THETACPS", 0) == 0) {
-      next.kind = line.rfind("_2THETACPS", 0) == 0 ? rate : counts;
+    } else if (key.rfind("_2THETACOUNTS", 0) == 0 || key.rfind("_2THETACPS", 0) == 0) {
+      next.kind = key.rfind("_2THETACPS", 0) == 0 ? rate : counts;
       blocks.push_back(next);
       rows = true;
     }
@@ -351,7 +359,7 @@ FileRange blockrange(const xylib::Block& b, const std::string& fmt, double secon
   raw.counts = values(b, yc);
   raw.mons = values(b, mc);
   raw.times = values(b, tc);
-  raw.seconds = seconds;
+  raw.seconds = fmt == "uxd" ? uxd.seconds : seconds;
   raw.rate = kind == rate;
   return raw;
 }
@@ -446,6 +454,8 @@ bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrume
       r.skip = "holds attenuation factors of 0 or below";
     else if (!fillrange(raw, opt, r, ins.notes, why))
       return false;
+    // a time wrong by a factor shows as a correction no detector runs at
+    if (r.skip.empty() && !deadcheck(r).empty()) ins.notes.push_back(deadcheck(r));
     ins.ranges.push_back(std::move(r));
   }
   return true;

@@ -30,6 +30,8 @@ MergeStatus mergescan(MergedPattern& pattern, std::istream& scan, int filenum, s
 struct MergeInfo {
   int rows = 0;
   int datoffset = 0;
+  double deadmax = 1;  // the largest dead-time correction factor applied
+  int deadover = 0;    // rows whose correction passed deadlimit
 };
 
 // The same, the warnings ("!!!!!", "HELP!", "Cannot make dead time

@@ -75,7 +75,9 @@ TEST(Raw4, RealFileAndRangesOfOtherHeaders) {
   ASSERT_EQ(ranges.size(), 1u);  // "2Theta" twice in it: a drive and the scan axis
   const FileRange& r = ranges[0];
   // 8 bytes a step, the counts in the first 4
-  expectrange(r, 7134, 10, 85.0413, 0.0105203, 0.31000299072265625,
+  // the range's time per step is in seconds: the effective time of the
+  // strips, 310 s, as BRML files of these instruments store it
+  expectrange(r, 7134, 10, 85.0413, 0.0105203, 310.00299072265625,
               {{0, 283.7691955566406},
                {1, -164.5344696044922},
                {3, 3158.152099609375},
@@ -107,7 +109,7 @@ TEST(Raw4, RealFileAndRangesOfOtherHeaders) {
   poke(b, 72, 20.0);
   poke(b, 80, 0.5);
   poke(b, 88, std::uint32_t{3});
-  poke(b, 92, 1000.0f);
+  poke(b, 92, 2.0f);
   poke(b, 136, std::uint32_t{4});
   poke(b, 140, std::uint32_t{0});
   for (float c : {5.0f, 6.0f, 7.5f}) {
@@ -124,9 +126,9 @@ TEST(Raw4, RealFileAndRangesOfOtherHeaders) {
   ranges.clear();
   ASSERT_TRUE(readraw4(two, meta, ranges, why)) << why;
   ASSERT_EQ(ranges.size(), 3u);
-  expectrange(ranges[0], 4, 10, 10.0315609, 0.0105203, 0.31000299072265625,
+  expectrange(ranges[0], 4, 10, 10.0315609, 0.0105203, 310.00299072265625,
               {{0, 283.7691955566406}, {3, 3158.152099609375}});
-  expectrange(ranges[1], 3, 20, 21, 0.5, 1, {{0, 5}, {1, 6}, {2, 7.5}});
+  expectrange(ranges[1], 3, 20, 21, 0.5, 2, {{0, 5}, {1, 6}, {2, 7.5}});
   EXPECT_TRUE(ranges[1].twotheta);
   EXPECT_TRUE(std::isnan(ranges[1].omega));
   EXPECT_FALSE(ranges[2].twotheta);
