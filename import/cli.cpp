@@ -4,6 +4,7 @@
 #include <xylib/xylib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -27,7 +28,8 @@ const char* usage =
     "Converts instrument files (Bruker RAW, BRML and UXD, PANalytical XRDML, Rigaku\n"
     "RAS, RASX and DAT, Philips RD and UDF and the other formats of xylib) to scan\n"
     "files for scanmerge:\n"
-    "NAME.dat for a file of one range, NAME-1.dat, NAME-2.dat, ... otherwise.\n"
+    "NAME.dat for a file of one range, NAME-1.dat, NAME-2.dat, ... otherwise\n"
+    "(NAME-scan.dat, ... for an input named NAME.dat).\n"
     "\n"
     "Options:\n"
     "  -f FORMAT       read the files as FORMAT: bruker_raw4, bruker_brml, rigaku_ras,\n"
@@ -208,6 +210,11 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
   for (const std::string& note : ins.notes)
     if (said.insert(note).second) err << "scanimport: " << file << ": " << note << "\n";
   int nranges = static_cast<int>(ins.ranges.size());
+  // an input named NAME.dat (Rigaku DAT, say) would be its own scan file:
+  // its scans are NAME-scan.dat, in any folder
+  std::string ext = file.size() > 4 ? file.substr(file.size() - 4) : "";
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string base = ins.name + (ext == ".dat" ? "-scan" : "");
   std::vector<Range*> keep;
   std::vector<std::string> paths;
   for (Range& r : ins.ranges) {
@@ -215,7 +222,7 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
       err << "scanimport: " << file << ": range " << r.number << " skipped: it " << r.skip << "\n";
       continue;
     }
-    std::string name = ins.name + (nranges == 1 ? "" : "-" + std::to_string(r.number)) + ".dat";
+    std::string name = base + (nranges == 1 ? "" : "-" + std::to_string(r.number)) + ".dat";
     keep.push_back(&r);
     paths.push_back(opt.outdir.empty() ? name : opt.outdir + "/" + name);
   }

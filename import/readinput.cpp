@@ -53,6 +53,8 @@ double number(const std::string* s) {
 
 bool positive(double v) { return std::isfinite(v) && v > 0; }
 
+double firstnumber(const MetaList& m, std::initializer_list<const char*> keys);
+
 // Seconds per step where the format keeps it in its metadata, else NaN.
 double blocktime(const std::string& fmt, const MetaList& file, const MetaList& blk) {
   if (fmt == "bruker_raw") {
@@ -71,6 +73,10 @@ double blocktime(const std::string& fmt, const MetaList& file, const MetaList& b
     if (mode.empty()) mode = key("SCAN_MODE");
     if (mode.empty()) mode = "CONTINUOUS";
     return steptime(mode, number(find(blk, "STEP")), number(find(blk, "SPEED")), key("SPEED_DIM"));
+  } else if (fmt == "pdcif") {
+    // given once for the whole pattern, the time of every step (a loop
+    // column of times, where there is one, is taken instead)
+    return firstnumber(blk, {"_pd_meas_step_count_time", "pd_meas_step_count_time"});
   } else if (fmt == "philips_udf") {
     return number(find(blk, "ScanStepTime"));
   }
@@ -464,12 +470,14 @@ bool readinstrument(const std::string& path, const Options& opt, Instrument& ins
   ins.name = basename(path);
   bool ok = false;  // the formats xylib does not read
   if (readown(path, opt, ins, ok, why)) return ok;
+  // Rigaku's text layout by its content, whatever the extension (.dat, .asc)
+  std::string fmt = opt.format;
+  if (fmt.empty() && slurphead(path, 5) == "*TYPE") fmt = "rigaku_dat";
   const xylib::FormatInfo* fi = nullptr;
   try {
     std::ifstream f(path, std::ios::binary);
-    fi = opt.format.empty()
-             ? xylib::guess_filetype(path, f, nullptr)
-             : static_cast<const xylib::FormatInfo*>(xylib_get_format_by_name(opt.format.c_str()));
+    fi = fmt.empty() ? xylib::guess_filetype(path, f, nullptr)
+                     : static_cast<const xylib::FormatInfo*>(xylib_get_format_by_name(fmt.c_str()));
   } catch (...) {
   }
   if (fi && std::string(fi->name) == "xrdml") {
@@ -483,7 +491,7 @@ bool readinstrument(const std::string& path, const Options& opt, Instrument& ins
   }
   std::unique_ptr<xylib::DataSet> ds;
   try {
-    ds.reset(xylib::load_file(path, opt.format));
+    ds.reset(xylib::load_file(path, fmt));
   } catch (const std::exception& e) {
     why = std::string("xylib cannot read it: ") + clean(e.what());
     return false;
