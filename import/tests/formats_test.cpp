@@ -385,6 +385,23 @@ TEST(ImportRealFiles, PrintedAnglesFromTheDeclaredStartAndStep) {
             std::string::npos);
 }
 
+// One measurement stored in several formats gives the same scan rows.
+TEST(ImportRealFiles, OneMeasurementInEveryFormatGivesTheSameRows) {
+  // BT86: the RAW file and the UXD file converted from it
+  fs::path dir = workdir();
+  Result r = run(dir, {data + "/BT86.raw", data + "/BT86_.UXD"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  Scan raw = readscan(dir / "out/BT86.dat"), uxd = readscan(dir / "out/BT86_.dat");
+  ASSERT_EQ(raw.rows.size(), 2374u);
+  ASSERT_EQ(uxd.rows.size(), raw.rows.size());
+  for (size_t i = 0; i < raw.rows.size(); ++i) {
+    const ScanPoint &a = raw.rows[i], &b = uxd.rows[i];
+    // the RAW file's step 0.0155922, the UXD's printed to six decimals
+    ASSERT_NEAR(a.tth, b.tth, 0.5e-6 * static_cast<double>(i) + 1e-5) << i;
+    ASSERT_TRUE(a.cts == b.cts && a.tim == b.tim && a.mon == b.mon) << i;
+  }
+}
+
 TEST(ImportRealFiles, MapsAndPhiScansStayOutOfTheAnswers) {
   fs::path dir = workdir();
   // a 2theta scan, then in the same folder a UXD file of a phi scan and of
