@@ -92,6 +92,7 @@ bool FdBuf::close() {
   ok = closefd(desc) == 0 && ok;
   desc = -1;
   setp(nullptr, nullptr);
+  piece.reset();  // a closed file waiting to be put in place holds no buffer
   return ok;
 }
 
@@ -316,6 +317,7 @@ static bool isopenas(int fd, const std::string& name) {
 // Writes out what is buffered and puts it on the disk, with the mode the
 // file gets; a file written in place is closed.
 static bool finish(SafeFile& out) {
+  if (out.aside) return true;
   if (!out.file.is_open()) return false;
   out.file.flush();
   if (!out.file.good()) return false;
@@ -333,9 +335,13 @@ static bool finish(SafeFile& out) {
 #endif
 }
 
+static bool placeaside(SafeFile& out);
+static size_t syncaside(const std::vector<SafeFile*>& files);
+
 // Renames a finished file into place, the last step.
 static bool place(SafeFile& out) {
   if (out.target.empty()) return true;
+  if (out.aside) return placeaside(out);
 #ifdef _WIN32
   std::error_code ec;
   fs::rename(out.temp.name, out.target, ec);
@@ -376,7 +382,7 @@ bool commitfile(SafeFile& out) {
 
 size_t commitfiles(const std::vector<SafeFile*>& files) {
   const size_t n = files.size();
-  size_t failed = n;
+  size_t failed = syncaside(files);
   size_t dropfrom = 0;  // the first not in place where one failed
   for (size_t k = 0; k < n && failed == n; ++k)
     if (!finish(*files[k])) failed = k;
@@ -386,3 +392,90 @@ size_t commitfiles(const std::vector<SafeFile*>& files) {
     for (size_t k = dropfrom; k < n; ++k) abandon(*files[k]);
   return failed;
 }
+
+// Files set aside: written out and closed at once, synced together and
+// put in place by name when the run ends.
+
+bool setaside(SafeFile& out) {
+  bool ok = out.file.is_open();
+  if (ok) out.file.flush();
+  ok = ok && out.file.good();
+#ifdef _WIN32
+  ok = ok && finish(out);  // committed and closed
+#else
+  struct stat st;
+  if (ok && !out.target.empty()) {
+    const int fd = out.file.fd();
+    ok = fchmod(fd, static_cast<mode_t>(out.mode)) == 0 && fstat(fd, &st) == 0;
+    out.dev = static_cast<unsigned long long>(st.st_dev);
+    out.ino = static_cast<unsigned long long>(st.st_ino);
+  }
+  out.file.close();
+  ok = ok && !out.file.fail();
+#endif
+  if (!ok) {
+    abandon(out);
+    return false;
+  }
+  out.aside = true;
+  return true;
+}
+
+// Puts the files set aside on the disk before any is put in place: one
+// sync of each filesystem they are on (Linux; thousands of fsyncs take
+// seconds), elsewhere each file's. Gives files.size(), or the index of the
+// first that could not be synced.
+static size_t syncaside(const std::vector<SafeFile*>& files) {
+#ifndef _WIN32
+  std::vector<unsigned long long> synced;  // the filesystems' devices
+  for (size_t k = 0; k < files.size(); ++k) {
+    const SafeFile& f = *files[k];
+    if (!f.aside || f.target.empty()) continue;
+#ifdef __linux__
+    if (std::find(synced.begin(), synced.end(), f.dev) != synced.end()) continue;
+#endif
+    const int fd = ::open(f.temp.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+#ifdef __linux__
+    bool ok = fd >= 0 && syncfs(fd) == 0;
+#else
+    bool ok = fd >= 0 && fsync(fd) == 0;
+#endif
+    if (fd >= 0) closefd(fd);
+    if (!ok) return k;
+    synced.push_back(f.dev);
+  }
+#endif
+  return files.size();
+}
+
+#ifdef _WIN32
+static bool placeaside(SafeFile& out) {
+  std::error_code ec;
+  fs::rename(out.temp.name, out.target, ec);
+  if (ec) return false;
+  out.temp.name.clear();
+  return true;
+}
+#else
+// Whether name is, now, the file set aside: not a link or another file put
+// there since.
+static bool isaside(const SafeFile& out, const std::string& name) {
+  struct stat st;
+  return lstat(name.c_str(), &st) == 0 && static_cast<unsigned long long>(st.st_dev) == out.dev &&
+         static_cast<unsigned long long>(st.st_ino) == out.ino;
+}
+
+static bool placeaside(SafeFile& out) {
+  if (!isaside(out, out.temp.name)) {
+    errno = EEXIST;
+    return false;
+  }
+  if (std::rename(out.temp.name.c_str(), out.target.c_str()) != 0) return false;
+  out.temp.name.clear();
+  // swapped in the instant before the rename: what it put there goes too
+  if (isaside(out, out.target)) return true;
+  ::unlink(out.target.c_str());
+  errno = EEXIST;
+  return false;
+}
+#endif

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <pugixml.hpp>  // the XML parser
+#include <unordered_set>
 
 #include "ownformats.h"
 
@@ -209,18 +210,20 @@ bool brmlrawdata(const std::string& xml, MetaList& meta, std::vector<FileRange>&
 
 bool readbrml(const std::string& data, MetaList& meta, std::vector<FileRange>& ranges,
               std::string& why) {
-  std::vector<std::string> names;
-  if (!zipnames(data, names, why)) return false;
+  ZipArchive zip;
+  if (!zipopen(data, zip, why)) return false;
   // the RawData documents in the order the experiments' DataContainer lists them
-  auto containers = bynumber(
-      names, [](const std::string& n) { return numbered(n, "Experiment", "/DataContainer.xml"); });
-  auto raws = bynumber(names, [](const std::string& n) {
+  auto containers = bynumber(zip.names, [](const std::string& n) {
+    return numbered(n, "Experiment", "/DataContainer.xml");
+  });
+  auto raws = bynumber(zip.names, [](const std::string& n) {
     return numbered(n.substr(n.find_last_of('/') + 1), "RawData", ".xml");
   });
   std::vector<std::string> members;
+  std::unordered_set<std::string> listed;  // a document listed again is one range still
   for (const auto& c : containers) {
     std::string text;
-    if (!zipmember(data, c.second, text, why)) return false;
+    if (!zipread(zip, c.second, text, why)) return false;
     pugi::xml_document doc;
     if (!parsexml(text, doc, why)) {
       why = c.second + ": " + why;
@@ -228,7 +231,7 @@ bool readbrml(const std::string& data, MetaList& meta, std::vector<FileRange>& r
     }
     for (pugi::xml_node s :
          doc.child("DataContainer").child("RawDataReferenceList").children("string"))
-      members.push_back(s.child_value());
+      if (listed.insert(s.child_value()).second) members.push_back(s.child_value());
   }
   if (containers.empty())
     for (const auto& r : raws) members.push_back(r.second);
@@ -238,7 +241,7 @@ bool readbrml(const std::string& data, MetaList& meta, std::vector<FileRange>& r
   }
   for (const std::string& m : members) {
     std::string text;
-    if (!zipmember(data, m, text, why)) return false;
+    if (!zipread(zip, m, text, why)) return false;
     if (!brmlrawdata(text, meta, ranges, why)) {
       why = m + ": " + why;
       return false;

@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <new>
 #include <ostream>
 #include <set>
 #include <utility>
@@ -115,8 +117,8 @@ bool startfile(Run& run, const std::string& name, const std::string& text, const
   bool ok = openfile(p->file, name);
   if (ok) {
     p->file.file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    p->file.file.flush();
-    ok = p->file.file.good();
+    // closed until the run ends: any number of files, one open at a time
+    ok = p->file.file.good() && setaside(p->file);
   }
   if (!ok) {
     err << "scanimport: " << name << ": cannot be written"
@@ -245,9 +247,15 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
   }
   // the stand-in monitor: 10^6 per step of the first range of the run
   if (run.refms == 0) run.refms = opt.refms > 0 ? opt.refms : keep[0]->tim[0];
+  for (Range* r : keep) {
+    why = standin(*r, run.refms);
+    if (!why.empty()) {
+      fail(why);
+      return;
+    }
+  }
   for (size_t k = 0; k < keep.size(); ++k) {
     Range& r = *keep[k];
-    standin(r, run.refms);
     size_t n = r.tth.size();
     size_t low = 0;
     for (double m : r.mon) low += m < 1000;
@@ -282,25 +290,38 @@ std::vector<Written> mergeable(const Run& run, const std::string& name, const st
   std::stable_sort(scans.begin(), scans.end(),
                    [](const Written& a, const Written& b) { return a.first < b.first; });
   std::vector<Written> keep;
+  // each input's positions: two ranges apart in one axis make a map
+  struct Spread {
+    int count = 0;
+    // deg: omega, omega offset, chi, phi
+    double lo[4] = {NAN, NAN, NAN, NAN}, hi[4] = {NAN, NAN, NAN, NAN};
+  };
+  std::map<int, Spread> spread;
+  for (const Written& w : scans) {
+    Spread& s = spread[w.input];
+    ++s.count;
+    const double at[4] = {w.omega, w.omoff, w.chi, w.phi};
+    for (int a = 0; a < 4; ++a) {
+      if (std::isnan(at[a])) continue;  // a position not given differs from none
+      s.lo[a] = std::isnan(s.lo[a]) ? at[a] : std::min(s.lo[a], at[a]);
+      s.hi[a] = std::isnan(s.hi[a]) ? at[a] : std::max(s.hi[a], at[a]);
+    }
+  }
   std::set<int> maps;
   for (const Written& w : scans) {
     if (maps.count(w.input)) continue;
+    const Spread& s = spread[w.input];
+    bool differ[4];
+    for (int a = 0; a < 4; ++a) differ[a] = apart(s.hi[a], s.lo[a]);
     // a detector scan at a fixed omega keeps omega, a coupled scan keeps
     // omega - 2theta/2: one pattern where either agrees
-    bool omega = false, omoff = false, chi = false, phi = false;  // differ
-    int count = 0;
-    for (const Written& o : scans) {
-      if (o.input != w.input) continue;
-      ++count;
-      omega = omega || apart(o.omega, w.omega);
-      omoff = omoff || apart(o.omoff, w.omoff);
-      chi = chi || apart(o.chi, w.chi);
-      phi = phi || apart(o.phi, w.phi);
-    }
-    const char* axis = omega && omoff ? "omega" : chi ? "chi" : phi ? "phi" : nullptr;
+    const char* axis = differ[0] && differ[1] ? "omega"
+                       : differ[2]            ? "chi"
+                       : differ[3]            ? "phi"
+                                              : nullptr;
     if (axis) {
       maps.insert(w.input);
-      err << "scanimport: " << w.file << ": " << count << " ranges at different " << axis
+      err << "scanimport: " << w.file << ": " << s.count << " ranges at different " << axis
           << ": a map, not one pattern; left out of the " << what << "\n";
     }
   }
@@ -391,8 +412,21 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
     struct stat st;
     if (stat(f.c_str(), &st) == 0) run.inputs.insert({st.st_dev, st.st_ino});
   }
-  for (size_t i = 0; i < files.size() && !run.broken; ++i)
-    convertfile(files[i], static_cast<int>(i), opt, run, err);
+  for (size_t i = 0; i < files.size() && !run.broken; ++i) {
+    size_t pending = run.pending.size(), scans = run.scans.size();
+    try {
+      convertfile(files[i], static_cast<int>(i), opt, run, err);
+    } catch (const std::bad_alloc&) {
+      // the memory ran out (a limit set with ulimit -v): the input is
+      // written not at all, and the others go on
+      for (size_t k = pending; k < run.pending.size(); ++k)
+        run.names.erase(fullname(run.pending[k]->name));
+      run.pending.resize(pending);
+      run.scans.resize(scans);
+      err << "scanimport: " << files[i] << ": out of memory; nothing written from it\n";
+      run.status = 1;
+    }
+  }
   if (!opt.answers.empty() && !run.broken) writemerge(run, opt.answers, "answers", opt, err);
   if (!opt.command.empty() && !run.broken) writemerge(run, opt.command, "command", opt, err);
   // every file of the run in place, or none

@@ -3,8 +3,10 @@
 // file's metadata and its ranges, which addranges() then turns into scans.
 #pragma once
 
+#include <cstdint>
 #include <pugixml.hpp>  // the XML parser
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "scanimport.h"
@@ -27,10 +29,26 @@ bool brmlrawdata(const std::string& xml, MetaList& meta, std::vector<FileRange>&
 bool rasxprofile(const std::string& profile, const std::string& xml, MetaList& meta,
                  FileRange& range, std::string& why);
 
-// The archive's member names; false, with why, where data is no zip archive.
-bool zipnames(const std::string& data, std::vector<std::string>& names, std::string& why);
+// A zip archive opened once for all its members.
+struct ZipArchive {
+  struct zip* z = nullptr;                               // libzip's handle; nullptr: none
+  size_t size = 0;                                       // bytes, of the whole archive
+  std::uint64_t unpacked = 0;                            // bytes, of the members read so far
+  std::vector<std::string> names;                        // the members, in the archive's order
+  std::unordered_map<std::string, std::uint64_t> index;  // each member's place among them
+  ZipArchive() = default;
+  ZipArchive(const ZipArchive&) = delete;
+  ZipArchive& operator=(const ZipArchive&) = delete;
+  ~ZipArchive();
+};
+// Opens data as a zip archive; false, with why, where it is none or holds
+// two members of one name. data must outlive zip.
+bool zipopen(const std::string& data, ZipArchive& zip, std::string& why);
 // The member's whole content; false, with why, where it is missing or cannot
-// be read whole (damaged, or larger than the readers take).
+// be read whole (damaged, larger than the readers take, or a zip bomb).
+bool zipread(ZipArchive& zip, const std::string& name, std::string& text, std::string& why);
+// The same, each opening the archive anew: its member names, one member.
+bool zipnames(const std::string& data, std::vector<std::string>& names, std::string& why);
 bool zipmember(const std::string& data, const std::string& name, std::string& text,
                std::string& why);
 

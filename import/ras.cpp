@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <unordered_map>
 
 #include "ownformats.h"
 #include "rules.h"
@@ -57,10 +58,18 @@ RigakuScan headerscan(const MetaList& head) {
   s.speed = number(head, "MEAS_SCAN_SPEED");
   s.speedunit = value(head, "MEAS_SCAN_SPEED_UNIT");
   s.yunit = value(head, "MEAS_SCAN_UNIT_Y");
-  // the fixed axes' positions: *MEAS_COND_AXIS_NAME-n and -POSITION-n
+  // the fixed axes' positions: *MEAS_COND_AXIS_NAME-n and -POSITION-n, the
+  // first of each n (a header may list a great many)
+  std::unordered_map<std::string, std::string> positions;
   for (const auto& kv : head)
-    if (kv.first.rfind("MEAS_COND_AXIS_NAME-", 0) == 0)
-      rigakuaxis(kv.second, number(head, "MEAS_COND_AXIS_POSITION-" + kv.first.substr(20)), s);
+    if (kv.first.rfind("MEAS_COND_AXIS_POSITION-", 0) == 0)
+      positions.emplace(kv.first.substr(24), kv.second);
+  for (const auto& kv : head)
+    if (kv.first.rfind("MEAS_COND_AXIS_NAME-", 0) == 0) {
+      auto p = positions.find(kv.first.substr(20));
+      double v = NaN;
+      rigakuaxis(kv.second, p != positions.end() && tonumber(p->second, v) ? v : NaN, s);
+    }
   return s;
 }
 

@@ -55,6 +55,13 @@ bool positive(double v) { return std::isfinite(v) && v > 0; }
 
 double firstnumber(const MetaList& m, std::initializer_list<const char*> keys);
 
+// What a step can be: an angle a goniometer reaches, a time from a
+// microsecond to eleven days, a monitor a 32-bit float holds.
+const double maxangle = 360;     // deg
+const double mintime = 1e-6;     // s
+const double maxtime = 1e6;      // s
+const double maxmonitor = 3e38;  // counts
+
 // Seconds per step where the format keeps it in its metadata, else NaN.
 double blocktime(const std::string& fmt, const MetaList& file, const MetaList& blk) {
   if (fmt == "bruker_raw") {
@@ -235,6 +242,13 @@ bool fillrange(const FileRange& raw, const Options& opt, Range& r, std::vector<s
                       gnum(raw.step) + " deg, which every printed angle rounds");
     }
   }
+  // an angle no goniometer reaches is a damaged file, not a scan to skip
+  for (size_t i = 0; i < x.size(); ++i)
+    if (!(std::fabs(x[i]) <= maxangle)) {
+      why = "range " + std::to_string(r.number) + ": 2theta " + gnum(x[i]) + " deg at step " +
+            std::to_string(i + 1) + " is no angle";
+      return false;
+    }
   r.skip = stepcheck(x);
   if (!r.skip.empty()) return true;
   double seconds = raw.seconds;
@@ -258,8 +272,17 @@ bool fillrange(const FileRange& raw, const Options& opt, Range& r, std::vector<s
     double f = raw.factors.empty() ? 1 : raw.factors[i];
     double c = raw.rate ? raw.counts[i] * t : raw.counts[i];
     double m = r.filemon ? raw.mons[i] / f : 0;
-    if (!std::isfinite(c) || !std::isfinite(m) || !positive(t)) {
-      r.skip = "holds counts, monitor counts or times that are not numbers";
+    // a time or monitor that is no number, or none a step is counted, is a
+    // damaged file; scanmerge would divide by it
+    if (!(t >= mintime && t <= maxtime) || !(m >= 0 && m <= maxmonitor)) {
+      why = "range " + std::to_string(r.number) + ": " +
+            (t >= mintime && t <= maxtime ? "a monitor of " + gnum(raw.mons[i]) + " counts"
+                                          : "a time of " + gnum(t) + " s") +
+            " at 2theta " + gnum(r.tth[i]) + " deg is none a step is counted";
+      return false;
+    }
+    if (!std::isfinite(c)) {
+      r.skip = "holds counts that are not numbers";
       return true;
     }
     fraction = fraction || !whole(c);
@@ -268,7 +291,8 @@ bool fillrange(const FileRange& raw, const Options& opt, Range& r, std::vector<s
     r.mon.push_back(m);
     r.tim.push_back(1000 * t);
   }
-  if (!r.filemon) standin(r, opt.refms > 0 ? opt.refms : r.tim[0]);
+  if (!r.filemon) why = standin(r, opt.refms > 0 ? opt.refms : r.tim[0]);
+  if (!why.empty()) return false;
   if (fraction)
     notes.push_back(
         "counts are not whole numbers: scanmerge's standard deviations will not be counting "
@@ -396,10 +420,16 @@ double lastunit(const std::string& text) {
   return std::pow(10.0, exponent - decimals);
 }
 
-void standin(Range& r, double refms) {
+std::string standin(Range& r, double refms) {
   r.refms = refms;
-  if (r.filemon) return;
-  for (size_t i = 0; i < r.mon.size(); ++i) r.mon[i] = 1e6 * r.tim[i] / refms / r.att[i];
+  if (r.filemon) return "";
+  for (size_t i = 0; i < r.mon.size(); ++i) {
+    r.mon[i] = 1e6 * r.tim[i] / refms / r.att[i];
+    if (!(r.mon[i] <= maxmonitor))
+      return "range " + std::to_string(r.number) + ": the stand-in monitor at 2theta " +
+             gnum(r.tth[i]) + " deg would be " + gnum(r.mon[i]) + ", more than a scan holds";
+  }
+  return "";
 }
 
 bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrument& ins,

@@ -122,8 +122,9 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
 std::string monitortext(const Range& r);
 
 // The stand-in monitor of a range without the file's own: 10^6 counts per
-// refms of counting time, divided by each step's attenuation factor.
-void standin(Range& r, double refms);
+// refms of counting time, divided by each step's attenuation factor. Empty,
+// or why it is none a scan can hold.
+std::string standin(Range& r, double refms);
 
 // v by %g, for the console and the header
 std::string gnum(double v);
