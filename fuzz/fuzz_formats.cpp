@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "import/ownformats.h"
+#include "import/readers.h"
 
 namespace {
 

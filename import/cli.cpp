@@ -18,8 +18,9 @@
 #include <utility>
 
 #include "files/safefile.h"
+#include "formats.h"
 #include "merge/limits.h"
-#include "ownformats.h"
+#include "rules.h"
 #include "scanimport.h"
 #include "version.h"
 
@@ -168,7 +169,7 @@ int parseargs(const std::vector<std::string>& args, Options& opt, std::vector<st
       if (i + 1 >= args.size()) return usageerror("option " + a + " needs a value");
       const std::string& v = args[++i];
       if (a == "-f") {
-        if (!xylib_get_format_by_name(v.c_str()) && !ownformatname(v))
+        if (!xylib_get_format_by_name(v.c_str()) && !formatname(v))
           return usageerror("-f " + v +
                             ": no such format; `scanimport --help` and `xyconv -l` list them");
         opt.format = v;

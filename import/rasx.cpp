@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <pugixml.hpp>  // the XML parser
 
-#include "ownformats.h"
+#include "readers.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "importtest.h"
+#include "rules.h"
 
 namespace {
 

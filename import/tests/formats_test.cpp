@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "importtest.h"
+#include "rules.h"
 
 namespace {
 

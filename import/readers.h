@@ -1,6 +1,8 @@
-// scanimport's own readers, for the formats xylib does not read: Bruker
-// RAW 4 and BRML, Rigaku RAS and RASX. Each reads the file's bytes into the
-// file's metadata and its ranges, which addranges() then turns into scans.
+// The readers of the instrument formats: Bruker RAW 4 and BRML, Rigaku RAS
+// and RASX, PANalytical XRDML (our own), and xylib for the rest. Each reads
+// the file's bytes into the file's metadata and its ranges, as the format
+// gives them; the table in formats.cpp calls them, and addranges() applies
+// the common rules after them.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "scanimport.h"
+#include "util.h"
 
 // Each reader: false, with the reason in why, where the bytes are no whole
 // file of its format; else true, with every range it holds in ranges.
@@ -21,6 +24,15 @@ bool readras(const std::string& data, MetaList& meta, std::vector<FileRange>& ra
              std::string& why);
 bool readrasx(const std::string& data, MetaList& meta, std::vector<FileRange>& ranges,
               std::string& why);
+bool readxrdml(const std::string& data, MetaList& meta, std::vector<FileRange>& ranges,
+               std::string& why);
+
+// xylib's formats: reads data (the file at path) as xylib's format fmt, or
+// as the format xylib guesses where fmt is empty; format and desc are the
+// format's name and description as xylib gives them.
+bool readxylib(const std::string& path, const std::string& data, const std::string& fmt,
+               std::string& format, std::string& desc, MetaList& meta,
+               std::vector<FileRange>& ranges, std::string& why);
 
 // One member of the archives: a BRML RawData document (its ranges are
 // appended), and a RASX profile with its measurement conditions.
@@ -51,21 +63,6 @@ bool zipread(ZipArchive& zip, const std::string& name, std::string& text, std::s
 bool zipnames(const std::string& data, std::vector<std::string>& names, std::string& why);
 bool zipmember(const std::string& data, const std::string& name, std::string& text,
                std::string& why);
-
-// The -f name of the format whose content data starts with ("" where none of
-// these); data may be the whole file or its first bytes, but a zip archive is
-// told apart only from the whole file.
-std::string ownformat(const std::string& data);
-// Whether name is the -f name of one of these formats.
-bool ownformatname(const std::string& name);
-// The -f names and descriptions, one a line, for the help.
-std::string ownformatlist();
-
-// Reads path with these readers where -f names one of their formats or,
-// without -f, where its content is one of them, and adds its ranges to ins
-// (ok false, with why, where it cannot). false where xylib is to read it.
-bool readown(const std::string& path, const Options& opt, Instrument& ins, bool& ok,
-             std::string& why);
 
 // Rigaku: a range's scan as RAS's header and RASX's measurement conditions
 // both give it.
@@ -103,8 +100,3 @@ std::vector<std::pair<long, std::string>> bynumber(const std::vector<std::string
                                                    long (*number)(const std::string&));
 // text parsed into doc; false, with why, where it is no XML document.
 bool parsexml(const std::string& text, pugi::xml_document& doc, std::string& why);
-
-// The whole of s as a number (blanks around it allowed); false where it is none.
-bool tonumber(const std::string& s, double& v);
-// The same for an XML text, NaN where it is no number.
-double num(const char* s);
