@@ -17,6 +17,7 @@
 
 #include "import/formats.h"
 #include "import/readers.h"
+#include "import/rigaku.h"
 
 namespace {
 

@@ -9,7 +9,10 @@
 #include <pugixml.hpp>  // the XML parser
 #include <unordered_set>
 
+#include "archive.h"
 #include "readers.h"
+#include "util.h"
+#include "xml.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "archive.h"
 #include "readers.h"
 #include "rules.h"
 #include "util.h"

@@ -9,7 +9,9 @@
 #include <unordered_map>
 
 #include "readers.h"
+#include "rigaku.h"
 #include "rules.h"
+#include "util.h"
 
 namespace {
 

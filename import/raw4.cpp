@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "readers.h"
+#include "util.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // XML documents of the archives and of XRDML, parsed with pugixml.
-#include "readers.h"
+#include "xml.h"
 
 bool parsexml(const std::string& text, pugi::xml_document& doc, std::string& why) {
   // A node takes 40 to 64 bytes, so markup far denser than measured data's

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "readers.h"
+#include "util.h"
 
 namespace {
 

@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "readers.h"
+#include "archive.h"
+#include "util.h"
 
 namespace {
 

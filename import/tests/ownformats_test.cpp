@@ -10,9 +10,11 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "archive.h"
 #include "formats.h"
 #include "importtest.h"
 #include "readers.h"
+#include "rigaku.h"
 #include "rules.h"
 
 namespace {
