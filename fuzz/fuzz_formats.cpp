@@ -17,7 +17,6 @@
 
 #include "import/formats.h"
 #include "import/readers.h"
-#include "import/rigaku.h"
 
 namespace {
 
