@@ -9,11 +9,12 @@
 #include <pugixml.hpp>  // the XML parser
 #include <unordered_set>
 
-#include "ownformats.h"
+#include "archive.h"
+#include "readers.h"
+#include "util.h"
+#include "xml.h"
 
 namespace {
-
-const double NaN = std::nan("");
 
 // The numbers of a <Datum>, and the text of its number keep; false where
 // one is none.
@@ -106,12 +107,13 @@ Columns columns(pugi::xml_node route) {
 // One range from a DataRoute; false, with why, where its rows are damaged.
 bool routerange(pugi::xml_node raw, pugi::xml_node route, FileRange& r, std::string& why) {
   pugi::xml_node si = route.child("ScanInformation");
-  r.axis = si.attribute("ScanName").value();
-  if (r.axis.empty()) r.axis = si.attribute("VisibleName").value();
+  std::string name = si.attribute("ScanName").value();
+  if (name.empty()) name = si.attribute("VisibleName").value();
+  // the drive: the axes the scan moves (TwoTheta/Theta), else its name
   double start = NaN, step = NaN;  // deg, the 2theta axis as declared
   for (pugi::xml_node a : si.child("ScanAxes").children("ScanAxisInfo")) {
+    r.axis += (r.axis.empty() ? "" : "/") + std::string(a.attribute("AxisId").value());
     if (std::strcmp(a.attribute("AxisId").value(), "TwoTheta") != 0) continue;
-    r.twotheta = true;
     double ref = num(a.child_value("Reference"));
     start = num(a.child_value("Start")) + (std::isfinite(ref) ? ref : 0);
     step = num(a.child_value("Increment"));
@@ -122,7 +124,8 @@ bool routerange(pugi::xml_node raw, pugi::xml_node route, FileRange& r, std::str
   r.seconds = num(sub.attribute("MeasuredTimePerStep").value());
   for (const char* k : {"TimePerStepEffective", "TimePerStep"})
     if (!(r.seconds > 0)) r.seconds = num(si.child_value(k));
-  r.meta.emplace_back("ScanName", r.axis);
+  if (r.axis.empty()) r.axis = name;
+  r.meta.emplace_back("ScanName", name);
   r.meta.emplace_back("ScanMode", si.child_value("ScanMode"));
 
   Columns c = columns(route);

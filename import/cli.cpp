@@ -4,6 +4,7 @@
 #include <xylib/xylib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -17,8 +18,9 @@
 #include <utility>
 
 #include "files/safefile.h"
+#include "formats.h"
 #include "merge/limits.h"
-#include "ownformats.h"
+#include "rules.h"
 #include "scanimport.h"
 #include "version.h"
 
@@ -29,7 +31,8 @@ const char* usage =
     "Converts instrument files (Bruker RAW, BRML and UXD, PANalytical XRDML, Rigaku\n"
     "RAS, RASX and DAT, Philips RD and UDF and the other formats of xylib) to scan\n"
     "files for scanmerge:\n"
-    "NAME.dat for a file of one range, NAME-1.dat, NAME-2.dat, ... otherwise.\n"
+    "NAME.dat for a file of one range, NAME-1.dat, NAME-2.dat, ... otherwise\n"
+    "(NAME-scan.dat, ... for an input named NAME.dat).\n"
     "\n"
     "Options:\n"
     "  -f FORMAT       read the files as FORMAT: bruker_raw4, bruker_brml, rigaku_ras,\n"
@@ -163,7 +166,7 @@ int parseargs(const std::vector<std::string>& args, Options& opt, std::vector<st
       if (i + 1 >= args.size()) return usageerror("option " + a + " needs a value");
       const std::string& v = args[++i];
       if (a == "-f") {
-        if (!xylib_get_format_by_name(v.c_str()) && !ownformatname(v))
+        if (!xylib_get_format_by_name(v.c_str()) && !formatname(v))
           return usageerror("-f " + v +
                             ": no such format; `scanimport --help` and `xyconv -l` list them");
         opt.format = v;
@@ -207,6 +210,11 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
   for (const std::string& note : ins.notes)
     if (said.insert(note).second) err << "scanimport: " << file << ": " << note << "\n";
   int nranges = static_cast<int>(ins.ranges.size());
+  // an input named NAME.dat (Rigaku DAT, say) would be its own scan file:
+  // its scans are NAME-scan.dat, in any folder
+  std::string ext = file.size() > 4 ? file.substr(file.size() - 4) : "";
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string base = ins.name + (ext == ".dat" ? "-scan" : "");
   std::vector<Range*> keep;
   std::vector<std::string> paths;
   for (Range& r : ins.ranges) {
@@ -214,7 +222,7 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
       err << "scanimport: " << file << ": range " << r.number << " skipped: it " << r.skip << "\n";
       continue;
     }
-    std::string name = ins.name + (nranges == 1 ? "" : "-" + std::to_string(r.number)) + ".dat";
+    std::string name = base + (nranges == 1 ? "" : "-" + std::to_string(r.number)) + ".dat";
     keep.push_back(&r);
     paths.push_back(opt.outdir.empty() ? name : opt.outdir + "/" + name);
   }
@@ -283,7 +291,8 @@ std::vector<Written> mergeable(const Run& run, const std::string& name, const st
   // each input's positions, in one pass: ranges apart in an axis make a map
   struct Spread {
     int count = 0;
-    double lo[4] = {NAN, NAN, NAN, NAN}, hi[4] = {NAN, NAN, NAN, NAN};  // deg
+    // deg: omega, omega offset, chi, phi
+    double lo[4] = {NAN, NAN, NAN, NAN}, hi[4] = {NAN, NAN, NAN, NAN};
   };
   std::map<int, Spread> spread;
   for (const Written& w : scans) {

@@ -8,24 +8,12 @@
 #include <cstdlib>
 #include <unordered_map>
 
-#include "ownformats.h"
+#include "readers.h"
+#include "rigaku.h"
 #include "rules.h"
+#include "util.h"
 
 namespace {
-
-const double NaN = std::nan("");
-
-const std::string* find(const MetaList& m, const std::string& key) {
-  for (const auto& kv : m)
-    if (kv.first == key) return &kv.second;
-  return nullptr;
-}
-
-double number(const MetaList& m, const std::string& key) {
-  const std::string* s = find(m, key);
-  double v = NaN;
-  return s && tonumber(*s, v) ? v : NaN;
-}
 
 std::string value(const MetaList& m, const std::string& key) {
   const std::string* s = find(m, key);
@@ -83,18 +71,6 @@ void headermeta(const MetaList& head, MetaList& meta) {
     if (!value(head, k[0]).empty()) meta.emplace_back(k[1], value(head, k[0]));
 }
 
-// Whether a scan axis moves the detector through 2theta.
-bool twotheta(const std::string& axis) {
-  // TwoTheta, TwoThetaOmega, TwoThetaTheta, OmegaTwoTheta, 2-Theta/Omega, ...;
-  // not TwoThetaChi (in-plane) nor TwoThetaChiPhi
-  std::string a;
-  for (char c : axis)
-    if (std::isalnum(static_cast<unsigned char>(c)))
-      a += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (a.find("chi") != std::string::npos) return false;
-  return a.find("twotheta") != std::string::npos || a.find("2theta") != std::string::npos;
-}
-
 // Omega at the range's start (deg) from the positions the conditions give
 // for omega and 2theta: a coupled scan keeps omega - 2theta/2 as it moves.
 double startomega(const std::string& axis, double start, double omega, double tth) {
@@ -112,7 +88,6 @@ double startomega(const std::string& axis, double start, double omega, double tt
 
 void rigakuscan(const RigakuScan& s, FileRange& r) {
   r.axis = s.axis;
-  r.twotheta = twotheta(s.axis);
   r.seconds = steptime(s.mode, s.step, s.speed, s.speedunit);
   r.rate = s.yunit == "cps";
   r.start = s.start;

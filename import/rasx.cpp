@@ -5,7 +5,11 @@
 #include <cstdlib>
 #include <pugixml.hpp>  // the XML parser
 
-#include "ownformats.h"
+#include "archive.h"
+#include "readers.h"
+#include "rigaku.h"
+#include "util.h"
+#include "xml.h"
 
 namespace {
 

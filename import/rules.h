@@ -1,11 +1,32 @@
 // The rules every instrument format meets once its reader has found its
-// ranges: which drives scan 2theta, the counting time a scan's speed gives,
+// ranges, each in one place: which drives scan 2theta, how a keyword line
+// reads, the counting time a scan's speed gives, the step scan, the monitor,
 // and whether a range's counts and times are plausible.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "scanimport.h"
+
+// Adds the ranges a format's reader found to ins, under the rules every
+// format meets. false, with why, where the input as a whole fails.
+bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrument& ins,
+               std::string& why);
+
+// Whether a range drives 2theta, from its axis as the file names it: coupled
+// theta-2theta (locked or unlocked), 2theta-omega, a detector scan, 2theta
+// alone; a file that names none scans 2theta. Not an in-plane (chi) scan.
+bool drives2theta(const std::string& axis);
+
+// The step scan check: empty if tth rises or falls strictly with steps that
+// differ from their mean by at most 1 %, else the reason.
+std::string stepcheck(const std::vector<double>& tth);
+
+// The stand-in monitor of a range without the file's own: 10^6 counts per
+// refms of counting time, divided by each step's attenuation factor; the
+// reason where a step's would pass what a scan holds, else empty.
+std::string standin(Range& r, double refms);
 
 // A keyword line "KEY = value" (UXD's "_KEY=value", Rigaku DAT's
 // "*KEY = value"): blanks around the '=' and a CR before the line end

@@ -2,8 +2,10 @@
 #include <zip.h>  // libzip
 
 #include <algorithm>
+#include <cstdlib>
 
-#include "ownformats.h"
+#include "archive.h"
+#include "util.h"
 
 namespace {
 
@@ -117,4 +119,22 @@ bool zipmember(const std::string& data, const std::string& name, std::string& te
                std::string& why) {
   ZipArchive zip;
   return zipopen(data, zip, why) && zipread(zip, name, text, why);
+}
+
+long numbered(const std::string& name, const std::string& prefix, const std::string& suffix) {
+  if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+      name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return -1;
+  std::string n = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  if (n.size() > 9 || n.find_first_not_of("0123456789") != std::string::npos) return -1;
+  return std::strtol(n.c_str(), nullptr, 10);
+}
+
+std::vector<std::pair<long, std::string>> bynumber(const std::vector<std::string>& names,
+                                                   long (*number)(const std::string&)) {
+  std::vector<std::pair<long, std::string>> found;
+  for (const std::string& n : names)
+    if (number(n) >= 0) found.emplace_back(number(n), n);
+  std::sort(found.begin(), found.end());
+  return found;
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "importtest.h"
+#include "rules.h"
 
 namespace {
 
@@ -141,7 +142,8 @@ TEST(ImportFormats, ImpossibleXrdmlValuesRefuseTheRange) {
 
 TEST(ImportFormats, RigakuContinuousAndStepScans) {
   fs::path dir = workdir();
-  put(dir / "al2o3.dat",
+  // in the folder the scans go to: they are named NAME-scan.dat
+  put(dir / "out/al2o3.dat",
       "*TYPE           =  Raw\n*CLASS          =  Standard measurement\n"
       "*FILE_SAMPLE    =  corundum\n*GROUP_COUNT    =  4\n"
       "*BEGIN\n*GROUP          =  0\n*TARGET         =  29\n*WAVE_LENGTH1   =  1.540560\n"
@@ -162,21 +164,38 @@ TEST(ImportFormats, RigakuContinuousAndStepScans) {
       "*STEP           =  0.0100\n*MEAS_MODE      =  CS\n"
       "*SPEED          =  0.5000\n*SPEED_DIM      =  deg./min.\n"
       "*COUNT          =  3\n 41, 90000, 43\n*END\n*EOF\n");
-  Result r = run(dir, {(dir / "al2o3.dat").string()});
+  Result r = run(dir, {(dir / "out/al2o3.dat").string()});
   EXPECT_EQ(r.status, 0) << r.err;
   // 2 deg/min over 0.02 deg: 0.6 s a step; a step scan counts SPEED seconds
-  Scan one = readscan(dir / "out/al2o3-1.dat");
+  Scan one = readscan(dir / "out/al2o3-scan-1.dat");
   expectrows(one, 10, 0.02, {11, 12, 13, 14, 15}, 0.6);
   // the anode as an element, numbers with the fewest digits that give them back
   EXPECT_EQ(one.lines[11], "Cu 1.54056 A 40 kV, tth 10 step 0.02, 0.6 s/step, 10^6 mon/0.6 s");
-  expectrows(readscan(dir / "out/al2o3-2.dat"), 40, 0.05, {21, 22, 23}, 3, 0.6);
-  expectrows(readscan(dir / "out/al2o3-3.dat"), 50, 0.02, {31, 32, 33}, 10, 0.6);
-  expectrows(readscan(dir / "out/al2o3-4.dat"), 60, 0.01, {41, 90000, 43}, 1.2, 0.6);
+  expectrows(readscan(dir / "out/al2o3-scan-2.dat"), 40, 0.05, {21, 22, 23}, 3, 0.6);
+  expectrows(readscan(dir / "out/al2o3-scan-3.dat"), 50, 0.02, {31, 32, 33}, 10, 0.6);
+  expectrows(readscan(dir / "out/al2o3-scan-4.dat"), 60, 0.01, {41, 90000, 43}, 1.2, 0.6);
   // the net: the only range whose correction passes 10 %
   EXPECT_EQ(r.err,
-            "scanimport: " + (dir / "al2o3.dat").string() +
+            "scanimport: " + (dir / "out/al2o3.dat").string() +
                 ": range 4: up to 75000 counts/s: the dead-time correction reaches 29 %; check "
                 "the time per step\n");
+
+  // the same layout as .asc: known by its content
+  fs::copy_file(dir / "out/al2o3.dat", dir / "al2o3.asc");
+  r = run(dir, {(dir / "al2o3.asc").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  expectrows(readscan(dir / "out/al2o3-3.dat"), 50, 0.02, {31, 32, 33}, 10, 0.6);
+}
+
+TEST(ImportFormats, PdCifOneTimeForEveryStep) {
+  fs::path dir = workdir();
+  put(dir / "one.cif",
+      "data_p\n_pd_meas_2theta_range_min 10.0\n_pd_meas_2theta_range_max 10.2\n"
+      "_pd_meas_2theta_range_inc 0.1\n_pd_meas_step_count_time 2.0\nloop_\n"
+      "_pd_meas_counts_total\n 100\n 110\n 120\n");
+  Result r = run(dir, {(dir / "one.cif").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  expectrows(readscan(dir / "out/one.dat"), 10, 0.1, {100, 110, 120}, 2);
 }
 
 TEST(ImportFormats, PhilipsUdfTubeAndTime) {
@@ -365,6 +384,23 @@ TEST(ImportRealFiles, PrintedAnglesFromTheDeclaredStartAndStep) {
   ASSERT_NE(std::system(command.c_str()), -1);
   EXPECT_NE(slurp(dir / "console.txt").find("Grid off by 0.0190 deg at last point"),
             std::string::npos);
+}
+
+// One measurement stored in several formats gives the same scan rows.
+TEST(ImportRealFiles, OneMeasurementInEveryFormatGivesTheSameRows) {
+  // BT86: the RAW file and the UXD file converted from it
+  fs::path dir = workdir();
+  Result r = run(dir, {data + "/BT86.raw", data + "/BT86_.UXD"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  Scan raw = readscan(dir / "out/BT86.dat"), uxd = readscan(dir / "out/BT86_.dat");
+  ASSERT_EQ(raw.rows.size(), 2374u);
+  ASSERT_EQ(uxd.rows.size(), raw.rows.size());
+  for (size_t i = 0; i < raw.rows.size(); ++i) {
+    const ScanPoint &a = raw.rows[i], &b = uxd.rows[i];
+    // the RAW file's step 0.0155922, the UXD's printed to six decimals
+    ASSERT_NEAR(a.tth, b.tth, 0.5e-6 * static_cast<double>(i) + 1e-5) << i;
+    ASSERT_TRUE(a.cts == b.cts && a.tim == b.tim && a.mon == b.mon) << i;
+  }
 }
 
 TEST(ImportRealFiles, MapsAndPhiScansStayOutOfTheAnswers) {

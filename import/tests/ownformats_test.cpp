@@ -3,8 +3,6 @@
 // they find against values read from the files by hand (Python's struct
 // and zipfile at the layouts the formats' public readers document), and
 // damaged files, which must end in one line of reason and status 1.
-#include "ownformats.h"
-
 #include <zip.h>  // libzip, to make archives
 
 #include <cmath>
@@ -12,7 +10,12 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "archive.h"
+#include "formats.h"
 #include "importtest.h"
+#include "readers.h"
+#include "rigaku.h"
+#include "rules.h"
 
 namespace {
 
@@ -84,7 +87,7 @@ TEST(Raw4, RealFileAndRangesOfOtherHeaders) {
                {3566, 252.30972290039062},
                {7133, -105.77827453613281}});
   EXPECT_EQ(r.axis, "Locked Coupled");
-  EXPECT_TRUE(r.twotheta);
+  EXPECT_TRUE(drives2theta(r.axis));
   EXPECT_EQ(r.start, 10);  // declared: the angles are start + i * step
   EXPECT_EQ(r.x[7133], r.start + r.step * 7133);
   EXPECT_EQ(r.omega, 5.0);  // the Theta drive's start
@@ -129,9 +132,9 @@ TEST(Raw4, RealFileAndRangesOfOtherHeaders) {
   expectrange(ranges[0], 4, 10, 10.0315609, 0.0105203, 310.00299072265625,
               {{0, 283.7691955566406}, {3, 3158.152099609375}});
   expectrange(ranges[1], 3, 20, 21, 0.5, 2, {{0, 5}, {1, 6}, {2, 7.5}});
-  EXPECT_TRUE(ranges[1].twotheta);
+  EXPECT_TRUE(drives2theta(ranges[1].axis));
   EXPECT_TRUE(std::isnan(ranges[1].omega));
-  EXPECT_FALSE(ranges[2].twotheta);
+  EXPECT_FALSE(drives2theta(ranges[2].axis));
   EXPECT_EQ(ranges[2].axis, "Rocking Curve");
 }
 
@@ -177,7 +180,7 @@ TEST(Brml, RealFileAndOtherColumnLayouts) {
   EXPECT_EQ(r.factors[895], 8.3);
   EXPECT_EQ(r.times.size(), 2001u);  // the MeasuredTime column
   EXPECT_EQ(r.times[0], 1);
-  EXPECT_TRUE(r.twotheta);
+  EXPECT_TRUE(drives2theta(r.axis));
   // declared in ScanAxisInfo; the rows print 44.002, ..., 44.01
   EXPECT_EQ(r.start, 44);
   EXPECT_EQ(r.step, 0.002);
@@ -220,7 +223,7 @@ TEST(Brml, RealFileAndOtherColumnLayouts) {
                            {"Experiment0/RawData2.xml", ten},
                            {"Experiment0/RawData3.xml", rocking},
                            {"Experiment0/RawData4.xml", frame}});
-  EXPECT_EQ(ownformat(zip), "bruker_brml");
+  EXPECT_EQ(detectformat(zip), "bruker_brml");
   meta.clear();
   ranges.clear();
   ASSERT_TRUE(readbrml(zip, meta, ranges, why)) << why;
@@ -232,14 +235,14 @@ TEST(Brml, RealFileAndOtherColumnLayouts) {
   EXPECT_EQ(ranges[2].factors, (std::vector<double>{1, 2}));
   EXPECT_EQ(ranges[2].times, (std::vector<double>{0.5, 0.5}));
   EXPECT_EQ(ranges[2].omega, 15);
-  EXPECT_FALSE(ranges[3].twotheta);
+  EXPECT_FALSE(drives2theta(ranges[3].axis));
   EXPECT_EQ(ranges[3].skip, "");
   EXPECT_EQ(ranges[4].skip, "records a detector frame at each step, not one count");
 }
 
 TEST(Ras, RangesOfAMadeFileWithRealRows) {
   std::string d = fixture("ras-three-ranges.ras");
-  EXPECT_EQ(ownformat(d), "rigaku_ras");
+  EXPECT_EQ(detectformat(d), "rigaku_ras");
   MetaList meta;
   std::vector<FileRange> ranges;
   std::string why;
@@ -248,7 +251,7 @@ TEST(Ras, RangesOfAMadeFileWithRealRows) {
   // continuous at 1 deg/min over 0.04 deg: 2.4 s a step
   expectrange(ranges[0], 100, 10, 13.96, 0.04, 2.4,
               {{0, 170.55354309082}, {49, 181.840835571289}, {99, 185.575759887695}});
-  EXPECT_TRUE(ranges[0].twotheta);
+  EXPECT_TRUE(drives2theta(ranges[0].axis));
   EXPECT_EQ(ranges[0].start, 10);  // *MEAS_SCAN_START and _STEP; the rows print 10.0400
   EXPECT_EQ(ranges[0].step, 0.04);
   EXPECT_EQ(ranges[0].units[1], 0.0001);
@@ -259,7 +262,7 @@ TEST(Ras, RangesOfAMadeFileWithRealRows) {
   EXPECT_EQ(ranges[1].phi, 42.964);
   EXPECT_EQ(ranges[1].factors.size(), 301u);
   // a rocking curve, its third step attenuated; counts as counted
-  EXPECT_FALSE(ranges[2].twotheta);
+  EXPECT_FALSE(drives2theta(ranges[2].axis));
   EXPECT_EQ(ranges[2].counts[2], 2301);
   EXPECT_EQ(ranges[2].factors[2], 10.3);
   bool sample = false;
@@ -276,7 +279,7 @@ TEST(Rasx, RealPowderScanCoupledScanAndMap) {
   ASSERT_EQ(ranges.size(), 1u);
   expectrange(ranges[0], 2726, 10, 119, 0.04, 2.4,
               {{0, 170.55354309082}, {1363, 14.9337072372437}, {2725, 13.8521060943604}});
-  EXPECT_TRUE(ranges[0].twotheta);
+  EXPECT_TRUE(drives2theta(ranges[0].axis));
   EXPECT_EQ(ranges[0].omega, 10);  // 2theta alone: omega stays where it is
 
   ranges.clear();
