@@ -18,7 +18,7 @@ static bool usable(const EivGeometry& g) {
 // Divides point k by the mean illuminated fraction over its rocking range.
 // Returns false where a limit of the range is left negative.
 static bool correctpoint(MergedPattern& p, int k, const EivGeometry& g, double pi) {
-  float tth = static_cast<float>(((p.tthmin + k * p.tthstep) * pi) / 180.0);
+  float tth = static_cast<float>((gridangle(p, k) * pi) / 180.0);
   float theta = tth * 0.5f;
   double half = g.osc * 0.5;
   double lo = -100.0;

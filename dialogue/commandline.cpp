@@ -278,10 +278,11 @@ std::string reduction(const MergedPattern& p, const RunRecord& r) {
                    s.datoffset + s.rows - 1);
   text += format(
       "Counts corrected for detector dead time, non-paralysable, tau = %.2e s;\n"
-      "a row with fewer than 1000 monitor counts adds no counts and 1000000 monitor.\n"
-      "Intensities normalised to 1000000 monitor counts, su = sqrt(counts) * 1000000 /\n"
+      "a row with fewer than %.0f monitor counts adds no counts and %.0f monitor.\n"
+      "Intensities normalised to %.0f monitor counts, su = sqrt(counts) * %.0f /\n"
       "monitor (1 where no counts); grid points no scan reached are left out.\n",
-      static_cast<double>(tau));
+      static_cast<double>(tau), static_cast<double>(lowmonitor), static_cast<double>(fullmonitor),
+      normmonitor, normmonitor);
   if (r.eiv)
     text += format(
         "Intensities and su divided by the mean illuminated fraction of a flat sample\n"

@@ -17,8 +17,8 @@ void banner(std::ostream& con);
 bool readscans(MergedPattern& pattern, std::vector<std::string>& scans, std::istream& in,
                std::ostream& con);
 
-// Sets tthmax and prints the summary line.
-void summary(MergedPattern& pattern, std::ostream& con);
+// Prints the summary line: the grid and its last angle.
+void summary(const MergedPattern& pattern, std::ostream& con);
 
 struct OutputFile {
   enum Status {

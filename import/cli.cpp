@@ -243,10 +243,10 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
     standin(r, run.refms);
     size_t n = r.tth.size();
     size_t low = 0;
-    for (double m : r.mon) low += m < 1000;
+    for (double m : r.mon) low += m < lowmonitor;
     if (low > 0)
-      err << "scanimport: " << paths[k] << ": " << low
-          << " steps have a monitor below 1000, whose counts scanmerge drops"
+      err << "scanimport: " << paths[k] << ": " << low << " steps have a monitor below "
+          << lowmonitor << ", whose counts scanmerge drops"
           << (r.filemon ? "" : "; a shorter --reftime raises the stand-in") << "\n";
     double step = (r.tth[n - 1] - r.tth[0]) / static_cast<double>(n - 1);
     std::string line = paths[k] + ": " + std::to_string(n) + " rows, 2theta " + gnum(r.tth[0]) +

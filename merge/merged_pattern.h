@@ -14,8 +14,12 @@ struct MergedPattern {
   double tthmin = 0;   // deg, angle of index 0, from file 1's first row
   double tthstep = 0;  // deg, from file 1's first two rows
   int imax = 0;        // highest index that received a row
-  double tthmax = 0;   // deg, tthmin + imax * tthstep, set after reading
 };
+
+// deg: the angle of grid index k.
+inline double gridangle(const MergedPattern& p, long long k) {
+  return gridangle(p.tthmin, p.tthstep, k);
+}
 
 enum class MergeStatus {
   merged,       // the file's rows (maybe none) are in the pattern

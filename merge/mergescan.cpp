@@ -8,10 +8,6 @@
 #include "merge/scanreader.h"
 #include "text/console.h"
 
-constexpr float lowmonitor = 1000.0f;
-constexpr float fullmonitor = 1000000.0f;
-constexpr double shortesttime = 0.01;  // s
-
 // Grid index of a later file's first row: the integer part of quotient + 0.5,
 // toward zero. Returns false where that is negative, not finite or beyond an
 // int, all of which mean the file starts below the grid.
@@ -27,7 +23,7 @@ static bool placeongrid(double start, const MergedPattern& p, int& datoffset) {
 static void checkdrift(const MergedPattern& p, int datoffset, int i, float lasttth,
                        std::ostream& warn) {
   if (i == 0 || p.tthstep == 0.0) return;
-  double grid = p.tthmin + (static_cast<double>(datoffset) + i - 1) * p.tthstep;
+  double grid = gridangle(p, static_cast<long long>(datoffset) + i - 1);
   double off = grid - static_cast<double>(lasttth);
   if (std::isfinite(off) && std::fabs(off) > 0.5 * std::fabs(p.tthstep))
     say(warn, "!!!!! Grid off by %.4f deg at last point of this file.\n", off);
@@ -45,10 +41,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
   while (i < maxpts && (pt = nextrow(rows))) {
     float m = pt->mon;
     float c = pt->cts;
-    if (m < lowmonitor) {  // too few monitor counts: no counts, full weight
-      m = fullmonitor;
-      c = 0.0f;
-    }
+    lowmonitorrule(c, m);
     float t = pt->sec;  // s, 32-bit
 
     if (i == 0) {
@@ -57,7 +50,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
         p.tthmin = start;
         datoffset = 0;
         say(con, "First point, %.1f sec., %.0f mon.\n", t, m);
-        say(con, "Normalizing to %.0f monitor counts.\n", 1000000.0);
+        say(con, "Normalizing to %.0f monitor counts.\n", normmonitor);
       } else if (!placeongrid(start, p, datoffset)) {
         say(con, "First file must contain lowest angle.\n");
         return MergeStatus::lowestangle;
@@ -85,20 +78,12 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
       break;
     }
 
-    // non-paralysable detector: true counts = c / (1 - c/t * tau)
     float f = 1.0f;
-    if (t < shortesttime) {  // too short to correct
+    DeadTime dead = deadtimefactor(c, t, tau, f);
+    if (dead == DeadTime::tooshort)
       say(warn, "Cannot make dead time correction:\n%.*s", pt->len, pt->line);
-    } else {
-      f = static_cast<float>(1.0 - static_cast<double>(c) * tau / t);
-    }
-    // a factor that is not a positive number (a nan count or time among
-    // them) cannot correct anything either
-    if (!(f > 0.0f && std::isfinite(f))) {
+    else if (dead == DeadTime::unusable)
       say(warn, "Cannot make dead time correction.  tau, cts, tim = %f, %f, %f\n", tau, c, t);
-      f = 1.0f;
-    }
-
     p.cts[idx] = static_cast<float>(static_cast<double>(p.cts[idx]) + static_cast<double>(c) / f);
     p.mon[idx] = static_cast<float>(static_cast<double>(p.mon[idx]) + m);
     lasttth = pt->tth;

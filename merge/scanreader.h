@@ -30,7 +30,7 @@ struct ScanColumns {
 
 struct ScanPoint {
   // the numbers converted, 32-bit, in column order; then the stand-ins
-  float val[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0.0f, 1000000.0f};
+  float val[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0.0f, fullmonitor};
   int nval = 0;
   float tth = 0;  // deg
   float cts = 0;

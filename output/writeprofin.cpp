@@ -12,7 +12,7 @@ bool writeprofin(const MergedPattern& pattern, std::ostream& file, FieldCounts& 
   // "%8.3f%8.3f%8.3f"
   putheader(out, pattern.tthmin, 8, 3);
   putheader(out, pattern.tthstep, 8, 3);
-  putheader(out, pattern.tthmax - pattern.tthstep, 8, 3);
+  putheader(out, gridangle(pattern, pattern.imax) - pattern.tthstep, 8, 3);
   endline(out);
   for (int first = 0; first < pattern.imax; first += 10) {
     int last = std::min(first + 10, pattern.imax);

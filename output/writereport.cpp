@@ -11,8 +11,6 @@
 #include "text/console.h"
 #include "version.h"  // SCANMERGE_VERSION, generated
 
-constexpr double normmonitor = 1000000.0;  // monitor counts per intensity unit
-
 Overlap overlap(const MergedPattern& before, const MergedPattern& alone) {
   Overlap o;
   double sum1 = 0, sum2 = 0, chi = 0;
@@ -20,10 +18,8 @@ Overlap overlap(const MergedPattern& before, const MergedPattern& alone) {
   for (int k = 0; k <= top; ++k) {
     double c1 = before.cts[k], m1 = before.mon[k], c2 = alone.cts[k], m2 = alone.mon[k];
     if (m1 == 0 || m2 == 0) continue;  // not reached by both
-    double i1 = c1 * normmonitor / m1, i2 = c2 * normmonitor / m2;
-    // counting statistics; a point without counts gets sigma 1, as written
-    double s1 = c1 > 0 ? std::sqrt(c1) * normmonitor / m1 : 1.0;
-    double s2 = c2 > 0 ? std::sqrt(c2) * normmonitor / m2 : 1.0;
+    double i1 = normintensity(c1, m1), i2 = normintensity(c2, m2);
+    double s1 = normsigma(c1, m1), s2 = normsigma(c2, m2);
     double d = (i1 - i2) / std::sqrt(s1 * s1 + s2 * s2);
     chi += d * d;
     sum1 += i1;
@@ -75,8 +71,6 @@ static std::string number(double value) {
 static std::string number32(float value) {
   return std::isfinite(value) ? format("%.9g", static_cast<double>(value)) : "null";
 }
-
-static double gridangle(const MergedPattern& p, int k) { return p.tthmin + k * p.tthstep; }
 
 bool writereport(const MergedPattern& p, const std::vector<bool>& reached, const RunRecord& r,
                  std::ostream& file) {

@@ -11,7 +11,7 @@ bool writewyriet(const MergedPattern& pattern, std::ostream& file, FieldCounts& 
   // cols 1-8 tthmin, 9-16 tthstep, 17-24 tthmax (3F8.3): "%8.3f%8.3f%8.3f"
   putheader(out, pattern.tthmin, 8, 3);
   putheader(out, pattern.tthstep, 8, 3);
-  putheader(out, pattern.tthmax, 8, 3);
+  putheader(out, gridangle(pattern, pattern.imax), 8, 3);
   endline(out);
   for (int first = 0; first < pattern.imax; first += 8) {
     int last = std::min(first + 8, pattern.imax);

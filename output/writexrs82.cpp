@@ -8,7 +8,7 @@
 bool writexrs82(const MergedPattern& pattern, std::ostream& file, FieldCounts& counts) {
   TextOut out(file, counts);
   for (int k = 0; k < pattern.imax; ++k) {
-    double tth = pattern.tthmin + k * pattern.tthstep;  // deg, from the grid
+    double tth = gridangle(pattern, k);  // deg
     // cols 1-8 2theta (F8.3), 10-16 intensity (I7), 18-25 sigma (F8.1):
     // "%8.3f %7d %8.1f"
     putreal(out, tth, 8, 3);

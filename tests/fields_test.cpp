@@ -102,7 +102,6 @@ std::unique_ptr<MergedPattern> benchpattern() {
     std::istringstream scan(text);
     mergescan(*p, scan, k, con);
   }
-  p->tthmax = p->tthmin + p->imax * p->tthstep;
   normalize(*p, p->imax, con);
   return p;
 }
