@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "correct/corrections.h"
+#include "correct/deadtimefit.h"
+#include "correct/overlaps.h"
 #include "dialogue/dialogue.h"
 #include "files/safefile.h"
 #include "merge/scanreader.h"
@@ -46,6 +48,10 @@ const char* const usage =
     "  --xye FILE       2theta, intensity, sigma at full precision\n"
     "  --cif FILE       powder CIF at full precision\n"
     "  --report FILE    JSON record of the run\n"
+    "  --report-scans   the report also gives each scan alone on the grid and its\n"
+    "                   normalised differences from the scans merged before it\n"
+    "  --fit-dead-time  fit the dead time that makes overlapping scans agree best;\n"
+    "                   the fit is told on standard output and in the report\n"
     "  --strict         any warning is a failure\n"
     "  --verbose        tell the merge on standard output\n"
     "  -h, --help       show this help and exit\n"
@@ -68,6 +74,8 @@ struct Options {
   std::string title;
   bool strict = false;
   bool verbose = false;
+  bool scandetail = false;  // --report-scans
+  bool fit = false;         // --fit-dead-time
 };
 
 // A scan as read, whole, before anything is merged.
@@ -139,6 +147,10 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
       (a == "--strict" ? o.strict : o.verbose) = true;
       continue;
     }
+    if (a == "--report-scans" || a == "--fit-dead-time") {
+      (a == "--report-scans" ? o.scandetail : o.fit) = true;
+      continue;
+    }
     // an option with a value: "--name VALUE" or "--name=VALUE"
     std::size_t equals = a.find('=');
     std::string option = a.substr(0, equals);
@@ -187,6 +199,10 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
   }
   if (o.scans.empty()) {
     status = misuse(err, "no scan file");
+    return false;
+  }
+  if (o.scandetail && o.name[report].empty()) {
+    status = misuse(err, "--report-scans needs --report FILE");
     return false;
   }
   return true;
@@ -330,11 +346,41 @@ int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& fil
   return done;
 }
 
-// Merges the scans in order, as the dialogue merges them; with overlaps,
+// Line 11 of a scan, as the merge echoes it.
+std::string line11(const std::string& text) {
+  std::istringstream in(text);
+  ScanBlock block(in);
+  std::ostringstream echoed;
+  std::ostream nowhere(nullptr);
+  readheader(block, echoed, nowhere);
+  return echoed.str().substr(0, echoed.str().find('\n'));
+}
+
+// A scan merged alone (placed: where), for a picture: its line 11, its
+// points as corrected, its differences from the scans merged before it
+// (before) and which of those reach its overlap.
+void describealone(const MergedPattern& before, const MergedPattern& alone, const MergeInfo& placed,
+                   const Options& o, const std::string& text, const RunRecord& record,
+                   ScanRecord& s) {
+  s.detailed = true;
+  s.label = line11(text);
+  s.alone = scanalone(before, alone, placed.datoffset, placed.rows, o.eiv ? &o.geometry : nullptr);
+  if (s.alone.at.empty()) return;
+  for (std::size_t k = 0; k < record.scans.size(); ++k) {
+    const ScanRecord& r = record.scans[k];
+    if (r.datoffset <= s.alone.at.back() && s.alone.at.front() < r.datoffset + r.rows)
+      s.under.push_back(static_cast<int>(k));
+  }
+}
+
+// Merges the scans in order, as the dialogue merges them. For the report,
 // each later scan is first merged alone on the grid and compared with what
-// came before it. false where a scan ended the run.
-bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool overlaps, RunRecord& record,
-              std::ostream& con, std::ostream& err) {
+// came before it (with --report-scans the first too, each described for a
+// picture); for the dead-time fit, the rows merged are kept in counts.
+// false where a scan ended the run.
+bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o, RunRecord& record,
+              std::vector<ScanCounts>& counts, std::ostream& con, std::ostream& err) {
+  bool overlaps = !o.name[report].empty();
   std::ostream nowhere(nullptr);
   std::unique_ptr<MergedPattern> alone;
   if (overlaps) alone = std::make_unique<MergedPattern>();
@@ -343,20 +389,26 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool overlaps, R
     s.name = scans[k].name;
     s.sha256 = sha256hex(scans[k].text);
     int filenum = static_cast<int>(k) + 1;
-    MergeInfo info;
-    if (overlaps && filenum > 1) {
+    if (overlaps && (filenum > 1 || o.scandetail)) {
       *alone = MergedPattern();
       alone->tthmin = p.tthmin;
       alone->tthstep = p.tthstep;
       std::istringstream scan(scans[k].text);
-      if (mergescan(*alone, scan, filenum, nowhere, nowhere, info) == MergeStatus::merged) {
-        s.overlaps = true;
-        s.overlap = overlap(p, *alone);
+      MergeInfo placed;
+      if (mergescan(*alone, scan, filenum, nowhere, nowhere, placed) == MergeStatus::merged) {
+        s.overlaps = filenum > 1;
+        if (s.overlaps) s.overlap = overlap(p, *alone);
+        if (o.scandetail) describealone(p, *alone, placed, o, scans[k].text, record, s);
       }
     }
     say(con, "Scan file %d: %s\n", filenum, s.name.c_str());
     std::istringstream scan(scans[k].text);
     std::ostringstream warned;
+    MergeInfo info;
+    if (o.fit) {
+      counts.emplace_back();
+      info.counts = &counts.back();
+    }
     MergeStatus merged = mergescan(p, scan, filenum, con, warned, info);
     tell(warned.str(), s.warnings, err);
     if (merged == MergeStatus::lowestangle) {
@@ -396,14 +448,7 @@ bool writeall(const MergedPattern& p, const Options& o, const std::vector<Scan>&
               const std::vector<bool>& reached, RunRecord& record, std::string (&text)[outputs],
               std::ostream& err) {
   std::string title = o.title;
-  if (!o.hastitle) {  // line 11 of the first scan, as the dialogue echoes it
-    std::istringstream first(scans[0].text);
-    ScanBlock block(first);
-    std::ostringstream echoed;
-    std::ostream nowhere(nullptr);
-    readheader(block, echoed, nowhere);
-    title = echoed.str().substr(0, echoed.str().find('\n'));
-  }
+  if (!o.hastitle) title = line11(scans[0].text);  // of the first scan, as the dialogue echoes it
   static const char* const formatname[outputs] = {"xrs82", "wyriet", "profin", "gdat",
                                                   "xye",   "cif",    "report"};
   std::ostringstream warned;
@@ -479,7 +524,12 @@ int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ost
   if (status != done) return status;
 
   RunRecord record;
-  if (!mergeall(p, scans, !o.name[report].empty(), record, con, err)) return failed;
+  std::vector<ScanCounts> counts;  // each scan's rows, for the dead-time fit
+  if (!mergeall(p, scans, o, record, counts, con, err)) return failed;
+  if (o.fit) {
+    record.fit = fitdeadtime(counts);
+    record.fitted = true;
+  }
   summary(p, con);
   std::vector<bool> reached(static_cast<std::size_t>(p.imax) + 1);  // 0 to imax
   for (int k = 0; k <= p.imax; ++k) reached[static_cast<std::size_t>(k)] = p.mon[k] != 0;
@@ -489,5 +539,6 @@ int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ost
   if (!commitall(o, text, files, err)) return failed;
   for (int k = 0; k < outputs; ++k)
     if (!o.name[k].empty()) say(con, "Wrote %s\n", o.name[k].c_str());
+  if (o.fit) say(out, "%s", fitline(record.fit).c_str());
   return done;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <vector>
 
 #include "merge/limits.h"
 
@@ -30,10 +31,21 @@ enum class MergeStatus {
 // grid. Progress and warnings go to con.
 MergeStatus mergescan(MergedPattern& pattern, std::istream& scan, int filenum, std::ostream& con);
 
+// A scan's rows as a merge counts them, placed from grid index datoffset on:
+// counts and monitor after the low-monitor rule, 32-bit, and the counting
+// time, s, 32-bit; the counts not yet corrected for dead time.
+struct ScanCounts {
+  int datoffset = 0;
+  std::vector<float> cts;
+  std::vector<float> mon;
+  std::vector<float> sec;
+};
+
 // What a merge placed: rows merged, and the grid index of the first.
 struct MergeInfo {
   int rows = 0;
   int datoffset = 0;
+  ScanCounts* counts = nullptr;  // where given, the rows merged are kept there
 };
 
 // The same, the warnings ("!!!!!", "HELP!", "Cannot make dead time

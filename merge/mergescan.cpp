@@ -29,6 +29,12 @@ static void checkdrift(const MergedPattern& p, int datoffset, int i, float lastt
     say(warn, "!!!!! Grid off by %.4f deg at last point of this file.\n", off);
 }
 
+static void keeprow(ScanCounts& counts, float c, float m, float t) {
+  counts.cts.push_back(c);
+  counts.mon.push_back(m);
+  counts.sec.push_back(t);
+}
+
 static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, std::ostream& con,
                               std::ostream& warn, MergeInfo& info) {
   ScanColumns cols = readheader(scan, con, warn);
@@ -86,6 +92,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
       say(warn, "Cannot make dead time correction.  tau, cts, tim = %f, %f, %f\n", tau, c, t);
     p.cts[idx] = static_cast<float>(static_cast<double>(p.cts[idx]) + static_cast<double>(c) / f);
     p.mon[idx] = static_cast<float>(static_cast<double>(p.mon[idx]) + m);
+    if (info.counts) keeprow(*info.counts, c, m, t);
     lasttth = pt->tth;
     ++i;
   }
@@ -99,6 +106,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
   checkdrift(p, datoffset, i, lasttth, warn);
   info.rows = i;
   info.datoffset = datoffset;
+  if (info.counts) info.counts->datoffset = datoffset;
   return MergeStatus::merged;
 }
 
