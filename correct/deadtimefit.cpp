@@ -107,7 +107,7 @@ DeadTimeFit fitdeadtime(const std::vector<ScanCounts>& scans) {
         k = j;
     return k;
   };
-  const int coarse = 25;  // 0.5 us: chi2 is smooth at that scale
+  const int coarse = 10;  // 0.2 us: chi2 is smooth at that scale
   for (int j = 0; j < tries; j += coarse) at(j);
   int c = lowest();
   for (int j = std::max(0, c - coarse); j <= std::min(tries - 1, c + coarse); ++j) at(j);
