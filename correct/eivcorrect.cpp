@@ -46,8 +46,8 @@ static bool correctpoint(MergedPattern& p, int k, const EivGeometry& g, double p
 
   // an empty range (2theta = 0) illuminates nothing: leave the point as is
   if (f == 0.0) return true;
-  p.cts[k] = static_cast<float>(p.cts[k] / f);
-  p.mon[k] = static_cast<float>(p.mon[k] / f);
+  p.inten[k] = static_cast<float>(p.inten[k] / f);
+  p.sigma[k] = static_cast<float>(p.sigma[k] / f);
   return true;
 }
 

@@ -50,14 +50,14 @@ ScanAlone scanalone(const MergedPattern& before, const MergedPattern& alone, int
     p->tthmin = alone.tthmin;
     p->tthstep = alone.tthstep;
     for (int i = 0; i < rows; ++i) {
-      p->cts[datoffset + i] = s.inten[static_cast<std::size_t>(i)];
-      p->mon[datoffset + i] = s.sigma[static_cast<std::size_t>(i)];
+      p->inten[datoffset + i] = s.inten[static_cast<std::size_t>(i)];
+      p->sigma[datoffset + i] = s.sigma[static_cast<std::size_t>(i)];
     }
     std::ostream nowhere(nullptr);
     applyeiv(*p, *eiv, datoffset + rows, nowhere);
     for (int i = 0; i < rows; ++i) {
-      s.inten[static_cast<std::size_t>(i)] = p->cts[datoffset + i];
-      s.sigma[static_cast<std::size_t>(i)] = p->mon[datoffset + i];
+      s.inten[static_cast<std::size_t>(i)] = p->inten[datoffset + i];
+      s.sigma[static_cast<std::size_t>(i)] = p->sigma[datoffset + i];
     }
   }
   return s;

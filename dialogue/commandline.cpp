@@ -381,14 +381,13 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o
   bool overlaps = !o.name[report].empty();
   std::ostream nowhere(nullptr);
   std::unique_ptr<MergedPattern> alone;
-  if (overlaps) alone = std::make_unique<MergedPattern>();
   for (std::size_t k = 0; k < scans.size(); ++k) {
     ScanRecord s;
     s.name = scans[k].name;
     s.sha256 = sha256hex(scans[k].text);
     int filenum = static_cast<int>(k) + 1;
     if (overlaps && (filenum > 1 || o.scandetail)) {
-      *alone = MergedPattern();
+      alone = std::make_unique<MergedPattern>();  // on the heap: a small stack must do
       alone->tthmin = p.tthmin;
       alone->tthstep = p.tthstep;
       std::istringstream scan(scans[k].text);

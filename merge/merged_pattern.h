@@ -8,10 +8,14 @@
 #include "merge/limits.h"
 
 struct MergedPattern {
-  // While reading: sums of dead-time-corrected counts and of monitor counts.
-  // After normalize: intensity per 1 000 000 monitor counts and its sigma.
+  // While reading: sums of dead-time-corrected counts and of monitor counts
+  // (a grid point no row reached has monitor 0).
   float cts[maxpts] = {};
   float mon[maxpts] = {};
+  // After normalize: intensity per normmonitor monitor counts and its
+  // sigma, then corrected; what the writers write.
+  float inten[maxpts] = {};
+  float sigma[maxpts] = {};
   double tthmin = 0;   // deg, angle of index 0, from file 1's first row
   double tthstep = 0;  // deg, from file 1's first two rows
   int imax = 0;        // highest index that received a row

@@ -17,7 +17,7 @@ bool writewyriet(const MergedPattern& pattern, std::ostream& file, FieldCounts& 
     int last = std::min(first + 8, pattern.imax);
     // cols 1-64: up to eight intensities, each I7 and a blank ("%7d ")
     for (int k = first; k < last; ++k) {
-      putcount(out, roundcount(pattern.cts[k]), 7);
+      putcount(out, roundcount(pattern.inten[k]), 7);
       putblank(out);
     }
     endline(out);

@@ -13,9 +13,9 @@ bool writexrs82(const MergedPattern& pattern, std::ostream& file, FieldCounts& c
     // "%8.3f %7d %8.1f"
     putreal(out, tth, 8, 3);
     putblank(out);
-    putcount(out, roundcount(pattern.cts[k]), 7);
+    putcount(out, roundcount(pattern.inten[k]), 7);
     putblank(out);
-    putsigma(out, pattern.mon[k], 8, 1);
+    putsigma(out, pattern.sigma[k], 8, 1);
     endline(out);
   }
   return flushtext(out);  // imax 0 writes nothing but still reports the file
