@@ -21,6 +21,7 @@
 #include "files/safefile.h"
 #include "merge/scanreader.h"
 #include "output/fieldcheck.h"
+#include "output/outputs.h"
 #include "output/report.h"
 #include "output/sha256.h"
 #include "output/writers.h"
@@ -58,10 +59,12 @@ const char* const usage =
     "Warnings go to standard error. Exit status: 0 done, 1 an input or output\n"
     "failed (nothing written), 2 usage error.\n";
 
-// The outputs, in the order they are written and reported.
+// The outputs, in the order of the table of outputs.
 enum Output { xrs82, wyriet, profin, gdat, xye, cif, report, outputs };
-const char* const outputoption[outputs] = {"--xrs82", "--wyriet", "--profin", "--gdat",
-                                           "--xye",   "--cif",    "--report"};
+static_assert(outputs == outputcount && gdat == gdatoutput && xye == dialogueoutputs,
+              "the order of the table of outputs");
+
+std::string outputoption(int which) { return std::string("--") + outputkinds[which].name; }
 
 struct Options {
   std::vector<std::string> scans;
@@ -154,7 +157,7 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
     std::string option = a.substr(0, equals);
     int which = -1;
     for (int n = 0; n < outputs; ++n)
-      if (option == outputoption[n]) which = n;
+      if (option == outputoption(n)) which = n;
     if (which < 0 && option != "--eiv" && option != "--title") {
       status = misuse(err, "unknown option " + option);
       return false;
@@ -264,22 +267,6 @@ void tell(const std::string& text, std::vector<std::string>& kept, std::ostream&
   for (std::string& line : warninglines(text)) kept.push_back(line);
 }
 
-// Writes one of the four formats into text, counting its fields; false on
-// a write error.
-bool writeformat(const MergedPattern& p, int which, const std::string& title, std::ostream& text,
-                 FieldCounts& counts) {
-  switch (which) {
-    case xrs82:
-      return writexrs82(p, text, counts);
-    case wyriet:
-      return writewyriet(p, text, counts);
-    case profin:
-      return writeprofin(p, text, counts);
-    default:
-      return writegdat(p, title, text, counts);
-  }
-}
-
 // How the pattern was made, for the CIF file.
 std::string reduction(const MergedPattern& p, const RunRecord& r) {
   std::string text = format(
@@ -320,8 +307,8 @@ int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& fil
       if (!o.name[a].empty() && !o.name[b].empty() &&
           fs::weakly_canonical(fs::absolute(o.name[a], ec), ec) ==
               fs::weakly_canonical(fs::absolute(o.name[b], ec), ec))
-        return misuse(err, std::string(outputoption[b]) + " and " + outputoption[a] +
-                               " name one file: " + o.name[a]);
+        return misuse(err,
+                      outputoption(b) + " and " + outputoption(a) + " name one file: " + o.name[a]);
     }
   for (const std::string& name : o.scans) {
     scans.push_back(Scan{name, "", false, 0});
@@ -446,14 +433,12 @@ bool writeall(const MergedPattern& p, const Options& o, const std::vector<Scan>&
               std::ostream& err) {
   std::string title = o.title;
   if (!o.hastitle) title = line11(scans[0].text);  // of the first scan, as the dialogue echoes it
-  static const char* const formatname[outputs] = {"xrs82", "wyriet", "profin", "gdat",
-                                                  "xye",   "cif",    "report"};
   std::ostringstream warned;
   for (int k = 0; k < report; ++k) {  // the report comes last
     if (o.name[k].empty()) continue;
     std::ostringstream file;
     OutputRecord made;
-    made.format = formatname[k];
+    made.format = outputkinds[k].name;
     made.name = o.name[k];
     FieldCounts counts;
     bool written = k < xye    ? writeformat(p, k, title, file, counts)
@@ -464,8 +449,7 @@ bool writeall(const MergedPattern& p, const Options& o, const std::vector<Scan>&
       return false;
     }
     if (k < xye) {
-      warnmisfits(p, o.name[k], counts, k == wyriet || k == profin ? stepheader : nostepheader,
-                  warned);
+      warnmisfits(p, o.name[k], counts, outputkinds[k].stepcheck, warned);
       made.wide = counts.wide;
       made.zerosigma = counts.zerosigma;
     }

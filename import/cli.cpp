@@ -16,6 +16,7 @@
 
 #include "files/safefile.h"
 #include "merge/limits.h"
+#include "output/outputs.h"
 #include "ownformats.h"
 #include "scanimport.h"
 #include "version.h"
@@ -328,8 +329,7 @@ std::string answerstext(const std::vector<Written>& scans, const Options& opt) {
   std::string text;
   for (const Written& w : scans) text += w.path + "\n";
   text += "\n\n";  // the end of the list, no EIV correction
-  for (const char* ext : {".xrs", ".wyr", ".profin", ".gdat"})
-    text += dir + scans[0].base + ext + "\n";
+  for (int k = 0; k < dialogueoutputs; ++k) text += dir + scans[0].base + outputkinds[k].ext + "\n";
   return text + scans[0].title + "\n";
 }
 
@@ -344,9 +344,8 @@ std::string quoted(const std::string& s) {
 std::string commandtext(const std::vector<Written>& scans, const Options& opt) {
   std::string out = (opt.outdir.empty() ? "" : opt.outdir + "/") + scans[0].base;
   std::string text = "scanmerge";
-  for (const auto& o : {std::make_pair("xrs82", ".xrs"), std::make_pair("wyriet", ".wyr"),
-                        std::make_pair("profin", ".profin"), std::make_pair("gdat", ".gdat")})
-    text += std::string(" --") + o.first + " " + quoted(out + o.second);
+  for (int k = 0; k < dialogueoutputs; ++k)
+    text += std::string(" --") + outputkinds[k].name + " " + quoted(out + outputkinds[k].ext);
   text += " --title " + quoted(scans[0].title) + " --";
   for (const Written& w : scans) text += " " + quoted(w.path);
   return text + "\n";
