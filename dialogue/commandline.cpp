@@ -316,7 +316,7 @@ int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& fil
     if (!readscan(scans.back(), why)) return fail(err, name, why);
   }
   for (int k = 0; k < outputs; ++k)
-    if (!o.name[k].empty() && isscan(o.name[k], o.scans))
+    if (!o.name[k].empty() && isscan(o.name[k], o.scans, hasscanheader))
       return fail(err, o.name[k], "is a scan file; it is never overwritten");
   for (int k = 0; k < outputs; ++k) {
     errno = 0;

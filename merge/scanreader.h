@@ -86,6 +86,10 @@ ScanColumns readheader(ScanBlock& scan, std::ostream& con);
 // The same, its warnings ("!!!!!", "HELP!") told on warn instead.
 ScanColumns readheader(ScanBlock& scan, std::ostream& con, std::ostream& warn);
 
+// Whether line 14 of the file open on file names a tth column, which no
+// output file has there: the file is a scan.
+bool hasscanheader(std::istream& file);
+
 // Reads the next data row into pt; false where the data end (pt.cut where
 // they end at a row cut short).
 bool readpoint(ScanBlock& scan, const ScanColumns& columns, ScanPoint& pt);
