@@ -41,7 +41,3 @@ enum class EivStatus {
 // Divides inten and sigma at indices 0 to end - 1 by the mean illuminated
 // fraction of a rocked flat sample; "Range Error!" is told on con.
 EivStatus applyeiv(MergedPattern& pattern, const EivGeometry& geometry, int end, std::ostream& con);
-
-// Offers the correction at the console, asking again until an answer is
-// blank or usable, and applies it to the points the dialogue writes.
-EivStatus eivcorrect(MergedPattern& pattern, std::istream& in, std::ostream& con);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "correct/corrections.h"
+#include "dialogue/dialogue.h"
 #include "tests/helpers.h"
 
 namespace {
