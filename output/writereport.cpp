@@ -144,6 +144,10 @@ bool writereport(const MergedPattern& p, const std::vector<bool>& reached, const
          ", \"zerosigma\": " + std::to_string(out.zerosigma) + "}";
   }
   j += r.outputs.empty() ? "]" : "\n  ]";
+  // for a picture: the monitor counts the intensities are given per
+  bool detailed = false;
+  for (const ScanRecord& scan : r.scans) detailed = detailed || scan.detailed;
+  if (detailed) j += ",\n  \"normmonitor\": " + number(normmonitor);
   if (r.fitted) j += fittext(r.fit);
   j += "\n}\n";
   file.write(j.data(), static_cast<std::streamsize>(j.size()));
