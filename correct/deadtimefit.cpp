@@ -27,6 +27,7 @@ void normalised(const ScanCounts& s, std::size_t r, float deadtime, double& inte
 struct Fitting {
   const std::vector<ScanCounts>& scans;
   std::vector<Pair> pairs;
+  int shared = 0;  // grid points two scans share, finite or not
   // each scan's rows at the dead time of the last sum, intensity and sigma
   std::vector<std::vector<double>> inten, sigma;
 };
@@ -66,6 +67,7 @@ void findpairs(Fitting& f) {
         double s2a = f.sigma[a][static_cast<std::size_t>(ra)];
         double s2b = f.sigma[b][static_cast<std::size_t>(rb)];
         double var = s2a * s2a + s2b * s2b;
+        ++f.shared;
         if (std::isfinite(ia) && std::isfinite(ib) && std::isfinite(var) && var > 0)
           f.pairs.push_back(Pair{static_cast<int>(a), ra, static_cast<int>(b), rb});
       }
@@ -76,12 +78,13 @@ void findpairs(Fitting& f) {
 
 DeadTimeFit fitdeadtime(const std::vector<ScanCounts>& scans) {
   DeadTimeFit fit;
-  Fitting f{scans, {}, {}, {}};
+  Fitting f{scans, {}, 0, {}, {}};
   for (const ScanCounts& s : scans) {
     f.inten.emplace_back(s.cts.size());
     f.sigma.emplace_back(s.cts.size());
   }
   findpairs(f);
+  fit.shared = f.shared;
   fit.points = static_cast<int>(f.pairs.size());
   if (fit.points == 0) return fit;
   const double n = fit.points;
@@ -145,6 +148,8 @@ DeadTimeFit fitdeadtime(const std::vector<ScanCounts>& scans) {
 }
 
 std::string fitline(const DeadTimeFit& fit) {
+  if (fit.points == 0 && fit.shared > 0)
+    return "dead time from the overlaps: not determined (no overlap row holds finite values)\n";
   if (fit.points == 0) return "dead time from the overlaps: not determined (no scans overlap)\n";
   if (!fit.determined)
     return "dead time from the overlaps: not determined (the overlapping scans count at alike "

@@ -16,7 +16,8 @@ constexpr double fitstep = 0.02;
 constexpr double fitsigmamax = 1.5;
 
 struct DeadTimeFit {
-  int points = 0;           // pairs of rows of two scans on one grid point
+  int shared = 0;           // pairs of rows of two scans on one grid point
+  int points = 0;           // those with finite intensities and sigmas, fitted
   bool determined = false;  // tau and sigma found
   double tau = 0;           // us
   double sigma = 0;         // us
