@@ -115,7 +115,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
       say(warn, "Cannot make dead time correction.  tau, cts, tim = %f, %f, %f\n", tau, c, t);
     p.cts[idx] = static_cast<float>(static_cast<double>(p.cts[idx]) + static_cast<double>(c) / f);
     p.mon[idx] = static_cast<float>(static_cast<double>(p.mon[idx]) + m);
-    if (info.counts) keeprow(*info.counts, c, m, t);
+    if (counts) keeprow(*counts, c, m, t);
     lasttth = pt->tth;
     ++i;
   }
@@ -129,7 +129,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
   checkdrift(p, datoffset, i, lasttth, warn);
   info.rows = i;
   info.datoffset = datoffset;
-  if (info.counts) info.counts->datoffset = datoffset;
+  if (counts) counts->datoffset = datoffset;
   return MergeStatus::merged;
 }
 
