@@ -124,9 +124,9 @@ timeout 300 "$wine" "$tests" --gtest_brief=1 </dev/null ||
 
 echo "== windows: end-to-end runs of scanmerge.exe under Wine"
 cmake -S . -B build >/dev/null
-cmake --build build -j2 --target unit_tests
+cmake --build build -j2 --target program_tests
 # the suites that run the program: the cases, the long answers, the example
-SCANMERGE_WINDOWS_EXE=$exe SCANMERGE_WINE=$wine timeout 300 build/tests/unit_tests \
+SCANMERGE_WINDOWS_EXE=$exe SCANMERGE_WINE=$wine timeout 300 build/tests/program_tests \
   --gtest_filter='Cases/Dialogue.*:Dialogue.*:Example.*' --gtest_brief=1 </dev/null ||
   { echo "windows: end-to-end runs under Wine FAILED (status $?)" >&2; exit 1; }
 echo "== windows: the zip's scanmerge.exe on the shipped example under Wine"
