@@ -51,6 +51,15 @@ inline void lowmonitorrule(float& cts, float& mon) {
 // Dead time of the detector, seconds, 32-bit.
 constexpr float tau = 3e-6f;
 constexpr double shortesttime = 0.01;  // s: a row counted for less is not corrected
+// Beyond this correction (0.10: 10 %) the non-paralysable model is not to be
+// trusted, and far more often the time per step is wrong.
+constexpr double deadlimit = 0.10;
+
+// non-paralysable detector: true counts = c / deadfactor(c, t), c counted in
+// t seconds (32-bit) with dead time deadtime (s, 32-bit)
+inline double deadfactor(float c, float t, float deadtime = tau) {
+  return 1.0 - static_cast<double>(c) * deadtime / t;
+}
 
 enum class DeadTime {
   corrected,  // factor holds 1 - c/t * tau
@@ -58,13 +67,12 @@ enum class DeadTime {
   unusable,   // the factor is not a positive number (a nan count or time among them): 1
 };
 
-// non-paralysable detector: true counts = c / (1 - c/t * tau), c counted in
-// t seconds (32-bit) with dead time deadtime (s, 32-bit); factor (32-bit) is
-// what c is divided by.
+// The dead-time correction of a row as the merge makes it: factor (32-bit)
+// is what its counts c are divided by.
 inline DeadTime deadtimefactor(float c, float t, float deadtime, float& factor) {
   factor = 1.0f;
   if (t < shortesttime) return DeadTime::tooshort;
-  float f = static_cast<float>(1.0 - static_cast<double>(c) * deadtime / t);
+  float f = static_cast<float>(deadfactor(c, t, deadtime));
   if (!(f > 0.0f && std::isfinite(f))) return DeadTime::unusable;
   factor = f;
   return DeadTime::corrected;

@@ -113,6 +113,8 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
       say(warn, "Cannot make dead time correction:\n%.*s", pt->len, pt->line);
     else if (dead == DeadTime::unusable)
       say(warn, "Cannot make dead time correction.  tau, cts, tim = %f, %f, %f\n", tau, c, t);
+    info.deadmax = std::max(info.deadmax, 1.0 / f);
+    info.deadover += 1.0 / f - 1.0 > deadlimit;
     p.cts[idx] = static_cast<float>(static_cast<double>(p.cts[idx]) + static_cast<double>(c) / f);
     p.mon[idx] = static_cast<float>(static_cast<double>(p.mon[idx]) + m);
     if (counts) keeprow(*counts, c, m, t);

@@ -91,7 +91,7 @@ static std::string alonetext(const MergedPattern& p, const ScanRecord& scan) {
 // dead times tried (us).
 static std::string fittext(const DeadTimeFit& fit) {
   bool found = fit.determined;
-  std::string j = ",\n  \"deadtime\": {\"points\": " + std::to_string(fit.points) +
+  std::string j = ",\n  \"deadtimefit\": {\"points\": " + std::to_string(fit.points) +
                   ", \"corrects\": " + number(static_cast<double>(tau) * 1e6) +
                   ", \"tau\": " + (found ? number(fit.tau) : "null") +
                   ", \"sigma\": " + (found ? number(fit.sigma) : "null") +
@@ -114,7 +114,7 @@ bool writereport(const MergedPattern& p, const std::vector<bool>& reached, const
          "\", \"rows\": " + std::to_string(scan.rows) +
          ", \"first\": " + (scan.rows ? number(gridangle(p, scan.datoffset)) : "null") +
          ", \"last\": " + (scan.rows ? number(gridangle(p, last)) : "null") +
-         ",\n     \"warnings\": [";
+         ", \"deadtime\": " + number(scan.deadtime) + ",\n     \"warnings\": [";
     for (std::size_t w = 0; w < scan.warnings.size(); ++w)
       j += (w ? ", " : "") + quoted(scan.warnings[w]);
     j += "],\n     \"overlap\": ";

@@ -239,6 +239,10 @@ TEST(CommandLine, FailuresWriteNothing) {
       {{"a.dat", "short.dat", "--strict", "--xrs82", "old.xrs"},
        1,
        "Cannot make dead time correction:"},
+      // 4000 counts in 0.1 s: 1 / (1 - 0.12)
+      {{"hot.dat", "--strict", "--xrs82", "old.xrs"},
+       1,
+       "scanmerge: hot.dat: the dead-time correction reaches 14 % at 1 points\n"},
       {{"wide.dat", "--strict", "--xrs82", "old.xrs"},
        1,
        "!!!!! Values wider than their columns in old.xrs: 1"},
@@ -246,7 +250,9 @@ TEST(CommandLine, FailuresWriteNothing) {
        1,
        "!!!!! Standard deviations written as 0.0 in old.xrs: 2"},
       {{"a.dat", "--eiv", "1,20"}, 2, "scanmerge: --eiv 1,20: needs H,L,OSC"},
-      {{"a.dat", "--eiv", "1 20 5"}, 2, "scanmerge: --eiv 1 20 5: needs H,L,OSC"},
+      {{"a.dat", "--eiv", "1,,20,5"}, 2, "scanmerge: --eiv 1,,20,5: needs H,L,OSC"},
+      {{"a.dat", "--eiv", "1 20 5,"}, 2, "scanmerge: --eiv 1 20 5,: needs H,L,OSC"},
+      {{"a.dat", "--eiv", "1 20 5 6"}, 2, "scanmerge: --eiv 1 20 5 6: needs H,L,OSC"},
       {{"a.dat", "--eiv", "1,20,5,6"}, 2, "scanmerge: --eiv 1,20,5,6: needs H,L,OSC"},
       {{"a.dat", "--eiv", "1,20,5x"}, 2, "scanmerge: --eiv 1,20,5x: needs H,L,OSC"},
       {{"a.dat", "--eiv", "0,20,5"}, 2, "scanmerge: --eiv 0,20,5: needs H,L,OSC"},
@@ -265,6 +271,8 @@ TEST(CommandLine, FailuresWriteNothing) {
   put(work / "other.dat", scanb);  // a scan not merged: known by its column line
   put(work / "one.dat", scanfile("tth cts mon tim", "9.00 1 1000000 1000\n"));
   put(work / "short.dat", scanfile("tth cts mon tim", "10.20 5 1000000 5\n10.25 5 1000000 5\n"));
+  put(work / "hot.dat",
+      scanfile("tth cts mon tim", "10.00 4000 1000000 100\n10.05 100 1000000 100\n"));
   put(work / "wide.dat", scanfile("tth cts mon tim",
                                   "10 20000000 1000000 1000000000\n"
                                   "10.05 1 1000000 1000000000\n"));
@@ -291,6 +299,27 @@ TEST(CommandLine, FailuresWriteNothing) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err.rfind("Cannot make dead time correction:\n10.20 5 1000000 5\n", 0), 0u) << r.err;
   EXPECT_NE(slurp(work / "old.xrs"), "old\n");
+  // and the largest factor of each scan in the report
+  r = runcli(work, {"hot.dat", "--xrs82", "hot.xrs", "--report", "hot.json"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "scanmerge: hot.dat: the dead-time correction reaches 14 % at 1 points\n");
+  EXPECT_NE(slurp(work / "hot.json").find("\"deadtime\": 1.136"), std::string::npos)
+      << slurp(work / "hot.json");
+}
+
+// The prompt's spelling of the EIV answer, scanplot's too, is the same
+// correction as the option's.
+TEST(CommandLine, EivAnswerSpelledAsAtThePrompt) {
+  const fs::path work = fresh("eivspelling");
+  put(work / "a.dat", scana);
+  ASSERT_EQ(runcli(work, {"a.dat", "--eiv", "1,20,5", "--xrs82", "comma.xrs"}).status, 0);
+  for (const char* eiv : {"1 20 5", " 1, 20 ,5 ", "1\t20\t5"}) {
+    SCOPED_TRACE(eiv);
+    ASSERT_EQ(runcli(work, {"a.dat", "--eiv", eiv, "--xrs82", "blank.xrs"}).status, 0);
+    EXPECT_EQ(slurp(work / "blank.xrs"), slurp(work / "comma.xrs"));
+  }
+  ASSERT_EQ(runcli(work, {"a.dat", "--xrs82", "none.xrs"}).status, 0);
+  EXPECT_NE(slurp(work / "none.xrs"), slurp(work / "comma.xrs"));
 }
 
 TEST(CommandLine, HelpVersionAndVerbose) {
@@ -368,7 +397,7 @@ TEST(CommandLine, ReportsTheOverlapAsComputedByHand) {
   EXPECT_NE(scans.find("\"points\": [[10.05, 121, 11], [10.1, 361, 19], [10.15, 1000, 31.622776]]"),
             std::string::npos)
       << scans;
-  EXPECT_NE(scans.find("\"deadtime\": {\"points\": 2, "), std::string::npos);
+  EXPECT_NE(scans.find("\"deadtimefit\": {\"points\": 2, "), std::string::npos);
 }
 
 TEST(CommandLine, Sha256OfKnownTexts) {

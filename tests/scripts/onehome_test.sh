@@ -9,7 +9,7 @@ status=0
 sources=$(find merge correct output dialogue files text import -name '*.cpp' -o -name '*.h' |
   grep -v '/tests/')
 for name in maxpts headerlines headerpiece datapiece steptolerance normmonitor fullmonitor \
-  lowmonitor tau shortesttime fitfirst fitlast fitstep fitsigmamax; do
+  lowmonitor tau shortesttime deadlimit fitfirst fitlast fitstep fitsigmamax; do
   n=$(grep -hE "^ *constexpr [a-z ]+ $name = " $sources | wc -l || true)
   [ "$n" -eq 1 ] || { echo "$name: defined $n times in the C++ sources"; status=1; }
 done
