@@ -39,8 +39,10 @@ cmake --build build-windows -j2
 exe=$root/build-windows/scanmerge.exe
 tests=$root/build-windows/tests/unit_tests.exe
 # linked statically: the programs need only what every Windows has
-dlls=$(x86_64-w64-mingw32-objdump -p "$exe" "$tests" | sed -n 's/^\s*DLL Name: //p' | sort -u |
-  grep -viE '^(kernel32|msvcrt|user32|advapi32|ws2_32|shell32|ole32)\.dll$' || true)
+# (bcrypt: libzip's AES)
+dlls=$(x86_64-w64-mingw32-objdump -p "$exe" "$tests" build-windows/import/scanimport.exe |
+  sed -n 's/^\s*DLL Name: //p' | sort -u |
+  grep -viE '^(kernel32|msvcrt|user32|advapi32|ws2_32|shell32|ole32|bcrypt)\.dll$' || true)
 if [ -n "$dlls" ]; then
   echo "windows: the programs need DLLs that are not part of Windows: $dlls" >&2
   exit 1
@@ -70,7 +72,7 @@ if command -v clang++ >/dev/null; then
       "${flags[@]}" -Werror "${cmd##* }")
     checked=$((checked + 1))
   done < <(sed -n 's/^ *"\(directory\|command\)": "\(.*\)",*$/\2/p' build-windows/compile_commands.json |
-    paste - - | grep -F -e " -c $root/" | grep -v -F -e " -c $root/tests/")
+    paste - - | grep -F -e " -c $root/" | grep -v -F -e " -c $root/tests/" -e " -c $root/third_party/")
   [ "$checked" -gt 0 ] || { echo "windows: no compile commands for Clang" >&2; exit 1; }
   echo "== windows: clang finds nothing to warn about in $checked sources"
 else
@@ -85,7 +87,8 @@ unpacked=build-windows/unzipped
 rm -rf "$unpacked" && mkdir "$unpacked"
 (cd "$unpacked" && cmake -E tar xf "$root/$zip")
 held=$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')
-want="./scanmerge-$version-win64/LICENSE ./scanmerge-$version-win64/README.md ./scanmerge-$version-win64/scanmerge.exe "
+want=$(for f in LICENSE README.md scanimport.exe scanmerge.exe; do
+  echo "./scanmerge-$version-win64/$f"; done | sort | tr '\n' ' ')
 [ "$held" = "$want" ] || { echo "windows: $zip holds $held, not $want" >&2; exit 1; }
 echo "== windows: $zip made"
 
@@ -148,4 +151,68 @@ for f in si.xrs si.wyr si.profin si.gdat; do
     { echo "windows: the zip's scanmerge.exe wrote another out/$f" >&2; exit 1; }
 done
 echo "== windows: the zip's scanmerge.exe wrote the example's files byte for byte"
+
+echo "== windows: the zip's scanimport.exe on every fixture under Wine"
+# Each case runs in two folders holding the fixtures, one for each
+# program: the exit status, the console (CR LF folded to LF) and every file
+# written must be the same.
+linuximport=$root/build/import/scanimport
+cmake --build build -j2 --target scanimport scanmerge >/dev/null
+[ -x "$linuximport" ] || { echo "windows: no Linux scanimport in build/ (xylib, pugixml, libzip)" >&2; exit 1; }
+fixtures=$root/import/tests/fixtures
+cases=()
+for f in "$fixtures"/*; do
+  [ "${f##*.}" != md ] && cases+=("$(basename "$f") --answers answers.txt --command merge.sh")
+done
+cases+=(
+  # every fixture at once: one answers file, the maps left out of it
+  "$(cd "$fixtures" && ls | grep -v '\.md$' | tr '\n' ' ')--answers answers.txt --command merge.sh"
+  "-f rigaku_ras -o out -t 1000 --reftime 500 ras-three-ranges.ras --answers out/answers.txt"
+  # refusals: an input as output, a name twice in one run, no such file or
+  # format, the answers of a run that converts nothing
+  "BT86_.UXD --answers bt86_.uxd"
+  "BT86_.UXD ./bt86_.uxd"
+  "nosuch.raw --answers answers.txt"
+  "-f nosuch BT86_.UXD"
+)
+n=0
+for c in "${cases[@]}"; do
+  n=$((n + 1))
+  for side in windows linux; do
+    dir=build-windows/import-$side/$n
+    rm -rf "$dir" && mkdir -p "$dir/out" && cp "$fixtures"/* "$dir/"
+    status=0
+    if [ $side = windows ]; then
+      # shellcheck disable=SC2086 # the case's words
+      (cd "$dir" && timeout 120 "$wine" "$root/$unpacked/scanmerge-$version-win64/scanimport.exe" $c \
+        >stdout.txt 2>stderr.txt) || status=$?
+      sed -i 's/\r$//' "$dir/stdout.txt" "$dir/stderr.txt"
+    else
+      # shellcheck disable=SC2086
+      (cd "$dir" && "$linuximport" $c >stdout.txt 2>stderr.txt) || status=$?
+    fi
+    echo "$status" >"$dir/status.txt"
+  done
+  if ! diff -r "build-windows/import-linux/$n" "build-windows/import-windows/$n"; then
+    echo "windows: scanimport.exe $c: not as the Linux build (above: Linux <, Windows >)" >&2
+    exit 1
+  fi
+done
+echo "== windows: scanimport.exe wrote the Linux build's bytes in all $n cases"
+# the first case's answers merged by the zip's scanmerge.exe, as by Linux's
+for side in windows linux; do
+  dir=build-windows/import-$side/1
+  status=0
+  if [ $side = windows ]; then
+    (cd "$dir" && timeout 120 "$wine" "$root/$unpacked/scanmerge-$version-win64/scanmerge.exe" \
+      <answers.txt >merged.txt) || status=$?
+  else
+    (cd "$dir" && ../../../build/scanmerge <answers.txt >merged.txt) || status=$?
+  fi
+  [ "$status" -eq 1 ] || { echo "windows: scanmerge on $dir/answers.txt ended with status $status" >&2; exit 1; }
+  sed -i 's/\r$//' "$dir/merged.txt"
+done
+diff -r build-windows/import-linux/1 build-windows/import-windows/1 ||
+  { echo "windows: scanmerge.exe < answers.txt of scanimport.exe: not as on Linux" >&2; exit 1; }
+echo "== windows: scanmerge.exe merged scanimport.exe's answers as the Linux build does"
 echo "== windows: all passed in $((SECONDS - start)) s"
