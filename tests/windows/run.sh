@@ -6,8 +6,11 @@
 # program (built in build/ if needed) with the .exe in place of the Linux
 # program; its console's CR LF is folded to LF, and every file it writes
 # must hold the bytes expected on Linux. Makes the zip for Windows users
-# (build-windows/scanmerge-VERSION-win64.zip) and checks that its
-# scanmerge.exe writes the shipped example's files as the Linux build does.
+# (build-windows/scanmerge-VERSION-win64.zip), lists it, and checks that
+# its scanmerge.exe writes the shipped example's files as the Linux build
+# does, its scanimport.exe every fixture's files as the Linux scanimport
+# (build/import/scanimport) does, and that its scanplot.py draws with
+# scanmerge.exe what it draws with the Linux scanmerge.
 #
 # Where Wine is missing or cannot start, the tests are skipped with a line
 # saying so and the script ends with status 0 after the build.
@@ -86,10 +89,34 @@ zip=build-windows/scanmerge-$version-win64.zip
 unpacked=build-windows/unzipped
 rm -rf "$unpacked" && mkdir "$unpacked"
 (cd "$unpacked" && cmake -E tar xf "$root/$zip")
-held=$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')
-want=$(for f in LICENSE README.md scanimport.exe scanmerge.exe; do
-  echo "./scanmerge-$version-win64/$f"; done | sort | tr '\n' ' ')
-[ "$held" = "$want" ] || { echo "windows: $zip holds $held, not $want" >&2; exit 1; }
+# the zip's files, listed; its source/ folder checked apart
+top=scanmerge-$version-win64
+held=$(cd "$unpacked/$top" && find . -type f ! -path './source/*' | sort)
+echo "$held" | sed 's/^/== windows: zip: /'
+want=$(sort <<'LIST'
+./LICENSE
+./README.md
+./notices/libzip.txt
+./notices/pugixml.txt
+./notices/xylib-LGPL-2.1.txt
+./notices/zlib.txt
+./scanimport.exe
+./scanmerge.exe
+./scanplot.py
+LIST
+)
+[ "$held" = "$want" ] || { echo "windows: $zip holds the files above, not:" "$want" >&2; exit 1; }
+# the complete source the LGPL asks for, without the builds
+for f in CMakeLists.txt LICENSE third_party/xylib/xylib/xylib.cpp third_party/README.md \
+  import/readinput.cpp cmake/mingw-w64-x86_64.cmake; do
+  [ -f "$unpacked/$top/source/$f" ] || { echo "windows: $zip lacks source/$f" >&2; exit 1; }
+done
+if [ -n "$(cd "$unpacked/$top/source" && find . -maxdepth 1 -name 'build*' -o -name .git)" ]; then
+  echo "windows: $zip's source/ holds a build or .git" >&2
+  exit 1
+fi
+grep -q '^VERSION = "'"$version"'"$' "$unpacked/$top/scanplot.py" ||
+  { echo "windows: the zip's scanplot.py does not say version $version" >&2; exit 1; }
 echo "== windows: $zip made"
 
 # wine64 itself: Debian keeps it out of PATH, and its wine wrapper warns
@@ -184,7 +211,7 @@ for c in "${cases[@]}"; do
     status=0
     if [ $side = windows ]; then
       # shellcheck disable=SC2086 # the case's words
-      (cd "$dir" && timeout 120 "$wine" "$root/$unpacked/scanmerge-$version-win64/scanimport.exe" $c \
+      (cd "$dir" && timeout 120 "$wine" "$root/$unpacked/$top/scanimport.exe" $c \
         >stdout.txt 2>stderr.txt) || status=$?
       sed -i 's/\r$//' "$dir/stdout.txt" "$dir/stderr.txt"
     else
@@ -215,4 +242,26 @@ done
 diff -r build-windows/import-linux/1 build-windows/import-windows/1 ||
   { echo "windows: scanmerge.exe < answers.txt of scanimport.exe: not as on Linux" >&2; exit 1; }
 echo "== windows: scanmerge.exe merged scanimport.exe's answers as the Linux build does"
+
+# scanplot.py on Linux's Python driving the zip's scanmerge.exe (whose
+# console lines end in CR LF) draws and says what it does with Linux's
+if python3 -c "import numpy, matplotlib" 2>/dev/null; then
+  printf '#!/bin/sh\nexec "%s" "%s" "$@"\n' "$wine" "$root/$unpacked/$top/scanmerge.exe" \
+    >build-windows/scanmerge-wine
+  chmod +x build-windows/scanmerge-wine
+  for side in windows linux; do
+    program=$root/build/scanmerge
+    [ $side = linux ] || program=$root/build-windows/scanmerge-wine
+    (cd examples && timeout 300 python3 "$root/$unpacked/$top/scanplot.py" --scanmerge "$program" \
+      si-scan1.dat si-scan2.dat si-scan3.dat --eiv "1 20 5" -o "$root/build-windows/plot-$side.png" \
+      >"$root/build-windows/plot-$side.txt") ||
+      { echo "windows: scanplot.py with the $side scanmerge FAILED" >&2; exit 1; }
+  done
+  cmp build-windows/plot-linux.txt build-windows/plot-windows.txt &&
+    cmp build-windows/plot-linux.png build-windows/plot-windows.png ||
+    { echo "windows: scanplot.py with scanmerge.exe: another picture or console" >&2; exit 1; }
+  echo "== windows: scanplot.py drew the example with scanmerge.exe as with Linux's"
+else
+  echo "== windows: no numpy and matplotlib here: scanplot.py not tried"
+fi
 echo "== windows: all passed in $((SECONDS - start)) s"
