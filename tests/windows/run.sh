@@ -75,7 +75,8 @@ if command -v clang++ >/dev/null; then
       "${flags[@]}" -Werror "${cmd##* }")
     checked=$((checked + 1))
   done < <(sed -n 's/^ *"\(directory\|command\)": "\(.*\)",*$/\2/p' build-windows/compile_commands.json |
-    paste - - | grep -F -e " -c $root/" | grep -v -F -e " -c $root/tests/" -e " -c $root/third_party/")
+    paste - - | grep -F -e " -c $root/" | grep -v -F -e " -c $root/tests/" -e " -c $root/third_party/" |
+    grep '\.cpp$')
   [ "$checked" -gt 0 ] || { echo "windows: no compile commands for Clang" >&2; exit 1; }
   echo "== windows: clang finds nothing to warn about in $checked sources"
 else
@@ -197,8 +198,8 @@ cases+=(
   "-f rigaku_ras -o out -t 1000 --reftime 500 ras-three-ranges.ras --answers out/answers.txt"
   # refusals: an input as output, a name twice in one run, no such file or
   # format, the answers of a run that converts nothing
-  "BT86_.UXD --answers bt86_.uxd"
-  "BT86_.UXD ./bt86_.uxd"
+  "BT86_.UXD --answers BT86_.UXD"
+  "BT86_.UXD ./BT86_.UXD"
   "nosuch.raw --answers answers.txt"
   "-f nosuch BT86_.UXD"
 )
@@ -226,6 +227,19 @@ for c in "${cases[@]}"; do
   fi
 done
 echo "== windows: scanimport.exe wrote the Linux build's bytes in all $n cases"
+# Windows' spellings of one file, which Linux takes for two: an input
+# named in another case and with a trailing dot, and a scan file written
+# from an earlier input named with backslashes and in another case
+dir=build-windows/import-windows/names
+rm -rf "$dir" && mkdir -p "$dir" && cp "$fixtures/BT86_.UXD" "$dir/"
+status=0
+(cd "$dir" && timeout 120 "$wine" "$root/$unpacked/$top/scanimport.exe" BT86_.UXD --force \
+  --answers bt86_.uxd. '..\names\bt86_.uxd' >stdout.txt 2>stderr.txt) || status=$?
+cmp -s "$dir/BT86_.UXD" "$fixtures/BT86_.UXD" && [ "$status" -eq 1 ] &&
+  grep -q "^scanimport: bt86_.uxd.: is an input of this run; not overwritten" "$dir/stderr.txt" &&
+  grep -qF 'was written from an earlier input' "$dir/stderr.txt" ||
+  { echo "windows: scanimport.exe took Windows' spellings of one file for two (status $status):" >&2
+    cat "$dir/stderr.txt" >&2; exit 1; }
 # the first case's answers merged by the zip's scanmerge.exe, as by Linux's
 for side in windows linux; do
   dir=build-windows/import-$side/1
