@@ -259,14 +259,16 @@ echo "== windows: scanmerge.exe merged scanimport.exe's answers as the Linux bui
 
 # scanplot.py on Linux's Python driving the zip's scanmerge.exe (whose
 # console lines end in CR LF) draws and says what it does with Linux's
-if python3 -c "import numpy, matplotlib" 2>/dev/null; then
+# (the Python the Linux build chose for scanplot)
+python=$(sed -n 's/^Python3_EXECUTABLE:FILEPATH=//p' build/CMakeCache.txt)
+if "${python:-python3}" -c "import numpy, matplotlib" 2>/dev/null; then
   printf '#!/bin/sh\nexec "%s" "%s" "$@"\n' "$wine" "$root/$unpacked/$top/scanmerge.exe" \
     >build-windows/scanmerge-wine
   chmod +x build-windows/scanmerge-wine
   for side in windows linux; do
     program=$root/build/scanmerge
     [ $side = linux ] || program=$root/build-windows/scanmerge-wine
-    (cd examples && timeout 300 python3 "$root/$unpacked/$top/scanplot.py" --scanmerge "$program" \
+    (cd examples && timeout 300 "$python" "$root/$unpacked/$top/scanplot.py" --scanmerge "$program" \
       si-scan1.dat si-scan2.dat si-scan3.dat --eiv "1 20 5" -o "$root/build-windows/plot-$side.png" \
       >"$root/build-windows/plot-$side.txt") ||
       { echo "windows: scanplot.py with the $side scanmerge FAILED" >&2; exit 1; }
