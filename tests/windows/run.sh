@@ -97,8 +97,11 @@ echo "$held" | sed 's/^/== windows: zip: /'
 want=$(sort <<'LIST'
 ./LICENSE
 ./README.md
+./notices/gcc-runtime.txt
 ./notices/libzip.txt
+./notices/mingw-w64-runtime.txt
 ./notices/pugixml.txt
+./notices/winpthreads.txt
 ./notices/xylib-LGPL-2.1.txt
 ./notices/zlib.txt
 ./scanimport.exe
