@@ -219,8 +219,11 @@ for c in "${cases[@]}"; do
         >stdout.txt 2>stderr.txt) || status=$?
       sed -i 's/\r$//' "$dir/stdout.txt" "$dir/stderr.txt"
     else
+      # with its scanmerge on PATH the command file names it bare, as the
+      # Windows program always does
       # shellcheck disable=SC2086
-      (cd "$dir" && "$linuximport" $c >stdout.txt 2>stderr.txt) || status=$?
+      (cd "$dir" && PATH="$root/build:$PATH" "$linuximport" $c >stdout.txt 2>stderr.txt) ||
+        status=$?
     fi
     echo "$status" >"$dir/status.txt"
   done
