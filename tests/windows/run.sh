@@ -205,6 +205,9 @@ cases+=(
   "BT86_.UXD ./BT86_.UXD"
   "nosuch.raw --answers answers.txt"
   "-f nosuch BT86_.UXD"
+  "-o nosuch BT86_.UXD"
+  "--help"
+  "--version"
 )
 n=0
 for c in "${cases[@]}"; do
