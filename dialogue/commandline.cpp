@@ -417,7 +417,12 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool overlaps, R
     std::istringstream scan(scans[k].text);
     std::ostringstream warned;
     MergeStatus merged = mergescan(p, scan, filenum, con, warned, info);
+    // a correction no detector runs at: far more often a wrong time per step
+    if (info.deadover > 0)
+      warned << format("scanmerge: %s: the dead-time correction reaches %.0f %% at %d points\n",
+                       s.name.c_str(), 100 * (info.deadmax - 1), info.deadover);
     tell(warned.str(), s.warnings, err);
+    s.deadtime = info.deadmax;
     if (merged == MergeStatus::lowestangle) {
       fail(err, s.name, "First file must contain lowest angle.");
       return false;

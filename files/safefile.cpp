@@ -105,6 +105,7 @@ bool FdBuf::close() {
   }
   desc = -1;
   setp(nullptr, nullptr);
+  piece.reset();  // a closed file waiting to be put in place holds no buffer
   return ok;
 }
 
@@ -356,11 +357,22 @@ static bool isopenas(int fd, const std::string& name) {
   return fstat(fd, &open) == 0 && lstat(name.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
          open.st_ino == named.st_ino;
 }
+
+// The same for the file out writes, open or set aside (then known by its
+// device and inode).
+static bool isours(const SafeFile& out, const std::string& name) {
+  if (!out.aside) return isopenas(out.file.fd(), name);
+  struct stat named;
+  return lstat(name.c_str(), &named) == 0 &&
+         static_cast<unsigned long long>(named.st_dev) == out.dev &&
+         static_cast<unsigned long long>(named.st_ino) == out.ino;
+}
 #endif
 
 // Writes out what is buffered and puts it on the disk, with the mode the
 // file gets; a file written in place is closed.
 static bool finish(SafeFile& out) {
+  if (out.aside) return true;
   if (!out.file.is_open()) return false;
   out.file.flush();
   if (!out.file.good()) {
@@ -392,9 +404,8 @@ static bool place(SafeFile& out) {
   out.temp.name.clear();
   return true;
 #else
-  const int fd = out.file.fd();
   // the name still holds our file, not a link someone put in its place
-  if (!isopenas(fd, out.temp.name)) {
+  if (!isours(out, out.temp.name)) {
     errno = EEXIST;
     return false;
   }
@@ -402,7 +413,7 @@ static bool place(SafeFile& out) {
   lettemp(out.temp.name);
   out.temp.name.clear();
   // swapped in the instant before the rename: what it put there goes too
-  const bool ours = isopenas(fd, out.target);
+  const bool ours = isours(out, out.target);
   if (!ours) ::unlink(out.target.c_str());
   out.file.close();
   if (!ours) errno = EEXIST;
@@ -449,11 +460,13 @@ bool commitfile(SafeFile& out) {
   return false;
 }
 
+static size_t syncaside(const std::vector<SafeFile*>& files);
+
 size_t commitfiles(const std::vector<SafeFile*>& files) {
   const size_t n = files.size();
-  size_t failed = n;
-  size_t dropfrom = 0;  // the first not in place where one failed
   errno = 0;
+  size_t failed = syncaside(files);
+  size_t dropfrom = 0;  // the first not in place where one failed
   for (size_t k = 0; k < n && failed == n; ++k)
     if (!finish(*files[k])) failed = k;
   for (size_t k = 0; k < n && failed == n; ++k)
@@ -464,4 +477,60 @@ size_t commitfiles(const std::vector<SafeFile*>& files) {
   if (failed < n)
     for (size_t k = dropfrom; k < n; ++k) abandon(*files[k]);
   return failed;
+}
+
+// Files set aside: written out and closed at once, synced together and
+// put in place by name when the run ends.
+
+bool setaside(SafeFile& out) {
+  bool ok = out.file.is_open();
+  if (ok) out.file.flush();
+  ok = ok && out.file.good();
+#ifdef _WIN32
+  ok = ok && finish(out);  // committed and closed
+#else
+  struct stat st;
+  if (ok && !out.target.empty()) {
+    const int fd = out.file.fd();
+    ok = fchmod(fd, static_cast<mode_t>(out.mode)) == 0 && fstat(fd, &st) == 0;
+    out.dev = static_cast<unsigned long long>(st.st_dev);
+    out.ino = static_cast<unsigned long long>(st.st_ino);
+  }
+  out.file.close();
+  ok = ok && !out.file.fail();
+#endif
+  if (!ok) {
+    if (out.file.failure() != 0) errno = out.file.failure();  // the write's reason
+    abandon(out);
+    return false;
+  }
+  out.aside = true;
+  return true;
+}
+
+// Puts the files set aside on the disk before any is put in place: one
+// sync of each filesystem they are on (Linux; thousands of fsyncs take
+// seconds), elsewhere each file's. Gives files.size(), or the index of the
+// first that could not be synced.
+static size_t syncaside(const std::vector<SafeFile*>& files) {
+#ifndef _WIN32
+  std::vector<unsigned long long> synced;  // the filesystems' devices
+  for (size_t k = 0; k < files.size(); ++k) {
+    const SafeFile& f = *files[k];
+    if (!f.aside || f.target.empty()) continue;
+#ifdef __linux__
+    if (std::find(synced.begin(), synced.end(), f.dev) != synced.end()) continue;
+#endif
+    const int fd = ::open(f.temp.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+#ifdef __linux__
+    bool ok = fd >= 0 && syncfs(fd) == 0;
+#else
+    bool ok = fd >= 0 && fsync(fd) == 0;
+#endif
+    if (fd >= 0) closefd(fd);
+    if (!ok) return k;
+    synced.push_back(f.dev);
+  }
+#endif
+  return files.size();
 }

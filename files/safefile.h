@@ -73,6 +73,9 @@ struct SafeFile {
   TempFile temp;       // before file: the descriptor is closed before the file is removed
   FdStream file;       // binary: the writers choose their line ends
   unsigned mode = 0;   // what the file gets when put in place: the old file's, or a new one's
+  // set aside: written out, synced and closed, to be put in place by name
+  bool aside = false;
+  unsigned long long dev = 0, ino = 0;  // the temporary file's, once set aside
 };
 
 // Opens what the writer writes to; false where the name cannot be written.
@@ -99,6 +102,12 @@ bool commitfile(SafeFile& out);
 // files of those not in place are removed; the old files of their names
 // stay as they were.
 size_t commitfiles(const std::vector<SafeFile*>& files);
+
+// Writes the file out, syncs and closes it, so that a run can keep many
+// files waiting without a descriptor or a buffer each; commitfiles puts it
+// in place later by name, only where its temporary name still holds it.
+// false where it could not be written whole: the temporary file is removed.
+bool setaside(SafeFile& out);
 
 // A scan: a file merged in this run (scans), under any spelling or link, or
 // any file whose line 14 names a tth column, which no output file has there.

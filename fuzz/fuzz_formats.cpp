@@ -15,7 +15,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "import/ownformats.h"
+#include "import/formats.h"
+#include "import/readers.h"
 
 namespace {
 
@@ -66,6 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (!ok && why.empty()) std::abort();  // a failure says why
   for (const FileRange& r : ranges) check(r);
-  ownformat(s);
+  detectformat(s);
   return 0;
 }

@@ -7,12 +7,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <pugixml.hpp>  // the XML parser
+#include <unordered_set>
 
-#include "ownformats.h"
+#include "archive.h"
+#include "readers.h"
+#include "util.h"
+#include "xml.h"
 
 namespace {
-
-const double NaN = std::nan("");
 
 // The numbers of a <Datum>, and the text of its number keep; false where
 // one is none.
@@ -105,12 +107,13 @@ Columns columns(pugi::xml_node route) {
 // One range from a DataRoute; false, with why, where its rows are damaged.
 bool routerange(pugi::xml_node raw, pugi::xml_node route, FileRange& r, std::string& why) {
   pugi::xml_node si = route.child("ScanInformation");
-  r.axis = si.attribute("ScanName").value();
-  if (r.axis.empty()) r.axis = si.attribute("VisibleName").value();
+  std::string name = si.attribute("ScanName").value();
+  if (name.empty()) name = si.attribute("VisibleName").value();
+  // the drive: the axes the scan moves (TwoTheta/Theta), else its name
   double start = NaN, step = NaN;  // deg, the 2theta axis as declared
   for (pugi::xml_node a : si.child("ScanAxes").children("ScanAxisInfo")) {
+    r.axis += (r.axis.empty() ? "" : "/") + std::string(a.attribute("AxisId").value());
     if (std::strcmp(a.attribute("AxisId").value(), "TwoTheta") != 0) continue;
-    r.twotheta = true;
     double ref = num(a.child_value("Reference"));
     start = num(a.child_value("Start")) + (std::isfinite(ref) ? ref : 0);
     step = num(a.child_value("Increment"));
@@ -121,7 +124,8 @@ bool routerange(pugi::xml_node raw, pugi::xml_node route, FileRange& r, std::str
   r.seconds = num(sub.attribute("MeasuredTimePerStep").value());
   for (const char* k : {"TimePerStepEffective", "TimePerStep"})
     if (!(r.seconds > 0)) r.seconds = num(si.child_value(k));
-  r.meta.emplace_back("ScanName", r.axis);
+  if (r.axis.empty()) r.axis = name;
+  r.meta.emplace_back("ScanName", name);
   r.meta.emplace_back("ScanMode", si.child_value("ScanMode"));
 
   Columns c = columns(route);
@@ -209,18 +213,20 @@ bool brmlrawdata(const std::string& xml, MetaList& meta, std::vector<FileRange>&
 
 bool readbrml(const std::string& data, MetaList& meta, std::vector<FileRange>& ranges,
               std::string& why) {
-  std::vector<std::string> names;
-  if (!zipnames(data, names, why)) return false;
+  ZipArchive zip;
+  if (!zipopen(data, zip, why)) return false;
   // the RawData documents in the order the experiments' DataContainer lists them
-  auto containers = bynumber(
-      names, [](const std::string& n) { return numbered(n, "Experiment", "/DataContainer.xml"); });
-  auto raws = bynumber(names, [](const std::string& n) {
+  auto containers = bynumber(zip.names, [](const std::string& n) {
+    return numbered(n, "Experiment", "/DataContainer.xml");
+  });
+  auto raws = bynumber(zip.names, [](const std::string& n) {
     return numbered(n.substr(n.find_last_of('/') + 1), "RawData", ".xml");
   });
   std::vector<std::string> members;
+  std::unordered_set<std::string> listed;  // a document listed again is one range still
   for (const auto& c : containers) {
     std::string text;
-    if (!zipmember(data, c.second, text, why)) return false;
+    if (!zipread(zip, c.second, text, why)) return false;
     pugi::xml_document doc;
     if (!parsexml(text, doc, why)) {
       why = c.second + ": " + why;
@@ -228,7 +234,7 @@ bool readbrml(const std::string& data, MetaList& meta, std::vector<FileRange>& r
     }
     for (pugi::xml_node s :
          doc.child("DataContainer").child("RawDataReferenceList").children("string"))
-      members.push_back(s.child_value());
+      if (listed.insert(s.child_value()).second) members.push_back(s.child_value());
   }
   if (containers.empty())
     for (const auto& r : raws) members.push_back(r.second);
@@ -238,7 +244,7 @@ bool readbrml(const std::string& data, MetaList& meta, std::vector<FileRange>& r
   }
   for (const std::string& m : members) {
     std::string text;
-    if (!zipmember(data, m, text, why)) return false;
+    if (!zipread(zip, m, text, why)) return false;
     if (!brmlrawdata(text, meta, ranges, why)) {
       why = m + ": " + why;
       return false;

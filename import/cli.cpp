@@ -4,19 +4,23 @@
 #include <xylib/xylib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <new>
 #include <ostream>
 #include <set>
 #include <utility>
 
 #include "files/safefile.h"
+#include "formats.h"
 #include "merge/limits.h"
-#include "ownformats.h"
+#include "rules.h"
 #include "scanimport.h"
 #include "version.h"
 #ifdef _WIN32
@@ -34,7 +38,8 @@ const char* usage =
     "Converts instrument files (Bruker RAW, BRML and UXD, PANalytical XRDML, Rigaku\n"
     "RAS, RASX and DAT, Philips RD and UDF and the other formats of xylib) to scan\n"
     "files for scanmerge:\n"
-    "NAME.dat for a file of one range, NAME-1.dat, NAME-2.dat, ... otherwise.\n"
+    "NAME.dat for a file of one range, NAME-1.dat, NAME-2.dat, ... otherwise\n"
+    "(NAME-scan.dat, ... for an input named NAME.dat).\n"
     "\n"
     "Options:\n"
     "  -f FORMAT       read the files as FORMAT: bruker_raw4, bruker_brml, rigaku_ras,\n"
@@ -73,11 +78,11 @@ struct Written {
   double first;  // deg
   double step;   // deg, between the first two rows
   std::string path;
-  std::string file;        // the input it came from, as given
-  std::string base;        // the instrument file's name, for the outputs
-  std::string title;       // its sample
-  int input;               // which input it came from
-  double omoff, chi, phi;  // deg, as on line 12; NaN where the file gives none
+  std::string file;               // the input it came from, as given
+  std::string base;               // the instrument file's name, for the outputs
+  std::string title;              // its sample
+  int input;                      // which input it came from
+  double omega, omoff, chi, phi;  // deg, as on line 12; NaN where the file gives none
 };
 
 struct Run {
@@ -164,8 +169,8 @@ bool startfile(Run& run, const std::string& name, const std::string& text, const
   bool ok = openfile(p->file, name);
   if (ok) {
     p->file.file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    p->file.file.flush();
-    ok = p->file.file.good();
+    // closed until the run ends: any number of files, one open at a time
+    ok = p->file.file.good() && setaside(p->file);
   }
   if (!ok) {
     err << "scanimport: " << name << ": cannot be written"
@@ -215,7 +220,7 @@ int parseargs(const std::vector<std::string>& args, Options& opt, std::vector<st
       if (i + 1 >= args.size()) return usageerror("option " + a + " needs a value");
       const std::string& v = args[++i];
       if (a == "-f") {
-        if (!xylib_get_format_by_name(v.c_str()) && !ownformatname(v))
+        if (!xylib_get_format_by_name(v.c_str()) && !formatname(v))
           return usageerror("-f " + v +
                             ": no such format; `scanimport --help` and `xyconv -l` list them");
         opt.format = v;
@@ -259,6 +264,11 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
   for (const std::string& note : ins.notes)
     if (said.insert(note).second) err << "scanimport: " << file << ": " << note << "\n";
   int nranges = static_cast<int>(ins.ranges.size());
+  // an input named NAME.dat (Rigaku DAT, say) would be its own scan file:
+  // its scans are NAME-scan.dat, in any folder
+  std::string ext = file.size() > 4 ? file.substr(file.size() - 4) : "";
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string base = ins.name + (ext == ".dat" ? "-scan" : "");
   std::vector<Range*> keep;
   std::vector<std::string> paths;
   for (Range& r : ins.ranges) {
@@ -266,7 +276,7 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
       err << "scanimport: " << file << ": range " << r.number << " skipped: it " << r.skip << "\n";
       continue;
     }
-    std::string name = ins.name + (nranges == 1 ? "" : "-" + std::to_string(r.number)) + ".dat";
+    std::string name = base + (nranges == 1 ? "" : "-" + std::to_string(r.number)) + ".dat";
     keep.push_back(&r);
     paths.push_back(opt.outdir.empty() ? name : opt.outdir + "/" + name);
   }
@@ -289,9 +299,15 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
   }
   // the stand-in monitor: 10^6 per step of the first range of the run
   if (run.refms == 0) run.refms = opt.refms > 0 ? opt.refms : keep[0]->tim[0];
+  for (Range* r : keep) {
+    why = standin(*r, run.refms);
+    if (!why.empty()) {
+      fail(why);
+      return;
+    }
+  }
   for (size_t k = 0; k < keep.size(); ++k) {
     Range& r = *keep[k];
-    standin(r, run.refms);
     size_t n = r.tth.size();
     size_t low = 0;
     for (double m : r.mon) low += m < 1000;
@@ -308,7 +324,7 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
       err << "scanimport: " << paths[k] << ": " << n << " rows; scanmerge takes the first "
           << maxpts << "\n";
     run.scans.push_back({r.tth[0], r.tth[1] - r.tth[0], paths[k], file, ins.name,
-                         oneline(samplename(ins, r), 80), input, r.omoff, r.chi, r.phi});
+                         oneline(samplename(ins, r), 80), input, r.omega, r.omoff, r.chi, r.phi});
   }
 }
 
@@ -326,24 +342,38 @@ std::vector<Written> mergeable(const Run& run, const std::string& name, const st
   std::stable_sort(scans.begin(), scans.end(),
                    [](const Written& a, const Written& b) { return a.first < b.first; });
   std::vector<Written> keep;
+  // each input's positions, in one pass: ranges apart in an axis make a map
+  struct Spread {
+    int count = 0;
+    // deg: omega, omega offset, chi, phi
+    double lo[4] = {NAN, NAN, NAN, NAN}, hi[4] = {NAN, NAN, NAN, NAN};
+  };
+  std::map<int, Spread> spread;
+  for (const Written& w : scans) {
+    Spread& s = spread[w.input];
+    ++s.count;
+    const double at[4] = {w.omega, w.omoff, w.chi, w.phi};
+    for (int a = 0; a < 4; ++a) {
+      if (std::isnan(at[a])) continue;  // a position not given differs from none
+      s.lo[a] = std::isnan(s.lo[a]) ? at[a] : std::min(s.lo[a], at[a]);
+      s.hi[a] = std::isnan(s.hi[a]) ? at[a] : std::max(s.hi[a], at[a]);
+    }
+  }
   std::set<int> maps;
   for (const Written& w : scans) {
     if (maps.count(w.input)) continue;
-    const char* axis = nullptr;
-    int count = 0;
-    for (const Written& o : scans) {
-      if (o.input != w.input) continue;
-      ++count;
-      if (apart(o.omoff, w.omoff))
-        axis = "omega";
-      else if (!axis && apart(o.chi, w.chi))
-        axis = "chi";
-      else if (!axis && apart(o.phi, w.phi))
-        axis = "phi";
-    }
+    const Spread& s = spread[w.input];
+    bool differ[4];
+    for (int a = 0; a < 4; ++a) differ[a] = apart(s.hi[a], s.lo[a]);
+    // a detector scan at a fixed omega keeps omega, a coupled scan keeps
+    // omega - 2theta/2: one pattern where either agrees
+    const char* axis = differ[0] && differ[1] ? "omega"
+                       : differ[2]            ? "chi"
+                       : differ[3]            ? "phi"
+                                              : nullptr;
     if (axis) {
       maps.insert(w.input);
-      err << "scanimport: " << w.file << ": " << count << " ranges at different " << axis
+      err << "scanimport: " << w.file << ": " << s.count << " ranges at different " << axis
           << ": a map, not one pattern; left out of the " << what << "\n";
     }
   }
@@ -441,8 +471,8 @@ void writemerge(Run& run, const std::string& name, const std::string& what, cons
                 std::ostream& err) {
   std::vector<Written> scans = mergeable(run, name, what, err);
   if (scans.empty()) {
+    // every scan is written, and only left out (a map): no failure
     err << "scanimport: " << name << ": no scan to merge, so no " << what << "\n";
-    run.status = 1;
     return;
   }
   std::string c = clash(run, name, opt);
@@ -467,8 +497,21 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
     FileId id;
     if (fileid(f, id)) run.inputs.insert(id);
   }
-  for (size_t i = 0; i < files.size() && !run.broken; ++i)
-    convertfile(files[i], static_cast<int>(i), opt, run, err);
+  for (size_t i = 0; i < files.size() && !run.broken; ++i) {
+    size_t pending = run.pending.size(), scans = run.scans.size();
+    try {
+      convertfile(files[i], static_cast<int>(i), opt, run, err);
+    } catch (const std::bad_alloc&) {
+      // the memory ran out (a limit set with ulimit -v): the input is
+      // written not at all, and the others go on
+      for (size_t k = pending; k < run.pending.size(); ++k)
+        run.names.erase(fullname(run.pending[k]->name));
+      run.pending.resize(pending);
+      run.scans.resize(scans);
+      err << "scanimport: " << files[i] << ": out of memory; nothing written from it\n";
+      run.status = 1;
+    }
+  }
   if (!opt.answers.empty() && !run.broken) writemerge(run, opt.answers, "answers", opt, err);
   if (!opt.command.empty() && !run.broken) writemerge(run, opt.command, "command", opt, err);
   // every file of the run in place, or none

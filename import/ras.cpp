@@ -6,24 +6,14 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <unordered_map>
 
-#include "ownformats.h"
+#include "readers.h"
+#include "rigaku.h"
+#include "rules.h"
+#include "util.h"
 
 namespace {
-
-const double NaN = std::nan("");
-
-const std::string* find(const MetaList& m, const std::string& key) {
-  for (const auto& kv : m)
-    if (kv.first == key) return &kv.second;
-  return nullptr;
-}
-
-double number(const MetaList& m, const std::string& key) {
-  const std::string* s = find(m, key);
-  double v = NaN;
-  return s && tonumber(*s, v) ? v : NaN;
-}
 
 std::string value(const MetaList& m, const std::string& key) {
   const std::string* s = find(m, key);
@@ -56,10 +46,18 @@ RigakuScan headerscan(const MetaList& head) {
   s.speed = number(head, "MEAS_SCAN_SPEED");
   s.speedunit = value(head, "MEAS_SCAN_SPEED_UNIT");
   s.yunit = value(head, "MEAS_SCAN_UNIT_Y");
-  // the fixed axes' positions: *MEAS_COND_AXIS_NAME-n and -POSITION-n
+  // the fixed axes' positions: *MEAS_COND_AXIS_NAME-n and -POSITION-n, the
+  // first of each n (a header may list a great many)
+  std::unordered_map<std::string, std::string> positions;
   for (const auto& kv : head)
-    if (kv.first.rfind("MEAS_COND_AXIS_NAME-", 0) == 0)
-      rigakuaxis(kv.second, number(head, "MEAS_COND_AXIS_POSITION-" + kv.first.substr(20)), s);
+    if (kv.first.rfind("MEAS_COND_AXIS_POSITION-", 0) == 0)
+      positions.emplace(kv.first.substr(24), kv.second);
+  for (const auto& kv : head)
+    if (kv.first.rfind("MEAS_COND_AXIS_NAME-", 0) == 0) {
+      auto p = positions.find(kv.first.substr(20));
+      double v = NaN;
+      rigakuaxis(kv.second, p != positions.end() && tonumber(p->second, v) ? v : NaN, s);
+    }
   return s;
 }
 
@@ -71,18 +69,6 @@ void headermeta(const MetaList& head, MetaList& meta) {
       {"MEAS_COND_XG_CURRENT", "MA"},         {"MEAS_SCAN_MODE", "MEAS_SCAN_MODE"}};
   for (const auto& k : keys)
     if (!value(head, k[0]).empty()) meta.emplace_back(k[1], value(head, k[0]));
-}
-
-// Whether a scan axis moves the detector through 2theta.
-bool twotheta(const std::string& axis) {
-  // TwoTheta, TwoThetaOmega, TwoThetaTheta, OmegaTwoTheta, 2-Theta/Omega, ...;
-  // not TwoThetaChi (in-plane) nor TwoThetaChiPhi
-  std::string a;
-  for (char c : axis)
-    if (std::isalnum(static_cast<unsigned char>(c)))
-      a += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (a.find("chi") != std::string::npos) return false;
-  return a.find("twotheta") != std::string::npos || a.find("2theta") != std::string::npos;
 }
 
 // Omega at the range's start (deg) from the positions the conditions give
@@ -98,32 +84,11 @@ double startomega(const std::string& axis, double start, double omega, double tt
   return omega;
 }
 
-// The seconds a step is counted, from the scan's mode, step (deg), speed and
-// the speed's unit; NaN where unknown.
-double seconds(const std::string& mode, double step, double speed, const std::string& unit) {
-  if (!(speed > 0) || !std::isfinite(speed)) return NaN;
-  std::string u;
-  for (char c : unit) u += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  bool perminute = u.find("/min") != std::string::npos;
-  if (u.find("deg") != std::string::npos || u.find("/") != std::string::npos) {
-    // a continuous scan: deg per minute (or second); a step takes step/speed
-    double t = std::fabs(step) / speed * (perminute ? 60 : 1);
-    return t > 0 && std::isfinite(t) ? t : NaN;
-  }
-  if (u == "min") return speed * 60;
-  // a step scan counts speed seconds at each step
-  std::string m;
-  for (char c : mode) m += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (u == "s" || u == "sec" || m.rfind("STEP", 0) == 0) return speed;
-  return NaN;
-}
-
 }  // namespace
 
 void rigakuscan(const RigakuScan& s, FileRange& r) {
   r.axis = s.axis;
-  r.twotheta = twotheta(s.axis);
-  r.seconds = seconds(s.mode, s.step, s.speed, s.speedunit);
+  r.seconds = steptime(s.mode, s.step, s.speed, s.speedunit);
   r.rate = s.yunit == "cps";
   r.start = s.start;
   r.step = s.stop < s.start ? -std::fabs(s.step) : std::fabs(s.step);

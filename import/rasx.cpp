@@ -1,12 +1,15 @@
 // Rigaku RASX (SmartLab Studio's files): a zip archive with, for each range
 // n, Data<n>/Profile<n>.txt (rows of angle, counts and attenuation factor)
 // and Data<n>/MesurementConditions<n>.xml (the scan, the axes, the tube).
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <pugixml.hpp>  // the XML parser
 
-#include "ownformats.h"
+#include "archive.h"
+#include "readers.h"
+#include "rigaku.h"
+#include "util.h"
+#include "xml.h"
 
 namespace {
 
@@ -53,18 +56,25 @@ bool rasxprofile(const std::string& profile, const std::string& xml, MetaList& m
   add("MA", gen.child_value("Current"));
   add("MEAS_SCAN_MODE", si.child_value("Mode"));
 
+  // the rows, no more than the conditions count
+  double count = num(si.child_value("DataCount"));
+  bool counted = std::isfinite(count);
   size_t pos = 0;
   std::string line;
-  for (int lineno = 1; rigakuline(profile, pos, line); ++lineno)
+  for (int lineno = 1; rigakuline(profile, pos, line); ++lineno) {
     if (!rigakurow(line, r)) {
       why = "line " + std::to_string(lineno) + " of the profile is not angle, counts and factor";
       return false;
     }
+    if (counted && static_cast<double>(r.x.size()) > count) break;
+  }
   rigakuscan(scan, r);
-  double count = num(si.child_value("DataCount"));
-  if (std::isfinite(count) && count != static_cast<double>(r.x.size())) {
-    why = "the profile holds " + std::to_string(r.x.size()) + " rows, the conditions say " +
-          si.child_value("DataCount");
+  if (counted && count != static_cast<double>(r.x.size())) {
+    why = static_cast<double>(r.x.size()) > count
+              ? "the profile holds more rows than the " + std::string(si.child_value("DataCount")) +
+                    " the conditions say"
+              : "the profile holds " + std::to_string(r.x.size()) + " rows, the conditions say " +
+                    si.child_value("DataCount");
     return false;
   }
   return true;
@@ -72,9 +82,9 @@ bool rasxprofile(const std::string& profile, const std::string& xml, MetaList& m
 
 bool readrasx(const std::string& data, MetaList& meta, std::vector<FileRange>& ranges,
               std::string& why) {
-  std::vector<std::string> names;
-  if (!zipnames(data, names, why)) return false;
-  auto profiles = bynumber(names, profilenumber);
+  ZipArchive zip;
+  if (!zipopen(data, zip, why)) return false;
+  auto profiles = bynumber(zip.names, profilenumber);
   if (profiles.empty()) {
     why = "a zip archive without the Data0/Profile0.txt of a RASX file";
     return false;
@@ -84,10 +94,8 @@ bool readrasx(const std::string& data, MetaList& meta, std::vector<FileRange>& r
     std::string dir = p.second.substr(0, p.second.find('/') + 1), n = dir.substr(4, dir.size() - 5);
     std::string profile, xml, name = dir + "MesurementConditions" + n + ".xml";  // sic
     std::string alt = dir + "MeasurementConditions" + n + ".xml";
-    if (std::find(names.begin(), names.end(), name) == names.end() &&
-        std::find(names.begin(), names.end(), alt) != names.end())
-      name = alt;
-    if (!zipmember(data, p.second, profile, why) || !zipmember(data, name, xml, why)) return false;
+    if (!zip.index.count(name) && zip.index.count(alt)) name = alt;
+    if (!zipread(zip, p.second, profile, why) || !zipread(zip, name, xml, why)) return false;
     FileRange r;
     if (!rasxprofile(profile, xml, meta, r, why)) {
       why = dir + ": " + why;

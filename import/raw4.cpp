@@ -9,11 +9,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ownformats.h"
+#include "readers.h"
+#include "util.h"
 
 namespace {
-
-const double NaN = std::nan("");
 
 // Little-endian numbers at byte at; false where they would run past the end.
 template <typename T>
@@ -57,16 +56,6 @@ std::string g7(double v) {
 
 std::string at(size_t pos) { return " at byte " + std::to_string(pos); }
 
-// Scan types that move the detector through 2theta: coupled theta-2theta
-// (locked or unlocked) and the detector scan; rocking curves, chi, phi,
-// height and still (fixed detector) scans do not.
-bool drivestwotheta(std::string type) {
-  for (char& c : type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (const char* k : {"coupled", "detector", "2theta", "twotheta"})
-    if (type.find(k) != std::string::npos) return true;
-  return false;
-}
-
 // One range, its header at pos; pos is moved past its last record.
 bool readrange(const std::string& d, size_t& pos, FileRange& r, std::string& why) {
   const size_t headsize = 160;
@@ -79,10 +68,11 @@ bool readrange(const std::string& d, size_t& pos, FileRange& r, std::string& why
   get(d, pos + 136, datum);  // bytes per step
   get(d, pos + 140, extra);  // bytes of the range's segments
   r.axis = text(d, pos + 32, 24);
-  r.twotheta = drivestwotheta(r.axis);
   double start = f64(d, pos + 72), step = f64(d, pos + 80);  // deg
-  double ms = f32(d, pos + 92);                              // per step
-  r.seconds = ms > 0 && std::isfinite(ms) ? ms / 1000 : NaN;
+  // s per step, the effective time: a strip detector's strips times each
+  // strip's time (BRML files of the same instruments store it so)
+  double sec = f32(d, pos + 92);
+  r.seconds = sec > 0 && std::isfinite(sec) ? sec : NaN;
   r.meta.emplace_back("SCAN_TYPE", r.axis);
   double kv = f32(d, pos + 100), ma = f32(d, pos + 104), wl = f64(d, pos + 112);
   if (kv > 0) r.meta.emplace_back("GENERATOR_VOLTAGE", gnum(kv));

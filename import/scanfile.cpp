@@ -36,6 +36,32 @@ std::string lookup(const Instrument& ins, const Range& r, std::initializer_list<
   return "";
 }
 
+// A number of the file's metadata with the fewest digits that give it
+// back ("45.0000000000" as "45"); text that is no number as it is.
+std::string shortest(const std::string& text) {
+  char* end = nullptr;
+  double v = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end || !std::isfinite(v)) return text;
+  char buf[400];
+  // decimals where the number has a plain form, else significant digits
+  bool plain = std::fabs(v) < 1e15 && (v == 0 || std::fabs(v) >= 1e-5);
+  for (int digits = plain ? 0 : 1; digits <= 17; ++digits) {
+    std::snprintf(buf, sizeof buf, plain ? "%.*f" : "%.*g", digits, v);
+    if (std::strtod(buf, nullptr) == v) break;
+  }
+  return buf;
+}
+
+// An anode given by its atomic number ("29") as its element; else as given.
+std::string element(const std::string& anode) {
+  const std::pair<const char*, const char*> anodes[] = {
+      {"24", "Cr"}, {"25", "Mn"}, {"26", "Fe"}, {"27", "Co"}, {"28", "Ni"}, {"29", "Cu"},
+      {"31", "Ga"}, {"42", "Mo"}, {"45", "Rh"}, {"47", "Ag"}, {"49", "In"}, {"74", "W"}};
+  for (const auto& a : anodes)
+    if (shortest(anode) == a.first) return a.second;
+  return anode;
+}
+
 }  // namespace
 
 std::string gnum(double v) {
@@ -82,39 +108,62 @@ std::string sampleline(const Instrument& ins, const Range& r) {
 std::string conditionline(const Instrument& ins, const Range& r) {
   size_t n = r.tth.size();
   double step = n > 1 ? (r.tth[n - 1] - r.tth[0]) / static_cast<double>(n - 1) : 0;
-  std::string anode = lookup(ins, r,
-                             {"ANODE_MATERIAL", "ANODE", "TARGET", "CEMICAL SYMBOL FOR TUBE ANODE",
-                              "tube anode material", "anode"});
-  std::string wl = lookup(
-      ins, r,
-      {"USED_LAMBDA", "RANGE_WL", "ALPHA1", "WL1", "K_ALPHA1", "LAMDA1", "KALPHA1", "kAlpha1"});
-  std::string kv = lookup(ins, r, {"GENERATOR_VOLTAGE", "KV", "kV"});
-  std::string ma = lookup(ins, r, {"GENERATOR_CURRENT", "MA", "mA"});
-  std::string tube = anode;  // "Cu 1.5406 A 40 kV 40 mA"
-  if (!wl.empty()) tube += (tube.empty() ? "" : " ") + wl + " A";
-  if (!kv.empty()) tube += (tube.empty() ? "" : " ") + kv + " kV";
-  if (!ma.empty()) tube += (tube.empty() ? "" : " ") + ma + " mA";
+  std::string anode =
+      element(lookup(ins, r,
+                     {"ANODE_MATERIAL", "ANODE", "TARGET", "Anode", "CEMICAL SYMBOL FOR TUBE ANODE",
+                      "tube anode material", "anode"}));
+  std::string wl =
+      shortest(lookup(ins, r,
+                      {"USED_LAMBDA", "RANGE_WL", "ALPHA1", "WL1", "K_ALPHA1", "LAMDA1", "KALPHA1",
+                       "kAlpha1", "LabdaAlpha1", "WAVE_LENGTH1"}));
+  std::string kv = shortest(lookup(ins, r, {"GENERATOR_VOLTAGE", "KV", "kV", "GeneratorVoltage"}));
+  std::string ma = shortest(lookup(ins, r, {"GENERATOR_CURRENT", "MA", "mA", "TubeCurrent"}));
   std::string times = gnum(r.tim[0] / 1000) + " s/step";
   for (double t : r.tim)
     if (t != r.tim[0]) times = "time from the file";
-  // "Cu 1.5406 A 40 kV 40 mA, tth 10 step 0.02, 1 s/step, 10^6 mon/1 s, omega 5 chi 0 phi 0":
-  // the pieces in this order as far as they fit, the tube and the scan first
-  std::vector<std::string> pieces = {
-      tube, "tth " + gnum(r.tth[0]) + " step " + gnum(step), times,
-      r.filemon ? "mon from the file" : "10^6 mon/" + gnum(r.refms / 1000) + " s"};
-  std::string line;
-  for (const std::string& p : pieces)
-    if (!p.empty() && line.size() + 2 + p.size() <= maxline) line += (line.empty() ? "" : ", ") + p;
-  // omega, then chi and phi, as far as they fit
-  const char* sep = ", ";
-  for (const auto& a : {std::make_pair("omega ", r.omega), std::make_pair("chi ", r.chi),
-                        std::make_pair("phi ", r.phi)}) {
-    std::string more = sep + std::string(a.first) + gnum(a.second);
-    if (!std::isfinite(a.second) || line.size() + more.size() > maxline) continue;
-    line += more;
-    sep = " ";
+  // "Cu 1.5406 A 40 kV 40 mA, tth 10 step 0.02, 1 s/step, 10^6 mon/1 s, omega 5 chi 0 phi 0"
+  enum { tanode, twl, tkv, tma, scan, time, mon, omega, chi, phi, pieces };
+  std::string piece[pieces] = {
+      anode,
+      wl.empty() ? "" : wl + " A",
+      kv.empty() ? "" : kv + " kV",
+      ma.empty() ? "" : ma + " mA",
+      "tth " + gnum(r.tth[0]) + " step " + gnum(step),
+      times,
+      r.filemon ? "mon from the file" : "10^6 mon/" + gnum(r.refms / 1000) + " s",
+      std::isfinite(r.omega) ? "omega " + gnum(r.omega) : "",
+      std::isfinite(r.chi) ? "chi " + gnum(r.chi) : "",
+      std::isfinite(r.phi) ? "phi " + gnum(r.phi) : ""};
+  // the line of the pieces kept, in the order above: the tube's words by
+  // blanks, then the scan, time and monitor by commas, then the axes by blanks
+  auto compose = [&](const bool(&keep)[pieces]) {
+    std::string line, group;
+    auto add = [&](int k, const char* sep) {
+      if (!keep[k] || piece[k].empty()) return;
+      (group.empty() ? group : group += sep) += piece[k];
+    };
+    auto close = [&]() {
+      if (!group.empty()) line += (line.empty() ? "" : ", ") + group;
+      group.clear();
+    };
+    for (int k : {tanode, twl, tkv, tma}) add(k, " ");
+    close();
+    for (int k : {scan, time, mon}) {
+      add(k, "");
+      close();
+    }
+    for (int k : {omega, chi, phi}) add(k, " ");
+    close();
+    return line;
+  };
+  // where the line cannot hold all, the least important pieces go first: what
+  // a user knows the scan by, then its axes, then the tube
+  bool keep[pieces] = {};
+  for (int k : {scan, time, mon, omega, chi, phi, tanode, twl, tkv, tma}) {
+    keep[k] = true;
+    if (compose(keep).size() > maxline) keep[k] = false;
   }
-  return oneline(line, maxline);
+  return oneline(compose(keep), maxline);
 }
 
 std::string scantext(const Instrument& ins, const Range& r, int nranges) {

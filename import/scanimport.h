@@ -30,7 +30,6 @@ struct Range {
 // step scan, the counting time, the monitor) make a Range of it.
 struct FileRange {
   std::string axis;                // the axis the range drives, as the file names it
-  bool twotheta = false;           // it drives 2theta: coupled, 2theta-omega or 2theta alone
   std::vector<double> x;           // deg
   std::vector<double> counts;      // as the detector counted them (per second where rate)
   std::vector<double> factors;     // attenuation factor of each step, or none
@@ -66,29 +65,11 @@ struct Options {
   bool force = false;
 };
 
-// Reads path with xylib into ins, with counts per step and times in ms.
-// false, with the reason in why, where the file cannot be converted at all.
+// Reads path with the reader of its format (the table in formats.cpp) and
+// adds its ranges to ins under the common rules, with counts per step and
+// times in ms. false, with the reason in why, where the file cannot be
+// converted at all.
 bool readinstrument(const std::string& path, const Options& opt, Instrument& ins, std::string& why);
-
-// One scan of an XRDML file, as pugixml reads it.
-struct XrdmlScan {
-  std::string axis;                          // of the first positions with a start or a list
-  double start = 0, end = 0;                 // deg
-  std::vector<double> x;                     // deg, where the file lists the positions
-  std::vector<double> counts;                // <counts>, or <intensities> where there are none
-  std::vector<double> factors;               // beamAttenuationFactors, one per point, or none
-  double seconds = 0;                        // commonCountingTime; NaN where there is none
-  std::vector<double> times;                 // s, countingTimes of each step, or none
-  bool rate = false;                         // counts per second
-  bool scaled = false;                       // <intensities>: counts times the attenuation factor
-  double omega = NAN, chi = NAN, phi = NAN;  // deg at the scan's start; NaN: not given
-};
-
-// XRDML: what xylib leaves out (the counting time, the unit of the
-// intensities, sample and tube), read with pugixml; scans in the order xylib
-// gives the blocks.
-bool readxrdml(const std::string& path, MetaList& meta, std::vector<XrdmlScan>& scans,
-               std::string& why);
 
 // The whole text of a scan file: fourteen header lines and the rows.
 std::string scantext(const Instrument& ins, const Range& r, int nranges);
@@ -102,28 +83,11 @@ std::string samplename(const Instrument& ins, const Range& r);
 // first would not give that float.
 std::string anglestr(double x);
 
-// Adds the ranges a format's own reader found to ins, under the rules
-// every format meets. false, with why, where the input as a whole fails.
-bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrument& ins,
-               std::string& why);
-
-// The step scan check: empty if tth rises or falls strictly with steps that
-// differ from their mean by at most 1 %, else the reason.
-std::string stepcheck(const std::vector<double>& tth);
-
-// The unit of a printed number's last digit: 0.001 for "3.016", 1 for "3";
-// NaN where the text is no number.
-double lastunit(const std::string& text);
-
 // The command line; returns the exit status (0, 1 or 2).
 int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // How the monitor was had, for line 12 and the console.
 std::string monitortext(const Range& r);
-
-// The stand-in monitor of a range without the file's own: 10^6 counts per
-// refms of counting time, divided by each step's attenuation factor.
-void standin(Range& r, double refms);
 
 // v by %g, for the console and the header
 std::string gnum(double v);

@@ -6,7 +6,8 @@
 #include <pugixml.hpp>  // the XML parser
 #include <string>
 
-#include "scanimport.h"
+#include "readers.h"
+#include "util.h"
 
 namespace {
 
@@ -38,10 +39,10 @@ double startof(pugi::xml_node dp, const char* axis) {
 
 }  // namespace
 
-bool readxrdml(const std::string& path, MetaList& meta, std::vector<XrdmlScan>& scans,
+bool readxrdml(const std::string& data, MetaList& meta, std::vector<FileRange>& ranges,
                std::string& why) {
   pugi::xml_document doc;
-  pugi::xml_parse_result res = doc.load_file(path.c_str());
+  pugi::xml_parse_result res = doc.load_buffer(data.data(), data.size());
   if (!res) {
     why = std::string("XML error: ") + res.description();
     return false;
@@ -62,50 +63,62 @@ bool readxrdml(const std::string& path, MetaList& meta, std::vector<XrdmlScan>& 
     for (pugi::xml_node s : m.children("scan")) {
       if (first) add(meta, "measured", s.child("header").child_value("startTimeStamp"));
       first = false;
-      XrdmlScan scan;
+      FileRange r;
       pugi::xml_node dp = s.child("dataPoints");
+      double start = 0, end = 0;  // deg
       // the axis is that of the first positions that move, as in xylib
       for (pugi::xml_node pos : dp.children("positions")) {
         if (pos.child("startPosition")) {
-          scan.start = std::strtod(pos.child_value("startPosition"), nullptr);
-          scan.end = std::strtod(pos.child_value("endPosition"), nullptr);
+          start = std::strtod(pos.child_value("startPosition"), nullptr);
+          end = std::strtod(pos.child_value("endPosition"), nullptr);
         } else if (pos.child("listPositions")) {
-          scan.x = numbers(pos.child_value("listPositions"));
+          r.x = numbers(pos.child_value("listPositions"));
         } else {
           continue;
         }
-        scan.axis = pos.attribute("axis").value();
+        r.axis = pos.attribute("axis").value();
         break;
       }
       // one time for the scan, or one for each step
       pugi::xml_node ct = dp.child("commonCountingTime");
-      scan.seconds = std::nan("");
+      r.seconds = NaN;
       if (ct) {
         std::vector<double> t = numbers(ct.child_value());
-        if (t.size() == 1) scan.seconds = t[0];
+        if (t.size() == 1) r.seconds = t[0];
       } else if ((ct = dp.child("countingTimes"))) {
-        scan.times = numbers(ct.child_value());
+        r.times = numbers(ct.child_value());
       }
       std::string unit = ct.attribute("unit").value();
       if (unit == "ms" || unit == "milliseconds") {
-        scan.seconds /= 1000;
-        for (double& t : scan.times) t /= 1000;
+        r.seconds /= 1000;
+        for (double& t : r.times) t /= 1000;
       }
-      scan.omega = startof(dp, "Omega");
-      scan.chi = startof(dp, "Chi");
-      scan.phi = startof(dp, "Phi");
+      r.omega = startof(dp, "Omega");
+      r.chi = startof(dp, "Chi");
+      r.phi = startof(dp, "Phi");
       // <intensities> hold the counts times the attenuation factor, <counts>
       // the counts as detected
-      scan.scaled = !dp.child("counts");
-      pugi::xml_node counts = scan.scaled ? dp.child("intensities") : dp.child("counts");
-      scan.counts = numbers(counts.child_value());
+      bool scaled = !dp.child("counts");
+      pugi::xml_node counts = scaled ? dp.child("intensities") : dp.child("counts");
+      r.counts = numbers(counts.child_value());
       std::string cunit = counts.attribute("unit").value();
-      scan.rate = cunit == "cps" || cunit == "counts per second";
-      scan.factors = numbers(dp.child_value("beamAttenuationFactors"));
+      r.rate = cunit == "cps" || cunit == "counts per second";
+      r.factors = numbers(dp.child_value("beamAttenuationFactors"));
       std::vector<double> common = numbers(dp.child_value("commonBeamAttenuationFactor"));
-      if (scan.factors.empty() && common.size() == 1)
-        scan.factors.assign(scan.counts.size(), common[0]);
-      scans.push_back(std::move(scan));
+      size_t n = r.counts.size();
+      if (r.factors.empty() && common.size() == 1) r.factors.assign(n, common[0]);
+      if (r.x.empty() && n > 1)  // spread from start to end
+        for (size_t i = 0; i < n; ++i)
+          r.x.push_back(start +
+                        (end - start) / static_cast<double>(n - 1) * static_cast<double>(i));
+      // intensities are the detected counts times the factor, which was a
+      // whole number of counts before
+      for (size_t i = 0; i < n && scaled && r.factors.size() == n; ++i)
+        if (std::isfinite(r.factors[i]) && r.factors[i] > 0) {
+          double c = r.counts[i] / r.factors[i];
+          r.counts[i] = !r.rate && std::fabs(c - std::nearbyint(c)) <= 0.01 ? std::nearbyint(c) : c;
+        }
+      ranges.push_back(std::move(r));
     }
   }
   return true;

@@ -8,6 +8,14 @@ constexpr int maxpts = 20001;  // grid indices 0 to 20000
 
 // Dead time of the detector, seconds, 32-bit.
 constexpr float tau = 3e-6f;
+// s: a step counted shorter than this gets no dead-time correction
+constexpr double shortesttime = 0.01;
+// Beyond this correction (0.10: 10 %) the non-paralysable model is not to be
+// trusted, and far more often the time per step is wrong.
+constexpr double deadlimit = 0.10;
+
+// non-paralysable detector: true counts = c / deadfactor(c, t), t in s
+inline double deadfactor(float c, float t) { return 1.0 - static_cast<double>(c) * tau / t; }
 
 constexpr int headerlines = 14;   // line 14: column names
 constexpr int headerpiece = 200;  // a header line is read 199 characters at a time

@@ -36,6 +36,8 @@ struct MergeInfo {
   int oddtim = 0;              // rows with a time of inf
   int rows = 0;
   int datoffset = 0;
+  double deadmax = 1;  // the largest dead-time correction factor applied
+  int deadover = 0;    // rows whose correction passed deadlimit
 };
 
 // The same, the warnings ("!!!!!", "HELP!", "Cannot make dead time

@@ -10,7 +10,6 @@
 
 constexpr float lowmonitor = 1000.0f;
 constexpr float fullmonitor = 1000000.0f;
-constexpr double shortesttime = 0.01;  // s
 
 // Grid index of a later file's first row: the integer part of quotient + 0.5,
 // toward zero. Returns false where that is negative, not finite or beyond an
@@ -106,12 +105,11 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
       break;
     }
 
-    // non-paralysable detector: true counts = c / (1 - c/t * tau)
     float f = 1.0f;
     if (t < shortesttime) {  // too short to correct
       say(warn, "Cannot make dead time correction:\n%.*s", pt->len, pt->line);
     } else {
-      f = static_cast<float>(1.0 - static_cast<double>(c) * tau / t);
+      f = static_cast<float>(deadfactor(c, t));
     }
     // a factor that is not a positive number (a nan count or time among
     // them) cannot correct anything either
@@ -119,6 +117,8 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
       say(warn, "Cannot make dead time correction.  tau, cts, tim = %f, %f, %f\n", tau, c, t);
       f = 1.0f;
     }
+    info.deadmax = std::max(info.deadmax, 1.0 / f);
+    info.deadover += 1.0 / f - 1.0 > deadlimit;
 
     p.cts[idx] = static_cast<float>(static_cast<double>(p.cts[idx]) + static_cast<double>(c) / f);
     p.mon[idx] = static_cast<float>(static_cast<double>(p.mon[idx]) + m);

@@ -25,8 +25,9 @@ Overlap overlap(const MergedPattern& before, const MergedPattern& alone);
 struct ScanRecord {
   std::string name;  // as given
   std::string sha256;
-  int rows = 0;       // merged
-  int datoffset = 0;  // grid index of the first
+  int rows = 0;         // merged
+  int datoffset = 0;    // grid index of the first
+  double deadtime = 1;  // the largest dead-time correction factor applied
   std::vector<std::string> warnings;
   bool overlaps = false;  // a scan after the first: overlap is set
   Overlap overlap;

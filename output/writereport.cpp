@@ -105,7 +105,7 @@ bool writereport(const MergedPattern& p, const std::vector<bool>& reached, const
          "\", \"rows\": " + std::to_string(scan.rows) +
          ", \"first\": " + (scan.rows ? number(gridangle(p, scan.datoffset)) : "null") +
          ", \"last\": " + (scan.rows ? number(gridangle(p, last)) : "null") +
-         ",\n     \"warnings\": [";
+         ", \"deadtime\": " + number(scan.deadtime) + ",\n     \"warnings\": [";
     for (std::size_t w = 0; w < scan.warnings.size(); ++w)
       j += (w ? ", " : "") + quoted(scan.warnings[w]);
     j += "],\n     \"overlap\": ";

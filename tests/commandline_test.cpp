@@ -239,6 +239,10 @@ TEST(CommandLine, FailuresWriteNothing) {
       {{"a.dat", "short.dat", "--strict", "--xrs82", "old.xrs"},
        1,
        "Cannot make dead time correction:"},
+      // 4000 counts in 0.1 s: 1 / (1 - 0.12)
+      {{"hot.dat", "--strict", "--xrs82", "old.xrs"},
+       1,
+       "scanmerge: hot.dat: the dead-time correction reaches 14 % at 1 points\n"},
       {{"wide.dat", "--strict", "--xrs82", "old.xrs"},
        1,
        "!!!!! Values wider than their columns in old.xrs: 1"},
@@ -267,6 +271,8 @@ TEST(CommandLine, FailuresWriteNothing) {
   put(work / "other.dat", scanb);  // a scan not merged: known by its column line
   put(work / "one.dat", scanfile("tth cts mon tim", "9.00 1 1000000 1000\n"));
   put(work / "short.dat", scanfile("tth cts mon tim", "10.20 5 1000000 5\n10.25 5 1000000 5\n"));
+  put(work / "hot.dat",
+      scanfile("tth cts mon tim", "10.00 4000 1000000 100\n10.05 100 1000000 100\n"));
   put(work / "wide.dat", scanfile("tth cts mon tim",
                                   "10 20000000 1000000 1000000000\n"
                                   "10.05 1 1000000 1000000000\n"));
@@ -293,6 +299,12 @@ TEST(CommandLine, FailuresWriteNothing) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err.rfind("Cannot make dead time correction:\n10.20 5 1000000 5\n", 0), 0u) << r.err;
   EXPECT_NE(slurp(work / "old.xrs"), "old\n");
+  // and the largest factor of each scan in the report
+  r = runcli(work, {"hot.dat", "--xrs82", "hot.xrs", "--report", "hot.json"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "scanmerge: hot.dat: the dead-time correction reaches 14 % at 1 points\n");
+  EXPECT_NE(slurp(work / "hot.json").find("\"deadtime\": 1.136"), std::string::npos)
+      << slurp(work / "hot.json");
 }
 
 // The prompt's spelling of the EIV answer, scanplot's too, is the same

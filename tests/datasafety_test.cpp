@@ -543,9 +543,9 @@ TEST_F(Limits, AllocationFailureAnywhere) {
 }
 
 // A stack of 64 KiB (ulimit -s 64), the least the README promises, runs the
-// whole program, the dialogue and the command line with the names it compares
-// (the C library's path handling takes pages of stack): no large buffer lives
-// on the stack.
+// whole program, the dialogue and the command line with every output (the C
+// library's printf and path resolving take pages of stack): no large buffer
+// lives on the stack.
 TEST_F(Limits, SmallStack) {
 #ifdef UNDER_ASAN
   GTEST_SKIP() << "the address sanitizer's frames need more stack";

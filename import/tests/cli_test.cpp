@@ -11,6 +11,7 @@
 #include <random>
 
 #include "importtest.h"
+#include "rules.h"
 
 namespace {
 
@@ -177,17 +178,19 @@ std::vector<std::string> names(const fs::path& dir) {
 
 TEST(ImportSafety, AnInputOfTheRunIsNeverWrittenOver) {
   fs::path dir = workdir();
-  std::string in = (dir / "D1A5.dat").string();
+  std::string in = (dir / "D1A5.dat").string(), other = (dir / "D1A5-scan.dat").string();
   put(in, plain);
-  // the conversion of an input would land on the input itself
+  put(other, plain);
+  // an input named NAME.dat is converted to NAME-scan.dat, never onto itself;
+  // here that is another input
   std::ostringstream out, err;
-  EXPECT_EQ(scanimport({"-o", dir.string(), "-t", "1000", "--force", in}, out, err), 1);
-  EXPECT_NE(err.str().find("scanimport: " + dir.string() +
-                           "/D1A5.dat: is an input of this run; "
-                           "not overwritten\n"),
+  EXPECT_EQ(scanimport({"-o", dir.string(), "-t", "1000", "--force", in, other}, out, err), 1);
+  EXPECT_NE(err.str().find("scanimport: " + other + ": is an input of this run; not overwritten\n"),
             std::string::npos)
       << err.str();
   EXPECT_EQ(slurp(in), plain);
+  EXPECT_EQ(slurp(other), plain);
+  EXPECT_TRUE(fs::exists(dir / "D1A5-scan-scan.dat"));
 
   // the answers file on a scan written a moment before, and on the input
   put(dir / "c.raw", rawv3({{10, 0.1, 1, {1, 2, 3}}, {20, 0.1, 1, {4, 5, 6}}}, "c"));

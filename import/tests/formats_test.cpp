@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "importtest.h"
+#include "rules.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ TEST(ImportFormats, UxdCountsAndCountsPerSecond) {
   Scan one = readscan(dir / "out/quartz-1.dat");
   expectrows(one, 10, 0.02, {100, 200, 300, 400, 500}, 2);
   EXPECT_EQ(one.lines[10], "Sample: quartz, measured 08-Dec-2026 07:45:00");
-  EXPECT_EQ(one.lines[11], "Cu 1.540600 A 40 kV 30 mA, tth 10 step 0.02, 2 s/step, 10^6 mon/2 s");
+  EXPECT_EQ(one.lines[11], "Cu 1.5406 A 40 kV 30 mA, tth 10 step 0.02, 2 s/step, 10^6 mon/2 s");
   Scan two = readscan(dir / "out/quartz-2.dat");
   expectrows(two, 20, 0.05, {5.25, 10, 15}, 0.5, 2);
   EXPECT_EQ(two.lines[2], "range: 2 of 2, counts per second times the time per step");
@@ -81,7 +82,7 @@ TEST(ImportFormats, XrdmlTimeFromTheXml) {
   expectrows(one, 10, (10.10 - 10.00) / 5, {5, 6, 7, 8, 9, 10}, 0.44);
   EXPECT_EQ(one.lines[10], "Sample: S-17, measured 2026-12-08T07:45:00+01:00");
   EXPECT_EQ(one.lines[11],
-            "Cu 1.5405980 A 45 kV 40 mA, tth 10 step 0.02, 0.44 s/step, 10^6 mon/0.44 s, "
+            "Cu 1.540598 A 45 kV 40 mA, tth 10 step 0.02, 0.44 s/step, 10^6 mon/0.44 s, "
             "omega 5");
   expectrows(readscan(dir / "out/si-2.dat"), 30, 0.3 / 3, {250, 500, 750, 1000}, 2.5, 0.44);
 }
@@ -141,20 +142,73 @@ TEST(ImportFormats, ImpossibleXrdmlValuesRefuseTheRange) {
 
 TEST(ImportFormats, RigakuContinuousAndStepScans) {
   fs::path dir = workdir();
-  put(dir / "al2o3.dat",
+  // in the folder the scans go to: they are named NAME-scan.dat
+  put(dir / "out/al2o3.dat",
       "*TYPE           =  Raw\n*CLASS          =  Standard measurement\n"
-      "*FILE_SAMPLE    =  corundum\n*GROUP_COUNT    =  2\n"
-      "*BEGIN\n*GROUP          =  0\n*TARGET         =  Cu\n*START          =  10.0000\n"
+      "*FILE_SAMPLE    =  corundum\n*GROUP_COUNT    =  4\n"
+      "*BEGIN\n*GROUP          =  0\n*TARGET         =  29\n*WAVE_LENGTH1   =  1.540560\n"
+      "*KV             =  40.0000000000\n*START          =  10.0000\n"
       "*STOP           =  10.0800\n*STEP           =  0.0200\n*SCAN_MODE      =  CONTINUOUS\n"
       "*SPEED          =  2.0000\n*COUNT          =  5\n 11, 12, 13, 14\n 15\n*END\n"
       "*BEGIN\n*GROUP          =  1\n*START          =  40.0000\n*STOP           =  40.1000\n"
       "*STEP           =  0.0500\n*SCAN_MODE      =  STEP\n*SPEED          =  3.0000\n"
-      "*COUNT          =  3\n 21, 22, 23\n*END\n*EOF\n");
-  Result r = run(dir, {(dir / "al2o3.dat").string()});
+      "*COUNT          =  3\n 21, 22, 23\n*END\n"
+      // fixed time: the speed's unit says seconds a step, whatever the scan mode
+      "*BEGIN\n*GROUP          =  2\n*START          =  50.0000\n*STOP           =  50.0400\n"
+      "*STEP           =  0.0200\n*SCAN_MODE      =  CONTINUOUS\n*MEAS_MODE      =  FT\n"
+      "*SPEED          =  10.0000\n*SPEED_DIM      =  sec./step(FT)\n"
+      "*COUNT          =  3\n 31, 32, 33\n*END\n"
+      // continuous, by its unit: 0.5 deg/min over 0.01 deg is 1.2 s; 90000
+      // counts in 1.2 s are 75000 counts/s, corrected by 1 / (1 - 0.225)
+      "*BEGIN\n*GROUP          =  3\n*START          =  60.0000\n*STOP           =  60.0200\n"
+      "*STEP           =  0.0100\n*MEAS_MODE      =  CS\n"
+      "*SPEED          =  0.5000\n*SPEED_DIM      =  deg./min.\n"
+      "*COUNT          =  3\n 41, 90000, 43\n*END\n*EOF\n");
+  Result r = run(dir, {(dir / "out/al2o3.dat").string()});
   EXPECT_EQ(r.status, 0) << r.err;
   // 2 deg/min over 0.02 deg: 0.6 s a step; a step scan counts SPEED seconds
-  expectrows(readscan(dir / "out/al2o3-1.dat"), 10, 0.02, {11, 12, 13, 14, 15}, 0.6);
-  expectrows(readscan(dir / "out/al2o3-2.dat"), 40, 0.05, {21, 22, 23}, 3, 0.6);
+  Scan one = readscan(dir / "out/al2o3-scan-1.dat");
+  expectrows(one, 10, 0.02, {11, 12, 13, 14, 15}, 0.6);
+  // the anode as an element, numbers with the fewest digits that give them back
+  EXPECT_EQ(one.lines[11], "Cu 1.54056 A 40 kV, tth 10 step 0.02, 0.6 s/step, 10^6 mon/0.6 s");
+  expectrows(readscan(dir / "out/al2o3-scan-2.dat"), 40, 0.05, {21, 22, 23}, 3, 0.6);
+  expectrows(readscan(dir / "out/al2o3-scan-3.dat"), 50, 0.02, {31, 32, 33}, 10, 0.6);
+  expectrows(readscan(dir / "out/al2o3-scan-4.dat"), 60, 0.01, {41, 90000, 43}, 1.2, 0.6);
+  // the net: the only range whose correction passes 10 %
+  EXPECT_EQ(r.err,
+            "scanimport: " + (dir / "out/al2o3.dat").string() +
+                ": range 4: up to 75000 counts/s: the dead-time correction reaches 29 %; check "
+                "the time per step\n");
+
+  // the same layout as .asc: known by its content
+  fs::copy_file(dir / "out/al2o3.dat", dir / "al2o3.asc");
+  r = run(dir, {(dir / "al2o3.asc").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  expectrows(readscan(dir / "out/al2o3-3.dat"), 50, 0.02, {31, 32, 33}, 10, 0.6);
+}
+
+TEST(ImportFormats, PdCifOneTimeForEveryStep) {
+  fs::path dir = workdir();
+  put(dir / "one.cif",
+      "data_p\n_pd_meas_2theta_range_min 10.0\n_pd_meas_2theta_range_max 10.2\n"
+      "_pd_meas_2theta_range_inc 0.1\n_pd_meas_step_count_time 2.0\nloop_\n"
+      "_pd_meas_counts_total\n 100\n 110\n 120\n");
+  Result r = run(dir, {(dir / "one.cif").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  expectrows(readscan(dir / "out/one.dat"), 10, 0.1, {100, 110, 120}, 2);
+}
+
+TEST(ImportFormats, PhilipsUdfTubeAndTime) {
+  fs::path dir = workdir();
+  put(dir / "q.udf",
+      "SampleIdent,quartz ,/\nAnode,Cu,/\nLabdaAlpha1, 1.54060,/\nGeneratorVoltage,  40,/\n"
+      "TubeCurrent,  55,/\nDataAngleRange,   3.0100,   3.0500,/\nScanStepSize,   0.020,/\n"
+      "ScanType,CONTINUOUS,/\nScanStepTime,    5.00,/\nRawScan\n      640,      625,      729/\n");
+  Result r = run(dir, {(dir / "q.udf").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  Scan s = readscan(dir / "out/q.dat");
+  expectrows(s, 3.01, 0.02, {640, 625, 729}, 5);
+  EXPECT_EQ(s.lines[11], "Cu 1.5406 A 40 kV 55 mA, tth 3.01 step 0.02, 5 s/step, 10^6 mon/5 s");
 }
 
 TEST(ImportFormats, PlainColumnsTakeTheTimeFromOption) {
@@ -232,6 +286,14 @@ TEST(ImportFormats, BrukerRawVersion3Ranges) {
     EXPECT_EQ(s.lines[10], "Sample: LaB6 660c, measured 12/08/26 07:45:00");
     EXPECT_EQ(s.lines[2], "range: " + std::to_string(k + 1) + " of 2");
   }
+
+  // a 2theta scan at a fixed omega in two ranges keeps omega: one pattern, no map
+  for (RawRange& rr : ranges) rr.omega = 1;
+  put(dir / "fixed.raw", rawv3(ranges, "LaB6 660c"));
+  r = run(dir, {"--answers", (dir / "m.txt").string(), (dir / "fixed.raw").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("a map"), std::string::npos) << r.err;
+  EXPECT_NE(slurp(dir / "m.txt").find("fixed-1.dat\n"), std::string::npos);
 }
 
 TEST(ImportFormats, TwoRangeRawMergesAtTheScaleOfTheCounts) {
@@ -302,8 +364,20 @@ TEST(ImportRealFiles, PrintedAnglesFromTheDeclaredStartAndStep) {
     ASSERT_EQ(s.rows[i].tth, static_cast<float>(3 + 0.015592 * static_cast<double>(i))) << i;
   EXPECT_EQ(
       s.lines[11],
-      "Cu 1.540600 A 45 kV 40 mA, tth 3 step 0.015592, 0.5 s/step, 10^6 mon/0.5 s, omega 1.5 chi 0 "
+      "Cu 1.5406 A 45 kV 40 mA, tth 3 step 0.015592, 0.5 s/step, 10^6 mon/0.5 s, omega 1.5 chi 0 "
       "phi 0");
+  // the same file with CR LF line ends: the same declared start and step
+  std::string crlf;
+  for (char c : slurp(data + "/BT86_.UXD"))
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  put(dir / "crlf.uxd", crlf);
+  ASSERT_EQ(run(dir, {(dir / "crlf.uxd").string()}).status, 0);
+  Scan twin = readscan(dir / "out/crlf.dat");
+  ASSERT_EQ(twin.rows.size(), s.rows.size());
+  for (size_t i = 0; i < s.rows.size(); ++i)
+    ASSERT_TRUE(twin.rows[i].tth == s.rows[i].tth && twin.rows[i].cts == s.rows[i].cts &&
+                twin.rows[i].tim == s.rows[i].tim)
+        << i;
   // scanmerge finds the same drift
   std::string command =
       "cd '" + dir.string() + "' && timeout 60 '" SCANMERGE_BIN "' < m.txt > console.txt 2>&1";
@@ -312,13 +386,31 @@ TEST(ImportRealFiles, PrintedAnglesFromTheDeclaredStartAndStep) {
             std::string::npos);
 }
 
+// One measurement stored in several formats gives the same scan rows.
+TEST(ImportRealFiles, OneMeasurementInEveryFormatGivesTheSameRows) {
+  // BT86: the RAW file and the UXD file converted from it
+  fs::path dir = workdir();
+  Result r = run(dir, {data + "/BT86.raw", data + "/BT86_.UXD"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  Scan raw = readscan(dir / "out/BT86.dat"), uxd = readscan(dir / "out/BT86_.dat");
+  ASSERT_EQ(raw.rows.size(), 2374u);
+  ASSERT_EQ(uxd.rows.size(), raw.rows.size());
+  for (size_t i = 0; i < raw.rows.size(); ++i) {
+    const ScanPoint &a = raw.rows[i], &b = uxd.rows[i];
+    // the RAW file's step 0.0155922, the UXD's printed to six decimals
+    ASSERT_NEAR(a.tth, b.tth, 0.5e-6 * static_cast<double>(i) + 1e-5) << i;
+    ASSERT_TRUE(a.cts == b.cts && a.tim == b.tim && a.mon == b.mon) << i;
+  }
+}
+
 TEST(ImportRealFiles, MapsAndPhiScansStayOutOfTheAnswers) {
   fs::path dir = workdir();
   // a 2theta scan, then in the same folder a UXD file of a phi scan and of
   // two coupled scans over one range at the same axes
   put(dir / "mixed.uxd",
-      "_FILEVERSION=2\n_DRIVE='PHI'\n_STEPTIME=1\n_STEPSIZE=5\n_START=0\n_COUNTS\n1 2 3\n"
-      "_DRIVE='COUPLED'\n_THETA=15\n_STEPTIME=1\n_STEPSIZE=0.02\n_START=30\n_COUNTS\n4 5 6\n"
+      // keywords as the format allows them: blanks around '=', any case
+      "_FILEVERSION=2\n_DRIVE = 'PHI'\n_STEPTIME=1\n_STEPSIZE=5\n_START=0\n_COUNTS\n1 2 3\n"
+      "_DRIVE='COUPLED'\n_THETA=15\n_steptime = 1\n_STEPSIZE=0.02\n_START=30\n_COUNTS\n4 5 6\n"
       "_DRIVE='COUPLED'\n_THETA=15\n_STEPTIME=1\n_STEPSIZE=0.02\n_START=30\n_COUNTS\n7 8 9\n");
   Result r = run(dir, {"--answers", (dir / "m.txt").string(), data + "/rsm_2-3scans.xrdml",
                        data + "/polefig_Ge113-2scans.xrdml", (dir / "mixed.uxd").string()});
@@ -336,13 +428,23 @@ TEST(ImportRealFiles, MapsAndPhiScansStayOutOfTheAnswers) {
                        "pattern; left out of the answers\n"),
             std::string::npos)
       << r.err;
-  // each frame says where omega stood
-  EXPECT_EQ(readscan(dir / "out/rsm_2-3scans-2.dat").lines[11].substr(79), ", omega 32.1596");
+  // each frame says where omega stood: the axes before the tube's kV and mA
+  EXPECT_EQ(readscan(dir / "out/rsm_2-3scans-2.dat").lines[11],
+            "Cu 1.540598 A 45 kV, tth 65.8755 step 0.00750233, 2 s/step, 10^6 mon/2 s, omega "
+            "32.1596 phi -1.64");
   // the answers list the two coupled scans and are named after the first of them
   std::string out = (dir / "out").string() + "/";
   EXPECT_EQ(slurp(dir / "m.txt"), out + "mixed-2.dat\n" + out + "mixed-3.dat\n\n\n" + out +
                                       "mixed.xrs\n" + out + "mixed.wyr\n" + out + "mixed.profin\n" +
                                       out + "mixed.gdat\nmixed\n");
+
+  // a map alone: every frame written, only left out of the answers
+  fs::path alone = dir / "alone";
+  fs::create_directories(alone / "out");
+  r = run(alone, {"--answers", (alone / "m.txt").string(), data + "/rsm_2-3scans.xrdml"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(alone / "out/rsm_2-3scans-3.dat"));
+  EXPECT_NE(r.err.find("m.txt: no scan to merge, so no answers\n"), std::string::npos) << r.err;
 }
 
 }  // namespace

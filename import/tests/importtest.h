@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -78,6 +79,7 @@ struct RawRange {
   double start, step;  // 2theta, deg
   float time;          // s per step
   std::vector<float> counts;
+  double omega = NAN;  // deg at the start; NaN: start / 2, a coupled scan
 };
 
 template <typename T>
@@ -103,7 +105,7 @@ inline std::string rawv3(const std::vector<RawRange>& ranges, const std::string&
     std::string h(304, '\0');
     poke(h, 0, std::uint32_t{304});
     poke(h, 4, static_cast<std::uint32_t>(r.counts.size()));
-    poke(h, 8, r.start / 2);
+    poke(h, 8, std::isnan(r.omega) ? r.start / 2 : r.omega);
     poke(h, 16, r.start);
     poke(h, 176, r.step);
     poke(h, 192, r.time);
