@@ -6,8 +6,9 @@
 
 #include "merge/merged_pattern.h"
 
-// Turns the sums at indices 0 to end - 1 into intensities per 1 000 000
-// monitor counts (cts) and their counting-statistics sigmas (mon). The
+// Turns the sums (cts, mon) at indices 0 to end - 1 into intensities per
+// normmonitor monitor counts (inten) and their counting-statistics sigmas
+// (sigma); the sums stay as they are. The
 // dialogue stops at imax - 1, the last point its files hold; the
 // full-precision files take imax too.
 void normalize(MergedPattern& pattern, int end, std::ostream& con);
@@ -37,10 +38,6 @@ enum class EivStatus {
   rangeerror,  // "Range Error!": the run must end without output
 };
 
-// Divides both arrays at indices 0 to end - 1 by the mean illuminated
+// Divides inten and sigma at indices 0 to end - 1 by the mean illuminated
 // fraction of a rocked flat sample; "Range Error!" is told on con.
 EivStatus applyeiv(MergedPattern& pattern, const EivGeometry& geometry, int end, std::ostream& con);
-
-// Offers the correction at the console, asking again until an answer is
-// blank or usable, and applies it to the points the dialogue writes.
-EivStatus eivcorrect(MergedPattern& pattern, std::istream& in, std::ostream& con);

@@ -1,6 +1,5 @@
 #include <cmath>
 #include <cstdio>
-#include <istream>
 #include <ostream>
 #include <string>
 
@@ -18,7 +17,7 @@ static bool usable(const EivGeometry& g) {
 // Divides point k by the mean illuminated fraction over its rocking range.
 // Returns false where a limit of the range is left negative.
 static bool correctpoint(MergedPattern& p, int k, const EivGeometry& g, double pi) {
-  float tth = static_cast<float>(((p.tthmin + k * p.tthstep) * pi) / 180.0);
+  float tth = static_cast<float>((gridangle(p, k) * pi) / 180.0);
   float theta = tth * 0.5f;
   double half = g.osc * 0.5;
   double lo = -100.0;
@@ -46,8 +45,8 @@ static bool correctpoint(MergedPattern& p, int k, const EivGeometry& g, double p
 
   // an empty range (2theta = 0) illuminates nothing: leave the point as is
   if (f == 0.0) return true;
-  p.cts[k] = static_cast<float>(p.cts[k] / f);
-  p.mon[k] = static_cast<float>(p.mon[k] / f);
+  p.inten[k] = static_cast<float>(p.inten[k] / f);
+  p.sigma[k] = static_cast<float>(p.sigma[k] / f);
   return true;
 }
 
@@ -70,21 +69,4 @@ EivStatus applyeiv(MergedPattern& pattern, const EivGeometry& g, int end, std::o
     }
   }
   return EivStatus::done;
-}
-
-EivStatus eivcorrect(MergedPattern& pattern, std::istream& in, std::ostream& con) {
-  EivGeometry g;
-  for (;;) {
-    say(con,
-        "To apply EIV correction, enter : h(mm) L(mm) osc(deg). "
-        "Otherwise, blank.\n");
-    EivAnswer answer = readeiv(askline(in, con), g);
-    if (answer == EivAnswer::blank) return EivStatus::done;
-    if (answer == EivAnswer::ready) break;
-    if (answer == EivAnswer::notthree)
-      say(con, "Look, I need 3 numbers.\n");
-    else
-      say(con, "Look, I need h and osc not 0, and h no larger than L.\n");
-  }
-  return applyeiv(pattern, g, pattern.imax, con);
 }

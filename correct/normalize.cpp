@@ -4,17 +4,14 @@
 #include "correct/corrections.h"
 #include "text/console.h"
 
-constexpr double normmonitor = 1000000.0;  // monitor counts per intensity unit
-
 void normalize(MergedPattern& pattern, int end, std::ostream& con) {
-  // past end the sums stay raw: the dialogue never writes index imax
+  // past end nothing is normalised: the dialogue never writes index imax
   for (int k = 0; k < end; ++k) {
     double c = pattern.cts[k];
     double m = pattern.mon[k];
     if (m == 0) say(con, "HELP.  i, cts, mon = %d %f %f\n", k, c, m);
     // 0 / 0 at an index no scan reached: not a number, left for the writers
-    pattern.cts[k] = static_cast<float>(c * normmonitor / m);
-    // counting statistics; a point without counts gets sigma 1
-    pattern.mon[k] = c > 0 ? static_cast<float>(std::sqrt(c) * normmonitor / m) : 1.0f;
+    pattern.inten[k] = static_cast<float>(normintensity(c, m));
+    pattern.sigma[k] = static_cast<float>(normsigma(c, m));
   }
 }

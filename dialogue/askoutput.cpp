@@ -2,6 +2,7 @@
 
 #include "dialogue/dialogue.h"
 #include "files/safefile.h"
+#include "merge/scanreader.h"
 #include "text/console.h"
 
 OutputFile askoutput(const char* prompt, const std::vector<std::string>& scans, std::istream& in,
@@ -16,7 +17,7 @@ OutputFile askoutput(const char* prompt, const std::vector<std::string>& scans, 
   if (out.name.empty()) return out;
   // a name with a NUL byte would be cut short there and name another file
   bool nul = out.name.find('\0') != std::string::npos;
-  if (!nul && isscan(out.name, scans)) {
+  if (!nul && isscan(out.name, scans, hasscanheader)) {
     say(con, "Won't overwrite scan file %s.  I die.\n", out.name.c_str());
     out.status = OutputFile::failed;
     return out;

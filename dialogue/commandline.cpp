@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -22,10 +23,13 @@
 #endif
 
 #include "correct/corrections.h"
+#include "correct/deadtimefit.h"
+#include "correct/overlaps.h"
 #include "dialogue/dialogue.h"
 #include "files/safefile.h"
 #include "merge/scanreader.h"
 #include "output/fieldcheck.h"
+#include "output/outputs.h"
 #include "output/report.h"
 #include "output/sha256.h"
 #include "output/writers.h"
@@ -54,6 +58,8 @@ const char* const usage =
     "  --xye FILE       2theta, intensity, sigma at full precision\n"
     "  --cif FILE       powder CIF at full precision\n"
     "  --report FILE    JSON record of the run\n"
+    "  --report-scans   the report also gives each scan alone on the grid\n"
+    "  --fit-dead-time  fit the dead time from the overlaps, told and reported\n"
     "  --strict         any warning is a failure\n"
     "  --verbose        tell the merge on standard output\n"
     "  -h, --help       show this help and exit\n"
@@ -62,10 +68,12 @@ const char* const usage =
     "Warnings go to standard error. Exit status: 0 done, 1 an input or output\n"
     "failed (nothing written), 2 usage error.\n";
 
-// The outputs, in the order they are written and reported.
+// The outputs, in the order of the table of outputs.
 enum Output { xrs82, wyriet, profin, gdat, xye, cif, report, outputs };
-const char* const outputoption[outputs] = {"--xrs82", "--wyriet", "--profin", "--gdat",
-                                           "--xye",   "--cif",    "--report"};
+static_assert(outputs == outputcount && gdat == gdatoutput && xye == dialogueoutputs,
+              "the order of the table of outputs");
+
+std::string outputoption(int which) { return std::string("--") + outputkinds[which].name; }
 
 struct Options {
   std::vector<std::string> scans;
@@ -76,6 +84,8 @@ struct Options {
   std::string title;
   bool strict = false;
   bool verbose = false;
+  bool scandetail = false;  // --report-scans
+  bool fit = false;         // --fit-dead-time
 };
 
 // What tells whether a file changed: its size and when it was last written.
@@ -187,12 +197,16 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
       (a == "--strict" ? o.strict : o.verbose) = true;
       continue;
     }
+    if (a == "--report-scans" || a == "--fit-dead-time") {
+      (a == "--report-scans" ? o.scandetail : o.fit) = true;
+      continue;
+    }
     // an option with a value: "--name VALUE" or "--name=VALUE"
     std::size_t equals = a.find('=');
     std::string option = a.substr(0, equals);
     int which = -1;
     for (int n = 0; n < outputs; ++n)
-      if (option == outputoption[n]) which = n;
+      if (option == outputoption(n)) which = n;
     if (which < 0 && option != "--eiv" && option != "--title") {
       status = misuse(err, "unknown option " + option);
       return false;
@@ -235,6 +249,10 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
   }
   if (o.scans.empty()) {
     status = misuse(err, "no scan file");
+    return false;
+  }
+  if (o.scandetail && o.name[report].empty()) {
+    status = misuse(err, "--report-scans needs --report FILE");
     return false;
   }
   return true;
@@ -339,22 +357,6 @@ std::string oneline(std::string title) {
   return title;
 }
 
-// Writes one of the four formats into text, counting its fields; false on
-// a write error.
-bool writeformat(const MergedPattern& p, int which, const std::string& title, std::ostream& text,
-                 FieldCounts& counts) {
-  switch (which) {
-    case xrs82:
-      return writexrs82(p, text, counts);
-    case wyriet:
-      return writewyriet(p, text, counts);
-    case profin:
-      return writeprofin(p, text, counts);
-    default:
-      return writegdat(p, oneline(title), text, counts);
-  }
-}
-
 // How the pattern was made, for the CIF file.
 std::string reduction(const MergedPattern& p, const RunRecord& r) {
   std::string text = format(
@@ -367,10 +369,11 @@ std::string reduction(const MergedPattern& p, const RunRecord& r) {
                    s.datoffset + s.rows - 1);
   text += format(
       "Counts corrected for detector dead time, non-paralysable, tau = %.2e s;\n"
-      "a row with fewer than 1000 monitor counts adds no counts and 1000000 monitor.\n"
-      "Intensities normalised to 1000000 monitor counts, su = sqrt(counts) * 1000000 /\n"
+      "a row with fewer than %.0f monitor counts adds no counts and %.0f monitor.\n"
+      "Intensities normalised to %.0f monitor counts, su = sqrt(counts) * %.0f /\n"
       "monitor (1 where no counts); grid points no scan reached are left out.\n",
-      static_cast<double>(tau));
+      static_cast<double>(tau), static_cast<double>(lowmonitor), static_cast<double>(fullmonitor),
+      normmonitor, normmonitor);
   if (r.eiv)
     text += format(
         "Intensities and su divided by the mean illuminated fraction of a flat sample\n"
@@ -417,8 +420,8 @@ int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& fil
     for (int b = 0; b < a; ++b)
       if (!o.name[a].empty() && !o.name[b].empty() &&
           finaltarget(o.name[a]) == finaltarget(o.name[b]))
-        return misuse(err, std::string(outputoption[b]) + " and " + outputoption[a] +
-                               " name one file: " + o.name[a]);
+        return misuse(err,
+                      outputoption(b) + " and " + outputoption(a) + " name one file: " + o.name[a]);
   std::string twice = scantwice(o.scans);
   if (!twice.empty()) return misuse(err, twice);
   for (const std::string& name : o.scans) {
@@ -428,7 +431,7 @@ int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& fil
     if (!readfirst(scans.back(), why)) return fail(err, name, why);
   }
   for (int k = 0; k < outputs; ++k)
-    if (!o.name[k].empty() && isscan(o.name[k], o.scans))
+    if (!o.name[k].empty() && isscan(o.name[k], o.scans, hasscanheader))
       return fail(err, o.name[k], "is a scan file; it is never overwritten");
   for (int k = 0; k < outputs; ++k) {
     errno = 0;
@@ -446,15 +449,52 @@ void readrest(std::istream& scan, std::vector<char>& piece) {
   }
 }
 
+// Copies what the overlap reads of the sums before a scan: the sums and
+// imax (only those: each is copied where it lies, the pattern being too
+// large for a temporary on a small stack).
+void keepsums(const MergedPattern& from, MergedPattern& to) {
+  std::copy(std::begin(from.cts), std::end(from.cts), std::begin(to.cts));
+  std::copy(std::begin(from.mon), std::end(from.mon), std::begin(to.mon));
+  to.imax = from.imax;
+}
+
+// Empties the grid points a scan's own sums took (placed), for the next
+// scan's.
+void emptyalone(MergedPattern& alone, const MergeInfo& placed) {
+  std::fill(alone.cts + placed.datoffset, alone.cts + placed.datoffset + placed.rows, 0.0f);
+  std::fill(alone.mon + placed.datoffset, alone.mon + placed.datoffset + placed.rows, 0.0f);
+  alone.imax = 0;
+}
+
+// A scan merged alone (placed: where), for a picture: its line 11 (label),
+// its points as corrected, its differences from the scans merged before it
+// (before) and which of those reach its overlap.
+void describealone(const MergedPattern& before, const MergedPattern& alone, const MergeInfo& placed,
+                   const Options& o, const std::string& label, const RunRecord& record,
+                   ScanRecord& s) {
+  s.detailed = true;
+  s.label = label;
+  s.alone = scanalone(before, alone, placed.datoffset, placed.rows, o.eiv ? &o.geometry : nullptr);
+  if (s.alone.at.empty()) return;
+  for (std::size_t k = 0; k < record.scans.size(); ++k) {
+    const ScanRecord& r = record.scans[k];
+    if (r.datoffset <= s.alone.at.back() && s.alone.at.front() < r.datoffset + r.rows)
+      s.under.push_back(static_cast<int>(k));
+  }
+}
+
 // Merges the scans in order, as the dialogue merges them, each read once
 // from its start: to where its data end, or with the report to its end,
-// every byte hashed as it is read. With the report each later scan's own
-// sums are kept beside, to compare with what came before it. false where a
-// scan ended the run, could not be read or changed since the check.
-bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool report, RunRecord& record,
-              std::ostream& con, std::ostream& err) {
-  std::unique_ptr<MergedPattern> before, alone;
-  if (report) {
+// every byte hashed as it is read. For the report each later scan's own
+// sums are kept beside, to compare with what came before it (with
+// --report-scans the first's too, each described for a picture); for the
+// dead-time fit, the rows merged are kept in counts. false where a scan
+// ended the run, could not be read or changed since the check.
+bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o, RunRecord& record,
+              std::vector<ScanCounts>& counts, std::ostream& con, std::ostream& err) {
+  const bool reporting = !o.name[report].empty();
+  std::unique_ptr<MergedPattern> before, alone;  // on the heap: a small stack must do
+  if (reporting) {
     before = std::make_unique<MergedPattern>();
     alone = std::make_unique<MergedPattern>();
   }
@@ -463,11 +503,8 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool report, Run
     ScanRecord s;
     s.name = scans[k].name;
     int filenum = static_cast<int>(k) + 1;
-    bool overlaps = report && filenum > 1;
-    if (overlaps) {
-      *before = p;
-      *alone = MergedPattern();
-    }
+    bool aside = reporting && (filenum > 1 || o.scandetail);  // its own sums kept beside
+    if (aside) keepsums(p, *before);
     say(con, "Scan file %d: %s\n", filenum, s.name.c_str());
     errno = 0;
     std::ifstream file(s.name, std::ios::in | std::ios::binary);
@@ -477,11 +514,15 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool report, Run
     }
     Sha256 digest;
     HashedInput hashed(file.rdbuf(), digest);
-    std::istream scan(report ? static_cast<std::streambuf*>(&hashed) : file.rdbuf());
+    std::istream scan(reporting ? static_cast<std::streambuf*>(&hashed) : file.rdbuf());
     std::ostringstream warned;
     MergeInfo info;
+    if (o.fit) {
+      counts.emplace_back();
+      info.counts = &counts.back();
+    }
     MergeStatus merged =
-        mergescan(p, scan, filenum, con, warned, info, overlaps ? alone.get() : nullptr);
+        mergescan(p, scan, filenum, con, warned, info, aside ? alone.get() : nullptr);
     // a correction no detector runs at: far more often a wrong time per step
     if (info.deadover > 0)
       warned << format("scanmerge: %s: the dead-time correction reaches %.0f %% at %d points\n",
@@ -493,7 +534,7 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool report, Run
       return false;
     }
     tell(oddvalues(info, filenum), s.warnings, err);
-    if (report) {
+    if (reporting) {
       readrest(scan, rest);
       s.sha256 = sha256end(digest);
     }
@@ -501,9 +542,13 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool report, Run
       fail(err, s.name, "changed while it was read: nothing written");
       return false;
     }
-    if (overlaps) {
-      s.overlaps = true;
-      s.overlap = overlap(*before, *alone);
+    if (aside) {  // on the grid as the merge left it
+      alone->tthmin = p.tthmin;
+      alone->tthstep = p.tthstep;
+      s.overlaps = filenum > 1;
+      if (s.overlaps) s.overlap = overlap(*before, *alone);
+      if (o.scandetail) describealone(*before, *alone, info, o, scans[k].line11, record, s);
+      emptyalone(*alone, info);
     }
     s.rows = info.rows;
     s.datoffset = info.datoffset;
@@ -539,8 +584,6 @@ bool correct(MergedPattern& p, const Options& o, const std::vector<bool>& reache
 bool writeall(const MergedPattern& p, const Options& o, const std::string& title,
               const std::vector<bool>& reached, RunRecord& record, std::vector<SafeFile>& files,
               std::string (&held)[outputs], std::ostream& err) {
-  static const char* const formatname[outputs] = {"xrs82", "wyriet", "profin", "gdat",
-                                                  "xye",   "cif",    "report"};
   const bool hashing = !o.name[report].empty();
   std::ostringstream warned;
   for (int k = 0; k < outputs; ++k) {
@@ -561,15 +604,14 @@ bool writeall(const MergedPattern& p, const Options& o, const std::string& title
       written = writereport(p, reached, record, file);
     } else {
       OutputRecord made;
-      made.format = formatname[k];
+      made.format = outputkinds[k].name;
       made.name = o.name[k];
       FieldCounts counts;
-      written = k < xye    ? writeformat(p, k, title, file, counts)
+      written = k < xye    ? writeformat(p, k, oneline(title), file, counts)
                 : k == xye ? writexye(p, reached, file)
                            : writecif(p, reached, reduction(p, record), file);
       if (written && k < xye) {
-        warnmisfits(p, o.name[k], counts, k == wyriet || k == profin ? stepheader : nostepheader,
-                    warned);
+        warnmisfits(p, o.name[k], counts, outputkinds[k].stepcheck, warned);
         made.wide = counts.wide;
         made.zerosigma = counts.zerosigma;
       }
@@ -629,7 +671,12 @@ int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ost
   if (status != done) return status;
 
   RunRecord record;
-  if (!mergeall(p, scans, !o.name[report].empty(), record, con, err)) return failed;
+  std::vector<ScanCounts> counts;  // each scan's rows, for the dead-time fit
+  if (!mergeall(p, scans, o, record, counts, con, err)) return failed;
+  if (o.fit) {
+    record.fit = fitdeadtime(counts);
+    record.fitted = true;
+  }
   summary(p, con);
   std::vector<bool> reached(static_cast<std::size_t>(p.imax) + 1);  // 0 to imax
   for (int k = 0; k <= p.imax; ++k) reached[static_cast<std::size_t>(k)] = p.mon[k] != 0;
@@ -640,5 +687,6 @@ int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ost
   if (!commitall(o, held, files, err)) return failed;
   for (int k = 0; k < outputs; ++k)
     if (!o.name[k].empty()) say(con, "Wrote %s\n", o.name[k].c_str());
+  if (o.fit) say(out, "%s", fitline(record.fit).c_str());
   return done;
 }

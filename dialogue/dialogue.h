@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "correct/corrections.h"
 #include "files/safefile.h"
 #include "merge/merged_pattern.h"
 
@@ -17,8 +18,12 @@ void banner(std::ostream& con);
 bool readscans(MergedPattern& pattern, std::vector<std::string>& scans, std::istream& in,
                std::ostream& con);
 
-// Sets tthmax and prints the summary line.
-void summary(MergedPattern& pattern, std::ostream& con);
+// Offers the EIV correction at the console, asking again until an answer is
+// blank or usable, and applies it to the points the dialogue writes.
+EivStatus eivcorrect(MergedPattern& pattern, std::istream& in, std::ostream& con);
+
+// Prints the summary line: the grid and its last angle.
+void summary(const MergedPattern& pattern, std::ostream& con);
 
 struct OutputFile {
   enum Status {

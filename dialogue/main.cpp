@@ -17,7 +17,7 @@
 #include "dialogue/dialogue.h"
 #include "files/process.h"
 #include "output/fieldcheck.h"
-#include "output/writers.h"
+#include "output/outputs.h"
 #include "text/console.h"
 
 // Exit statuses: 1 normal end, 0 fatal condition, -1 "Range Error!".
@@ -34,26 +34,18 @@ static int run(MergedPattern& p, std::istream& in, std::ostream& con) {
   // later fatal answer leaves the earlier files complete; what a reader
   // would misread in it is told once it is complete, before the next prompt.
   FieldCounts fields;  // the misreads each writer counted in its file
-  OutputFile xrs =
-      askoutput("To get XRS82 output file with stdev, enter file name: ", scans, in, con);
-  bool written = xrs.isopen() && writexrs82(p, xrs.file(), fields);
-  if (!keepoutput(xrs, written, in, con)) return 0;
-  if (written) warnmisfits(p, xrs.name, fields, nostepheader, con);
-  OutputFile wyr = askoutput("To get Wyriet output file, enter file name: ", scans, in, con);
-  written = wyr.isopen() && writewyriet(p, wyr.file(), fields);
-  if (!keepoutput(wyr, written, in, con)) return 0;
-  if (written) warnmisfits(p, wyr.name, fields, stepheader, con);
-  OutputFile pro =
-      askoutput("To get .PROFIN output file with weights, enter file name: ", scans, in, con);
-  written = pro.isopen() && writeprofin(p, pro.file(), fields);
-  if (!keepoutput(pro, written, in, con)) return 0;
-  if (written) warnmisfits(p, pro.name, fields, stepheader, con);
-  OutputFile gda =
-      askoutput("To get .GDAT output file with weights, enter file name: ", scans, in, con);
-  std::string title = gda.isopen() ? asktitle(in, con) : "";
-  written = gda.isopen() && !in.bad() && writegdat(p, title, gda.file(), fields);
-  if (!keepoutput(gda, written, in, con)) return 0;
-  if (written) warnmisfits(p, gda.name, fields, nostepheader, con);
+  for (int k = 0; k < dialogueoutputs; ++k) {
+    OutputFile out = askoutput(outputkinds[k].prompt, scans, in, con);
+    std::string title;
+    bool asked = true;  // the GDAT file's title too, where it is wanted
+    if (k == gdatoutput && out.isopen()) {
+      title = asktitle(in, con);
+      asked = !in.bad();
+    }
+    bool written = out.isopen() && asked && writeformat(p, k, title, out.file(), fields);
+    if (!keepoutput(out, written, in, con)) return 0;
+    if (written) warnmisfits(p, out.name, fields, outputkinds[k].stepcheck, con);
+  }
   return 1;
 }
 

@@ -43,8 +43,7 @@ bool readscans(MergedPattern& pattern, std::vector<std::string>& scans, std::ist
   }
 }
 
-void summary(MergedPattern& p, std::ostream& con) {
-  p.tthmax = p.tthmin + p.imax * p.tthstep;
+void summary(const MergedPattern& p, std::ostream& con) {
   say(con, "imax, tthmin, tthstep, tthmax = %d, %.3f, %.3f, %.4f\n", p.imax, p.tthmin, p.tthstep,
-      p.tthmax);
+      gridangle(p, p.imax));
 }

@@ -14,7 +14,6 @@
 #include <system_error>
 
 #include "files/process.h"
-#include "merge/scanreader.h"
 #ifdef _WIN32
 #include <io.h>       // _open, _write, _commit, _close
 #include <process.h>  // _getpid
@@ -125,16 +124,13 @@ void FdStream::close() {
   if (!buf.close()) setstate(std::ios::failbit);
 }
 
-bool isscan(const std::string& name, const std::vector<std::string>& scans) {
+bool isscan(const std::string& name, const std::vector<std::string>& scans, ScanTest looksscan) {
   std::error_code ec;
   for (const std::string& scan : scans)
     if (fs::equivalent(name, scan, ec)) return true;
   if (!fs::is_regular_file(name, ec)) return false;  // a FIFO is never read
   std::ifstream file(name, std::ios::in | std::ios::binary);
-  if (!file.is_open()) return false;
-  ScanBlock block(file, headerlines * headerpiece);  // the header's pieces at most
-  std::ostream nowhere(nullptr);                     // lines 11 and 12 are not echoed
-  return readheader(block, nowhere).tth >= 0;
+  return file.is_open() && looksscan(file);
 }
 
 std::string finaltarget(const std::string& name) {

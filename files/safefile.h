@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <istream>
 #include <memory>
 #include <ostream>
 #include <streambuf>
@@ -109,9 +110,12 @@ size_t commitfiles(const std::vector<SafeFile*>& files);
 // false where it could not be written whole: the temporary file is removed.
 bool setaside(SafeFile& out);
 
+// Whether a regular file, open on file, reads as a scan (its header, say).
+using ScanTest = bool (*)(std::istream& file);
+
 // A scan: a file merged in this run (scans), under any spelling or link, or
-// any file whose line 14 names a tth column, which no output file has there.
-bool isscan(const std::string& name, const std::vector<std::string>& scans);
+// a regular file that looksscan takes for one.
+bool isscan(const std::string& name, const std::vector<std::string>& scans, ScanTest looksscan);
 
 // What to say where commitfiles failed, after the name of the file that
 // failed: the system's reason (error: its errno, or 0) and "nothing

@@ -20,9 +20,17 @@
 #include "files/safefile.h"
 #include "formats.h"
 #include "merge/limits.h"
+#include "output/outputs.h"
 #include "rules.h"
 #include "scanimport.h"
 #include "version.h"
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>  // a file's identity and a name's full spelling
+#endif
 
 namespace {
 
@@ -55,7 +63,9 @@ const char* usage =
     "stand-in, both divided by the step's attenuation factor.\n"
     "Exit status: 0 all files converted, 1 a file could not be, 2 usage error.\n";
 
-using FileId = std::pair<dev_t, ino_t>;
+// A file under any spelling or link: its device and inode; on Windows,
+// whose stat gives no inode, its volume's serial number and its index.
+using FileId = std::pair<unsigned long long, unsigned long long>;
 
 // A file being written in this run: put in place when the run ends.
 struct Pending {
@@ -86,9 +96,55 @@ struct Run {
   int status = 0;
 };
 
+// The identity of the file name names; false where there is none.
+bool fileid(const std::string& name, FileId& id) {
+#ifdef _WIN32
+  // no access asked: only the identity is read
+  HANDLE h = CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool ok = GetFileInformationByHandle(h, &info) != 0;
+  CloseHandle(h);
+  if (ok)
+    id = {info.dwVolumeSerialNumber,
+          static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+  return ok;
+#else
+  struct stat st;
+  if (stat(name.c_str(), &st) != 0) return false;
+  id = {st.st_dev, st.st_ino};
+  return true;
+#endif
+}
+
 // The file a name leads to, for telling two spellings (or two links to one
 // file not there yet) apart.
-std::string fullname(const std::string& name) { return finaltarget(name); }
+std::string fullname(const std::string& name) {
+  std::string full = finaltarget(name);
+#ifdef _WIN32
+  // as Windows finds it: the drive and folders made whole, "/" as "\", the
+  // trailing dots and blanks dropped, and either case of a letter alike
+  int n = MultiByteToWideChar(CP_ACP, 0, full.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n > 0 ? n : 1), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, full.c_str(), -1, &wide[0], n);
+  DWORD len = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  std::wstring path(len > 0 ? len : 1, L'\0');
+  len = GetFullPathNameW(wide.c_str(), len, &path[0], nullptr);
+  if (len == 0) return full;
+  path.resize(len);
+  std::wstring upper(path.size(), L'\0');
+  LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, path.c_str(), static_cast<int>(path.size()),
+                &upper[0], static_cast<int>(upper.size()), nullptr, nullptr, 0);
+  // a key, never opened: UTF-8 keeps every character
+  n = WideCharToMultiByte(CP_UTF8, 0, upper.c_str(), static_cast<int>(upper.size()), nullptr, 0,
+                          nullptr, nullptr);
+  full.assign(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, upper.c_str(), static_cast<int>(upper.size()), &full[0], n,
+                      nullptr, nullptr);
+#endif
+  return full;
+}
 
 bool exists(const std::string& path) {
   struct stat st;
@@ -98,9 +154,8 @@ bool exists(const std::string& path) {
 // Why name may not be written in this run, or empty: an input, under any
 // spelling or link, is never written over, nor a file this run writes.
 std::string clash(const Run& run, const std::string& name, const Options& opt) {
-  struct stat st;
-  if (stat(name.c_str(), &st) == 0 && run.inputs.count({st.st_dev, st.st_ino}))
-    return "is an input of this run; not overwritten";
+  FileId id;
+  if (fileid(name, id) && run.inputs.count(id)) return "is an input of this run; not overwritten";
   if (run.names.count(fullname(name))) return "is written in this run; not overwritten";
   if (exists(name) && !opt.force) return "exists; --force overwrites it";
   return "";
@@ -256,10 +311,10 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
     Range& r = *keep[k];
     size_t n = r.tth.size();
     size_t low = 0;
-    for (double m : r.mon) low += m < 1000;
+    for (double m : r.mon) low += m < lowmonitor;
     if (low > 0)
-      err << "scanimport: " << paths[k] << ": " << low
-          << " steps have a monitor below 1000, whose counts scanmerge drops"
+      err << "scanimport: " << paths[k] << ": " << low << " steps have a monitor below "
+          << lowmonitor << ", whose counts scanmerge drops"
           << (r.filemon ? "" : "; a shorter --reftime raises the stand-in") << "\n";
     double step = (r.tth[n - 1] - r.tth[0]) / static_cast<double>(n - 1);
     std::string line = paths[k] + ": " + std::to_string(n) + " rows, 2theta " + gnum(r.tth[0]) +
@@ -355,8 +410,7 @@ std::string answerstext(const std::vector<Written>& scans, const Options& opt) {
   std::string text;
   for (const Written& w : scans) text += w.path + "\n";
   text += "\n\n";  // the end of the list, no EIV correction
-  for (const char* ext : {".xrs", ".wyr", ".profin", ".gdat"})
-    text += dir + scans[0].base + ext + "\n";
+  for (int k = 0; k < dialogueoutputs; ++k) text += dir + scans[0].base + outputkinds[k].ext + "\n";
   return text + scans[0].title + "\n";
 }
 
@@ -404,9 +458,8 @@ std::string mergeprogram() {
 std::string commandtext(const std::vector<Written>& scans, const Options& opt) {
   std::string out = (opt.outdir.empty() ? "" : opt.outdir + "/") + scans[0].base;
   std::string text = mergeprogram();
-  for (const auto& o : {std::make_pair("xrs82", ".xrs"), std::make_pair("wyriet", ".wyr"),
-                        std::make_pair("profin", ".profin"), std::make_pair("gdat", ".gdat")})
-    text += std::string(" --") + o.first + " " + quoted(out + o.second);
+  for (int k = 0; k < dialogueoutputs; ++k)
+    text += std::string(" --") + outputkinds[k].name + " " + quoted(out + outputkinds[k].ext);
   text += " --title " + quoted(scans[0].title) + " --";
   for (const Written& w : scans) text += " " + quoted(w.path);
   return text + "\n";
@@ -440,8 +493,8 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (status >= 0) return status;
   Run run;
   for (const std::string& f : files) {
-    struct stat st;
-    if (stat(f.c_str(), &st) == 0) run.inputs.insert({st.st_dev, st.st_ino});
+    FileId id;
+    if (fileid(f, id)) run.inputs.insert(id);
   }
   for (size_t i = 0; i < files.size() && !run.broken; ++i) {
     size_t pending = run.pending.size(), scans = run.scans.size();

@@ -87,7 +87,12 @@ const Format* byname(const std::string& name) {
 }
 
 std::string basename(const std::string& path) {
-  std::string n = path.substr(path.find_last_of('/') + 1);
+#ifdef _WIN32
+  const char* separators = "/\\:";  // C:name, C:\folder\name
+#else
+  const char* separators = "/";
+#endif
+  std::string n = path.substr(path.find_last_of(separators) + 1);
   size_t dot = n.find_last_of('.');
   if (dot != std::string::npos && dot > 0) n.erase(dot);
   return n;

@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
   removetempsonsignals();
   // past a file-size limit a write fails, and the run writes nothing,
   // instead of dying with a file cut short
+#ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);
+#endif
   return scanimport(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
 }

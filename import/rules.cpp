@@ -31,7 +31,7 @@ double gridoff(const std::vector<double>& tth) {
   size_t n = std::min(tth.size(), static_cast<size_t>(maxpts));
   double tthmin = static_cast<float>(tth[0]);
   double tthstep = gridstep(static_cast<double>(static_cast<float>(tth[1])) - tthmin);
-  return tthmin + static_cast<double>(n - 1) * tthstep - static_cast<float>(tth[n - 1]);
+  return gridangle(tthmin, tthstep, static_cast<long long>(n - 1)) - static_cast<float>(tth[n - 1]);
 }
 
 // Fills r from a range as its reader found it. The counts are those the
@@ -203,7 +203,7 @@ std::string standin(Range& r, double refms) {
   r.refms = refms;
   if (r.filemon) return "";
   for (size_t i = 0; i < r.mon.size(); ++i) {
-    r.mon[i] = 1e6 * r.tim[i] / refms / r.att[i];
+    r.mon[i] = normmonitor * r.tim[i] / refms / r.att[i];
     if (!(r.mon[i] <= maxmonitor))
       return "range " + std::to_string(r.number) + ": the stand-in monitor at 2theta " +
              gnum(r.tth[i]) + " deg would be " + gnum(r.mon[i]) + ", more than a scan holds";

@@ -3,19 +3,28 @@
 #pragma once
 
 #include <iosfwd>
+#include <vector>
 
 #include "merge/limits.h"
 
 struct MergedPattern {
-  // While reading: sums of dead-time-corrected counts and of monitor counts.
-  // After normalize: intensity per 1 000 000 monitor counts and its sigma.
+  // While reading: sums of dead-time-corrected counts and of monitor counts
+  // (a grid point no row reached has monitor 0).
   float cts[maxpts] = {};
   float mon[maxpts] = {};
+  // After normalize: intensity per normmonitor monitor counts and its
+  // sigma, then corrected; what the writers write.
+  float inten[maxpts] = {};
+  float sigma[maxpts] = {};
   double tthmin = 0;   // deg, angle of index 0, from file 1's first row
   double tthstep = 0;  // deg, from file 1's first two rows
   int imax = 0;        // highest index that received a row
-  double tthmax = 0;   // deg, tthmin + imax * tthstep, set after reading
 };
+
+// deg: the angle of grid index k.
+inline double gridangle(const MergedPattern& p, long long k) {
+  return gridangle(p.tthmin, p.tthstep, k);
+}
 
 enum class MergeStatus {
   merged,       // the file's rows (maybe none) are in the pattern
@@ -25,6 +34,16 @@ enum class MergeStatus {
 // Merges the scan file open on scan; filenum 1 is the file that fixes the
 // grid. Progress and warnings go to con.
 MergeStatus mergescan(MergedPattern& pattern, std::istream& scan, int filenum, std::ostream& con);
+
+// A scan's rows as a merge counts them, placed from grid index datoffset on:
+// counts and monitor after the low-monitor rule, 32-bit, and the counting
+// time, s, 32-bit; the counts not yet corrected for dead time.
+struct ScanCounts {
+  int datoffset = 0;
+  std::vector<float> cts;
+  std::vector<float> mon;
+  std::vector<float> sec;
+};
 
 // What a merge placed: rows merged, and the grid index of the first.
 struct MergeInfo {
@@ -36,10 +55,11 @@ struct MergeInfo {
   int oddtim = 0;              // rows with a time of inf
   int rows = 0;
   int datoffset = 0;
-  double deadmax = 1;     // the largest dead-time correction factor applied
-  int deadover = 0;       // rows whose correction passed deadlimit
-  bool hasfirst = false;  // the file has a first row, whose angle is first
-  float first = 0;        // deg
+  double deadmax = 1;            // the largest dead-time correction factor applied
+  int deadover = 0;              // rows whose correction passed deadlimit
+  ScanCounts* counts = nullptr;  // where given, the rows merged are kept there
+  bool hasfirst = false;         // the file has a first row, whose angle is first
+  float first = 0;               // deg
 };
 
 // The same, the warnings ("!!!!!", "HELP!", "Cannot make dead time

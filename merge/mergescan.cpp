@@ -8,9 +8,6 @@
 #include "merge/scanreader.h"
 #include "text/console.h"
 
-constexpr float lowmonitor = 1000.0f;
-constexpr float fullmonitor = 1000000.0f;
-
 // Grid index of a later file's first row: the integer part of quotient + 0.5,
 // toward zero. Returns false where that is negative, not finite or beyond an
 // int, all of which mean the file starts below the grid.
@@ -45,7 +42,7 @@ static void noteodd(MergeInfo& info, const ScanPoint& pt, int i, const MergedPat
 static void checkdrift(const MergedPattern& p, int datoffset, int i, float lasttth,
                        std::ostream& warn) {
   if (i == 0 || p.tthstep == 0.0) return;
-  double grid = p.tthmin + (static_cast<double>(datoffset) + i - 1) * p.tthstep;
+  double grid = gridangle(p, static_cast<long long>(datoffset) + i - 1);
   double off = grid - static_cast<double>(lasttth);
   if (std::isfinite(off) && std::fabs(off) > 0.5 * std::fabs(p.tthstep))
     say(warn, "!!!!! Grid off by %.4f deg at last point of this file.\n", off);
@@ -58,12 +55,20 @@ static inline void addrow(MergedPattern& p, long long idx, float c, float f, flo
   p.mon[idx] = static_cast<float>(static_cast<double>(p.mon[idx]) + m);
 }
 
+static void keeprow(ScanCounts& counts, float c, float m, float t) {
+  counts.cts.push_back(c);
+  counts.mon.push_back(m);
+  counts.sec.push_back(t);
+}
+
 // twin: the file's own sums go to alone too; a copy of its own, so that the
 // dialogue's row loop has no test for it
 template <bool twin>
 static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, std::ostream& con,
                               std::ostream& warn, MergeInfo& info, MergedPattern* alone) {
+  ScanCounts* counts = info.counts;  // where the caller keeps the rows
   info = MergeInfo();
+  info.counts = counts;
   ScanColumns cols = readheader(scan, con, warn);
   ScanRows rows(scan, cols, 1);  // the first row alone: it places the file, or refuses it
   double start = p.tthmin;       // deg; a file without rows has no start of its own
@@ -74,10 +79,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
   while (i < maxpts && (pt = nextrow(rows))) {
     float m = pt->mon;
     float c = pt->cts;
-    if (m < lowmonitor) {  // too few monitor counts: no counts, full weight
-      m = fullmonitor;
-      c = 0.0f;
-    }
+    lowmonitorrule(c, m);
     float t = pt->sec;  // s, 32-bit
 
     if (i == 0) {
@@ -88,7 +90,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
         p.tthmin = start;
         datoffset = 0;
         say(con, "First point, %.1f sec., %.0f mon.\n", t, m);
-        say(con, "Normalizing to %.0f monitor counts.\n", 1000000.0);
+        say(con, "Normalizing to %.0f monitor counts.\n", normmonitor);
       } else if (!placeongrid(start, p, datoffset)) {
         say(con, "First file must contain lowest angle.\n");
         return MergeStatus::lowestangle;
@@ -118,22 +120,16 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
     }
 
     float f = 1.0f;
-    if (t < shortesttime) {  // too short to correct
+    DeadTime dead = deadtimefactor(c, t, tau, f);
+    if (dead == DeadTime::tooshort)
       say(warn, "Cannot make dead time correction:\n%.*s", pt->len, pt->line);
-    } else {
-      f = static_cast<float>(deadfactor(c, t));
-    }
-    // a factor that is not a positive number (a nan count or time among
-    // them) cannot correct anything either
-    if (!(f > 0.0f && std::isfinite(f))) {
+    else if (dead == DeadTime::unusable)
       say(warn, "Cannot make dead time correction.  tau, cts, tim = %f, %f, %f\n", tau, c, t);
-      f = 1.0f;
-    }
     info.deadmax = std::max(info.deadmax, 1.0 / f);
     info.deadover += 1.0 / f - 1.0 > deadlimit;
-
     addrow(p, idx, c, f, m);
     if (twin) addrow(*alone, idx, c, f, m);
+    if (counts) keeprow(*counts, c, m, t);
     lasttth = pt->tth;
     ++i;
   }
@@ -148,6 +144,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
   checkdrift(p, datoffset, i, lasttth, warn);
   info.rows = i;
   info.datoffset = datoffset;
+  if (counts) counts->datoffset = datoffset;
   return MergeStatus::merged;
 }
 

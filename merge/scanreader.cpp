@@ -204,3 +204,9 @@ const ScanPoint* nextbatch(ScanRows& rows) {
   }
   return n > 0 ? &rows.batch[rows.next++] : nullptr;
 }
+
+bool hasscanheader(std::istream& file) {
+  ScanBlock block(file, headerlines * headerpiece);  // the header's pieces at most
+  std::ostream nowhere(nullptr);                     // lines 11 and 12 are not echoed
+  return readheader(block, nowhere).tth >= 0;
+}

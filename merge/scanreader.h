@@ -30,7 +30,7 @@ struct ScanColumns {
 
 struct ScanPoint {
   // the numbers converted, 32-bit, in column order; then the stand-ins
-  float val[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0.0f, 1000000.0f};
+  float val[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0.0f, fullmonitor};
   int nval = 0;
   float tth = 0;  // deg
   float cts = 0;
@@ -85,6 +85,10 @@ void giveback(ScanBlock& block);
 ScanColumns readheader(ScanBlock& scan, std::ostream& con);
 // The same, its warnings ("!!!!!", "HELP!") told on warn instead.
 ScanColumns readheader(ScanBlock& scan, std::ostream& con, std::ostream& warn);
+
+// Whether line 14 of the file open on file names a tth column, which no
+// output file has there: the file is a scan.
+bool hasscanheader(std::istream& file);
 
 // Reads the next data row into pt; false where the data end (pt.cut where
 // they end at a row cut short).

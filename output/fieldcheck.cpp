@@ -15,8 +15,8 @@ static double readback(double value) {
 double headerstepoff(const MergedPattern& p) {
   if (p.imax < 1) return std::numeric_limits<double>::quiet_NaN();
   int k = p.imax - 1;
-  double rebuilt = readback(p.tthmin) + k * readback(p.tthstep);
-  double grid = p.tthmin + k * p.tthstep;
+  double rebuilt = gridangle(readback(p.tthmin), readback(p.tthstep), k);
+  double grid = gridangle(p, k);
   if (!std::isfinite(rebuilt) || !std::isfinite(grid))
     return std::numeric_limits<double>::quiet_NaN();
   return rebuilt - grid;

@@ -15,8 +15,8 @@ std::string exact(float value) {
   return format("%.9g", static_cast<double>(value));
 }
 
-std::string gridangle(const MergedPattern& p, int k) {
-  double tth = p.tthmin + k * p.tthstep;
+std::string angletext(const MergedPattern& p, int k) {
+  double tth = gridangle(p, k);
   if (!std::isfinite(tth)) return nonfinite(tth);
   return format("%.9g", tth);
 }

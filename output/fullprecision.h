@@ -10,8 +10,8 @@
 // without a sign on a NaN.
 std::string exact(float value);
 
-// deg: the grid angle of point k, "%.9g" of tthmin + k * tthstep.
-std::string gridangle(const MergedPattern& pattern, int k);
+// deg: the grid angle of point k in "%.9g".
+std::string angletext(const MergedPattern& pattern, int k);
 
 // A CIF value(su) pair: the value with the fewest decimals that give it
 // back, or more where the su needs them, and the su's digits in units of

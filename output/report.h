@@ -7,20 +7,9 @@
 #include <vector>
 
 #include "correct/corrections.h"
+#include "correct/deadtimefit.h"
+#include "correct/overlaps.h"
 #include "merge/merged_pattern.h"
-
-// Where a scan overlaps what was merged before it, from the unrounded
-// normalised values at the grid points both reached.
-struct Overlap {
-  int points = 0;
-  double chi2 = 0;   // mean of ((I1 - I2) / sqrt(s1^2 + s2^2))^2
-  double ratio = 0;  // sum of I2 over sum of I1
-};
-
-// before: the sums of the scans merged before; alone: the next scan's own
-// sums on the same grid. Sums as merged (dead-time corrected counts and
-// monitor counts), not yet normalised.
-Overlap overlap(const MergedPattern& before, const MergedPattern& alone);
 
 struct ScanRecord {
   std::string name;  // as given
@@ -31,6 +20,10 @@ struct ScanRecord {
   std::vector<std::string> warnings;
   bool overlaps = false;  // a scan after the first: overlap is set
   Overlap overlap;
+  bool detailed = false;  // alone and label are set, for a picture
+  std::string label;      // line 11, as the merge echoes it
+  ScanAlone alone;
+  std::vector<int> under;  // the scans before it (0 the first) that reach its overlap
 };
 
 struct OutputRecord {
@@ -47,9 +40,12 @@ struct RunRecord {
   EivGeometry geometry;
   std::vector<std::string> warnings;  // not of a scan: normalising, the files
   std::vector<OutputRecord> outputs;
+  bool fitted = false;  // fit is set
+  DeadTimeFit fit;
 };
 
 // The report as JSON: version, scans, grid, EIV answer, gaps (runs of grid
-// points 0 to imax that no scan reached), overlaps and outputs.
+// points 0 to imax that no scan reached), overlaps and outputs; each scan
+// alone where detailed, and the dead-time fit where fitted.
 bool writereport(const MergedPattern& pattern, const std::vector<bool>& reached,
                  const RunRecord& record, std::ostream& file);

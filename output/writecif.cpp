@@ -45,8 +45,8 @@ bool writecif(const MergedPattern& pattern, const std::vector<bool>& reached,
   for (int k = 0; k <= pattern.imax; ++k) {
     if (!reached[static_cast<std::size_t>(k)]) continue;
     // 2theta in deg, then intensity(su) per 1 000 000 monitor counts
-    if (!writetext(file, "%s %s\n", gridangle(pattern, k).c_str(),
-                   valuesu(pattern.cts[k], pattern.mon[k]).c_str()))
+    if (!writetext(file, "%s %s\n", angletext(pattern, k).c_str(),
+                   valuesu(pattern.inten[k], pattern.sigma[k]).c_str()))
       return false;
   }
   return !file.fail();

@@ -30,8 +30,8 @@ bool writegdat(const MergedPattern& pattern, const std::string& title, std::ostr
     int last = std::min(first + 5, pattern.imax);
     // cols 1-80: up to five pairs of intensity and sigma (10F8.1)
     for (int k = first; k < last; ++k) {
-      putreal(out, pattern.cts[k], 8, 1);
-      putsigma(out, pattern.mon[k], 8, 1);
+      putreal(out, pattern.inten[k], 8, 1);
+      putsigma(out, pattern.sigma[k], 8, 1);
     }
     endline(out);
   }

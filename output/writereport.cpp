@@ -11,32 +11,6 @@
 #include "text/console.h"
 #include "version.h"  // SCANMERGE_VERSION, generated
 
-constexpr double normmonitor = 1000000.0;  // monitor counts per intensity unit
-
-Overlap overlap(const MergedPattern& before, const MergedPattern& alone) {
-  Overlap o;
-  double sum1 = 0, sum2 = 0, chi = 0;
-  int top = std::max(before.imax, alone.imax);
-  for (int k = 0; k <= top; ++k) {
-    double c1 = before.cts[k], m1 = before.mon[k], c2 = alone.cts[k], m2 = alone.mon[k];
-    if (m1 == 0 || m2 == 0) continue;  // not reached by both
-    double i1 = c1 * normmonitor / m1, i2 = c2 * normmonitor / m2;
-    // counting statistics; a point without counts gets sigma 1, as written
-    double s1 = c1 > 0 ? std::sqrt(c1) * normmonitor / m1 : 1.0;
-    double s2 = c2 > 0 ? std::sqrt(c2) * normmonitor / m2 : 1.0;
-    double d = (i1 - i2) / std::sqrt(s1 * s1 + s2 * s2);
-    chi += d * d;
-    sum1 += i1;
-    sum2 += i2;
-    ++o.points;
-  }
-  if (o.points > 0) {
-    o.chi2 = chi / o.points;
-    o.ratio = sum2 / sum1;
-  }
-  return o;
-}
-
 // A JSON string: quotes, backslashes and control characters escaped, and
 // each byte that is not part of a well-formed UTF-8 character as the
 // Latin-1 character of that byte (\u0080 to \u00ff): valid UTF-8 whatever
@@ -92,7 +66,42 @@ static std::string number32(float value) {
   return std::isfinite(value) ? format("%.9g", static_cast<double>(value)) : "null";
 }
 
-static double gridangle(const MergedPattern& p, int k) { return p.tthmin + k * p.tthstep; }
+// A scan alone on the grid: where it lies, its line 11, the scans before it
+// under its overlap, its points (angle, intensity, sigma) as corrected, and
+// the normalised differences (angle, z) where it overlaps them.
+static std::string alonetext(const MergedPattern& p, const ScanRecord& scan) {
+  std::string j = ",\n     \"datoffset\": " + std::to_string(scan.datoffset) +
+                  ", \"label\": " + quoted(scan.label) + ", \"under\": [";
+  for (std::size_t k = 0; k < scan.under.size(); ++k)
+    j += (k ? ", " : "") + std::to_string(scan.under[k]);
+  j += "],\n     \"points\": [";
+  const ScanAlone& a = scan.alone;
+  for (std::size_t i = 0; i < a.inten.size(); ++i)
+    j += (i ? ", [" : "[") + number(gridangle(p, scan.datoffset + static_cast<long long>(i))) +
+         ", " + number32(a.inten[i]) + ", " + number32(a.sigma[i]) + "]";
+  j += "],\n     \"differences\": [";
+  for (std::size_t i = 0; i < a.at.size(); ++i)
+    j += (i ? ", [" : "[") + number(gridangle(p, a.at[i])) + ", " + number(a.z[i]) + "]";
+  return j + "]";
+}
+
+// The dead-time fit: rows compared, the fitted dead time and its
+// uncertainty (us; null where not determined), the reduced chi2 there and
+// at the program's dead time, and the curve of reduced chi2 against the
+// dead times tried (us).
+static std::string fittext(const DeadTimeFit& fit) {
+  bool found = fit.determined;
+  std::string j = ",\n  \"deadtimefit\": {\"points\": " + std::to_string(fit.points) +
+                  ", \"corrects\": " + number(static_cast<double>(tau) * 1e6) +
+                  ", \"tau\": " + (found ? number(fit.tau) : "null") +
+                  ", \"sigma\": " + (found ? number(fit.sigma) : "null") +
+                  ", \"chi2\": " + (found ? number(fit.chi2) : "null") +
+                  ", \"chi2at\": " + (fit.points ? number(fit.chi2at) : "null") +
+                  ",\n    \"curve\": [";
+  for (std::size_t k = 0; k < fit.taus.size(); ++k)
+    j += (k ? ", [" : "[") + number(fit.taus[k]) + ", " + number(fit.curve[k]) + "]";
+  return j + "]}";
+}
 
 bool writereport(const MergedPattern& p, const std::vector<bool>& reached, const RunRecord& r,
                  std::ostream& file) {
@@ -113,10 +122,12 @@ bool writereport(const MergedPattern& p, const std::vector<bool>& reached, const
       const Overlap& o = scan.overlap;
       j += "{\"points\": " + std::to_string(o.points) +
            ", \"chi2\": " + (o.points ? number(o.chi2) : "null") +
-           ", \"ratio\": " + (o.points ? number(o.ratio) : "null") + "}}";
+           ", \"ratio\": " + (o.points ? number(o.ratio) : "null") + "}";
     } else {
-      j += "null}";
+      j += "null";
     }
+    if (scan.detailed) j += alonetext(p, scan);
+    j += "}";
     // written a scan at a time: the text stays small however many scans
     file.write(j.data(), static_cast<std::streamsize>(j.size()));
     j.clear();
@@ -151,7 +162,13 @@ bool writereport(const MergedPattern& p, const std::vector<bool>& reached, const
          "\", \"wide\": " + std::to_string(out.wide) +
          ", \"zerosigma\": " + std::to_string(out.zerosigma) + "}";
   }
-  j += r.outputs.empty() ? "]\n}\n" : "\n  ]\n}\n";
+  j += r.outputs.empty() ? "]" : "\n  ]";
+  // for a picture: the monitor counts the intensities are given per
+  bool detailed = false;
+  for (const ScanRecord& scan : r.scans) detailed = detailed || scan.detailed;
+  if (detailed) j += ",\n  \"normmonitor\": " + number(normmonitor);
+  if (r.fitted) j += fittext(r.fit);
+  j += "\n}\n";
   file.write(j.data(), static_cast<std::streamsize>(j.size()));
   return !file.fail();
 }

@@ -11,13 +11,13 @@ bool writewyriet(const MergedPattern& pattern, std::ostream& file, FieldCounts& 
   // cols 1-8 tthmin, 9-16 tthstep, 17-24 tthmax (3F8.3): "%8.3f%8.3f%8.3f"
   putheader(out, pattern.tthmin, 8, 3);
   putheader(out, pattern.tthstep, 8, 3);
-  putheader(out, pattern.tthmax, 8, 3);
+  putheader(out, gridangle(pattern, pattern.imax), 8, 3);
   endline(out);
   for (int first = 0; first < pattern.imax; first += 8) {
     int last = std::min(first + 8, pattern.imax);
     // cols 1-64: up to eight intensities, each I7 and a blank ("%7d ")
     for (int k = first; k < last; ++k) {
-      putcount(out, roundcount(pattern.cts[k]), 7);
+      putcount(out, roundcount(pattern.inten[k]), 7);
       putblank(out);
     }
     endline(out);

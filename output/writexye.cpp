@@ -13,8 +13,8 @@ bool writexye(const MergedPattern& pattern, const std::vector<bool>& reached, st
   for (int k = 0; k <= pattern.imax; ++k) {
     if (!reached[static_cast<std::size_t>(k)]) continue;
     // three fields, blank-separated, each read back to its stored value
-    if (!writetext(file, "%s %s %s\n", gridangle(pattern, k).c_str(), exact(pattern.cts[k]).c_str(),
-                   exact(pattern.mon[k]).c_str()))
+    if (!writetext(file, "%s %s %s\n", angletext(pattern, k).c_str(),
+                   exact(pattern.inten[k]).c_str(), exact(pattern.sigma[k]).c_str()))
       return false;
   }
   return !file.fail();

@@ -399,6 +399,28 @@ TEST(CommandLine, ReportsTheOverlapAsComputedByHand) {
   EXPECT_EQ(slurp(work / "run.xye"),
             "10 400 20\r\n10.05 510.5 15.9765453\r\n10.1 230.5 10.7354555\r\n10.15 1000 "
             "31.622776\r\n");
+
+  // each scan alone, for a picture: b's differences from a, point by point;
+  // a dead-time factor of 1 at every dead time tried cannot tell one
+  r = runcli(work, {"a.dat", "b.dat", "--report-scans", "--fit-dead-time"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("--report-scans needs --report FILE"), std::string::npos) << r.err;
+  r = runcli(work, {"a.dat", "b.dat", "--report", "run.json", "--report-scans", "--fit-dead-time"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "dead time from the overlaps: not determined (the overlapping scans count at "
+            "alike rates)\n");
+  const std::string scans = slurp(work / "run.json");
+  size_t at = scans.find("\"differences\": [[10.05, ");
+  ASSERT_NE(at, std::string::npos) << scans;
+  char* end = nullptr;
+  EXPECT_NEAR(std::strtod(scans.c_str() + at + 24, &end), 779.0 / std::sqrt(1021.0), 1e-12);
+  EXPECT_EQ(std::string(end, 10), "], [10.1, ");
+  EXPECT_NEAR(std::strtod(end + 10, nullptr), -261.0 / std::sqrt(461.0), 1e-12);
+  EXPECT_NE(scans.find("\"points\": [[10.05, 121, 11], [10.1, 361, 19], [10.15, 1000, 31.622776]]"),
+            std::string::npos)
+      << scans;
+  EXPECT_NE(scans.find("\"deadtimefit\": {\"points\": 2, "), std::string::npos);
 }
 
 // The report's digest of a scan is of the whole file, also where its data

@@ -74,8 +74,8 @@ std::unique_ptr<MergedPattern> threepoints() {
   p->tthstep = 0.05;
   p->imax = 3;
   for (int k = 0; k < 4; ++k) {
-    p->cts[k] = 100.0f * static_cast<float>(k + 1);
-    p->mon[k] = 10.0f;
+    p->inten[k] = 100.0f * static_cast<float>(k + 1);
+    p->sigma[k] = 10.0f;
   }
   return p;
 }
@@ -287,7 +287,7 @@ TEST(ScanNames, EveryOutputFormatIsReplacedAgain) {
   p->tthmin = 5;
   p->tthstep = 0.01;
   p->imax = 40;
-  for (int k = 0; k < p->imax; ++k) p->cts[k] = p->mon[k] = 1;
+  for (int k = 0; k < p->imax; ++k) p->inten[k] = p->sigma[k] = 1;
   for (int format = 0; format < 4; ++format) {
     for (int pass = 0; pass < 2; ++pass) {
       std::istringstream in("out\ntth cts mon tim\n");

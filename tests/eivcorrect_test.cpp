@@ -5,6 +5,7 @@
 #include <string>
 
 #include "correct/corrections.h"
+#include "dialogue/dialogue.h"
 #include "tests/helpers.h"
 
 namespace {
@@ -18,7 +19,7 @@ const std::string needgeom = "Look, I need h and osc not 0, and h no larger than
 // A grid of imax points from tthmin (deg), every point cts = mon = value.
 std::unique_ptr<MergedPattern> flat(double tthmin, double tthstep, int imax, float value) {
   auto p = grid(tthmin, tthstep, imax);
-  for (int k = 0; k <= imax; ++k) p->cts[k] = p->mon[k] = value;
+  for (int k = 0; k <= imax; ++k) p->inten[k] = p->sigma[k] = value;
   return p;
 }
 
@@ -39,35 +40,35 @@ TEST(EivCorrect, DividesByIlluminatedFraction) {
   auto p = flat(40.0, 0.02, 1, 1000.0f);
   EXPECT_EQ(run(*p, "1 20 2\n", con), EivStatus::done);
   EXPECT_EQ(con, prompt);
-  EXPECT_NEAR(p->cts[0], 1000.0f, 1e-3);
-  EXPECT_NEAR(p->mon[0], 1000.0f, 1e-3);
+  EXPECT_NEAR(p->inten[0], 1000.0f, 1e-3);
+  EXPECT_NEAR(p->sigma[0], 1000.0f, 1e-3);
 
   // 2theta = 1: clipped to 0..1 deg, below thetac;
   // F = (20 / 0.0349066) * (1 - cos 1 deg) = 0.0872642
   p = flat(1.0, 0.02, 1, 1.0f);
   EXPECT_EQ(run(*p, "1 20 2\n", con), EivStatus::done);
-  EXPECT_NEAR(p->cts[0], 11.45945f, 1e-4);
-  EXPECT_NEAR(p->mon[0], 11.45945f, 1e-4);
-  EXPECT_EQ(p->cts[1], 1.0f);  // index imax is not touched
+  EXPECT_NEAR(p->inten[0], 11.45945f, 1e-4);
+  EXPECT_NEAR(p->sigma[0], 11.45945f, 1e-4);
+  EXPECT_EQ(p->inten[1], 1.0f);  // index imax is not touched
 
   // 2theta = 6: range 2..4 deg holds thetac;
   // F = 572.958 * (cos 2 deg - cos thetac) + 28.6479 * (4 deg - thetac)
   //   = 0.934623
   p = flat(6.0, 0.02, 1, 1000.0f);
   EXPECT_EQ(run(*p, "1 20 2\n", con), EivStatus::done);
-  EXPECT_NEAR(p->cts[0], 1069.950f, 1e-2);
+  EXPECT_NEAR(p->inten[0], 1069.950f, 1e-2);
 
   // osc = -4 at 2theta = 5.8: lo = 4.9 deg above thetac and hi = 0.9 deg
   // below it; the range-above form wins, F = 1 (the other form gives 1.0117)
   p = flat(5.8, 0.02, 1, 1000.0f);
   EXPECT_EQ(run(*p, "1 20 -4\n", con), EivStatus::done);
-  EXPECT_NEAR(p->cts[0], 1000.0f, 1e-2);
+  EXPECT_NEAR(p->inten[0], 1000.0f, 1e-2);
 
   // 2theta = 0: the range is empty, F = 0, the point stays as it is
   p = flat(0.0, 0.02, 1, 7.0f);
   EXPECT_EQ(run(*p, "1 20 2\n", con), EivStatus::done);
-  EXPECT_EQ(p->cts[0], 7.0f);
-  EXPECT_EQ(p->mon[0], 7.0f);
+  EXPECT_EQ(p->inten[0], 7.0f);
+  EXPECT_EQ(p->sigma[0], 7.0f);
 }
 
 TEST(EivCorrect, RangeError) {
@@ -76,7 +77,7 @@ TEST(EivCorrect, RangeError) {
   auto p = flat(-1.0, 0.02, 1, 5.0f);
   EXPECT_EQ(run(*p, "1 20 2\n", con), EivStatus::rangeerror);
   EXPECT_EQ(con, prompt + "Range Error!\n");
-  EXPECT_EQ(p->cts[0], 5.0f);
+  EXPECT_EQ(p->inten[0], 5.0f);
 
   // h = 10, L = 20 (thetac = 30 deg), osc = -4. Point 0 at 2theta = 20:
   // lo = 12, hi = 8 deg, F = (20 / (10 * -0.0698132)) * (cos 12 - cos 8)
@@ -84,9 +85,9 @@ TEST(EivCorrect, RangeError) {
   p = flat(20.0, -18.0, 2, 100.0f);
   EXPECT_EQ(run(*p, "10 20 -4\n", con), EivStatus::rangeerror);
   EXPECT_EQ(con, prompt + "Range Error!\n");
-  EXPECT_NEAR(p->cts[0], 287.9970f, 1e-3);  // already divided, stays so
-  EXPECT_NEAR(p->mon[0], 287.9970f, 1e-3);
-  EXPECT_EQ(p->cts[1], 100.0f);
+  EXPECT_NEAR(p->inten[0], 287.9970f, 1e-3);  // already divided, stays so
+  EXPECT_NEAR(p->sigma[0], 287.9970f, 1e-3);
+  EXPECT_EQ(p->inten[1], 100.0f);
 }
 
 TEST(EivCorrect, AnswersThatAskAgain) {
@@ -104,13 +105,13 @@ TEST(EivCorrect, AnswersThatAskAgain) {
     SCOPED_TRACE(c.answer);
     EXPECT_EQ(run(*p, std::string(c.answer) + "\n\n", con), EivStatus::done);
     EXPECT_EQ(con, prompt + c.reply + prompt);
-    EXPECT_EQ(p->cts[0], 1.0f);
+    EXPECT_EQ(p->inten[0], 1.0f);
   }
 
   // after a refusal the next good answer is applied, once
   EXPECT_EQ(run(*p, "1 20\n1 20 2\n1 20 2\n", con), EivStatus::done);
   EXPECT_EQ(con, prompt + need3 + prompt);
-  EXPECT_NEAR(p->cts[0], 11.45945f, 1e-4);
+  EXPECT_NEAR(p->inten[0], 11.45945f, 1e-4);
 }
 
 TEST(EivCorrect, NoCorrection) {
@@ -125,8 +126,8 @@ TEST(EivCorrect, NoCorrection) {
   EXPECT_EQ(run(*empty, "1 20 2\n", con), EivStatus::done);
   EXPECT_EQ(con, prompt);
   for (int k = 0; k < 3; ++k) {
-    EXPECT_EQ(p->cts[k], 2.0f);
-    EXPECT_EQ(p->mon[k], 2.0f);
+    EXPECT_EQ(p->inten[k], 2.0f);
+    EXPECT_EQ(p->sigma[k], 2.0f);
   }
-  EXPECT_EQ(empty->cts[0], 2.0f);
+  EXPECT_EQ(empty->inten[0], 2.0f);
 }

@@ -144,7 +144,7 @@ TEST(Example, FullPrecisionFilesGiveBackThe32BitValues) {
     fields >> tth >> value >> sigma;
     ASSERT_TRUE(!(fields >> more) && !sigma.empty()) << xye[static_cast<size_t>(k)];
     ASSERT_NEAR(std::strtod(tth.c_str(), nullptr), 10 + 0.02 * k, 1e-6);
-    ASSERT_TRUE(same(p->cts[k], value) && same(p->mon[k], sigma)) << "xye point " << k;
+    ASSERT_TRUE(same(p->inten[k], value) && same(p->sigma[k], sigma)) << "xye point " << k;
   }
   // the CIF loop's value(su): the su's digits in units of the value's
   // last decimal
@@ -159,7 +159,7 @@ TEST(Example, FullPrecisionFilesGiveBackThe32BitValues) {
     const std::string units = line.substr(open + 1, line.size() - open - 2);
     const int decimals = point == std::string::npos || point > open ? 0 : int(open - point - 1);
     const std::string sigma = units + "e-" + std::to_string(decimals);
-    ASSERT_TRUE(same(p->cts[k], value) && same(p->mon[k], sigma)) << line;
+    ASSERT_TRUE(same(p->inten[k], value) && same(p->sigma[k], sigma)) << line;
     ASSERT_EQ(line.substr(0, blank), xye[static_cast<size_t>(k)].substr(0, blank));
   }
   // a CIF parser takes it, and the CIF library GSAS-II reads it with finds

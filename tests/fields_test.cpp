@@ -102,7 +102,6 @@ std::unique_ptr<MergedPattern> benchpattern() {
     std::istringstream scan(text);
     mergescan(*p, scan, k, con);
   }
-  p->tthmax = p->tthmin + p->imax * p->tthstep;
   normalize(*p, p->imax, con);
   return p;
 }
@@ -117,14 +116,14 @@ TEST(RealField, BenchRunFieldsAsPrintfWritesThem) {
   int failures = 0;
   for (int k = 0; k < p->imax && failures < 10; ++k) {
     failures += !agrees(p->tthmin + k * p->tthstep, 8, 3);
-    for (double v : {static_cast<double>(p->cts[k]), static_cast<double>(p->mon[k])})
+    for (double v : {static_cast<double>(p->inten[k]), static_cast<double>(p->sigma[k])})
       for (int d = 1; d <= 2; ++d) failures += !agrees(v, 8, d);
     std::ostringstream file;
     FieldCounts counts;
     TextOut out(file, counts);
-    putcount(out, roundcount(p->cts[k]), 7);
+    putcount(out, roundcount(p->inten[k]), 7);
     ASSERT_TRUE(flushtext(out));
-    std::snprintf(field, sizeof field, "%7d", roundcount(p->cts[k]));
+    std::snprintf(field, sizeof field, "%7d", roundcount(p->inten[k]));
     EXPECT_EQ(file.str(), field);
   }
 }

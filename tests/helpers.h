@@ -38,14 +38,13 @@ inline std::string scanfile(const std::string& columns, const std::string& rows,
   return text;
 }
 
-// A pattern of imax points from tthmin (deg) as the summary leaves it, its
+// A pattern of imax points from tthmin (deg) as the merge leaves it, its
 // intensities and sigmas still 0; on the heap (160 KB).
 inline std::unique_ptr<MergedPattern> grid(double tthmin, double tthstep, int imax) {
   auto p = std::make_unique<MergedPattern>();
   p->tthmin = tthmin;
   p->tthstep = tthstep;
   p->imax = imax;
-  p->tthmax = tthmin + imax * tthstep;
   return p;
 }
 

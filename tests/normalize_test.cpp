@@ -21,10 +21,10 @@ TEST(Normalize, IntensityAndSigmaPerMillionMonitor) {
   p->cts[3] = 5, p->mon[3] = 7;
   normalize(*p, p->imax, con);
   EXPECT_EQ(con.str(), "HELP.  i, cts, mon = 2 0.000000 0.000000\n");
-  EXPECT_EQ(std::vector<float>(p->cts, p->cts + 2), (std::vector<float>{200, 0}));
-  EXPECT_TRUE(std::isnan(p->cts[2]));
-  EXPECT_EQ(p->cts[3], 5.0f);
-  EXPECT_EQ(std::vector<float>(p->mon, p->mon + 4), (std::vector<float>{10, 1, 1, 7}));
+  EXPECT_EQ(std::vector<float>(p->inten, p->inten + 2), (std::vector<float>{200, 0}));
+  EXPECT_TRUE(std::isnan(p->inten[2]));
+  EXPECT_EQ(p->inten[3], 0.0f);
+  EXPECT_EQ(std::vector<float>(p->sigma, p->sigma + 4), (std::vector<float>{10, 1, 1, 0}));
 
   // the gap's intensity reaches the list file as the most negative integer
   FieldCounts counts;

@@ -167,6 +167,26 @@ class Agreement(Case):
         self.assertEqual(lines[4:],
                          ["HELP.  i, cts, mon = 7 0.000000 0.000000"])
 
+    def test_one_scanmerge_run_per_picture(self):
+        # a scanmerge that notes each run, then runs the real one
+        log = self.path("runs")
+        with open(self.path("counted"), "w") as f:
+            f.write('#!/bin/sh\necho run >>"%s"\nexec "%s" "$@"\n'
+                    % (log, SCANMERGE))
+        os.chmod(self.path("counted"), 0o755)
+        writescan(self.path("a.dat"), A_ROWS)
+        writescan(self.path("b.dat"), b_rows())
+        writescan(self.path("c.dat"), [(12.5, 400, 10**6, 1000),
+                                       (13.0, 400, 10**6, 1000)])
+        for extra in ([], ["--dead-time"], ["--dead-time", "--eiv", "1 20 5"]):
+            if os.path.exists(log):
+                os.unlink(log)
+            r = run(["a.dat", "b.dat", "c.dat", "--scanmerge", "counted"]
+                    + extra, self.dir)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            with open(log) as f:
+                self.assertEqual(f.read(), "run\n", extra)
+
     def test_dead_time_warning_quotes_its_row(self):
         # 5 ms is too short for the dead-time correction
         writescan(self.path("a.dat"), [(10.0, 100, 10**6, 1000),

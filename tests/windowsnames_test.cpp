@@ -36,8 +36,8 @@ Asked askandwrite(const std::string& name, std::string* written = nullptr) {
   p->tthstep = 0.05;
   p->imax = 3;
   for (int k = 0; k < 3; ++k) {
-    p->cts[k] = 100.0f * static_cast<float>(k + 1);
-    p->mon[k] = 10.0f;
+    p->inten[k] = 100.0f * static_cast<float>(k + 1);
+    p->sigma[k] = 10.0f;
   }
   if (written) {
     std::ostringstream file;
