@@ -499,6 +499,7 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o
     alone = std::make_unique<MergedPattern>();
   }
   std::vector<char> rest;
+  record.scans.reserve(scans.size());  // grown once: no second copy while it grows
   for (std::size_t k = 0; k < scans.size(); ++k) {
     ScanRecord s;
     s.name = scans[k].name;
