@@ -12,7 +12,12 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>  // stat: a scan's device and inode
+#endif
 
 #include "correct/corrections.h"
 #include "dialogue/dialogue.h"
@@ -250,6 +255,32 @@ void tell(const std::string& text, std::vector<std::string>& kept, std::ostream&
   for (std::string& line : warninglines(text)) kept.push_back(line);
 }
 
+// The warnings of values no instrument gives that the dialogue merges
+// without a word (its first angles, a monitor of nan or inf, an infinite
+// time), which would make angles or intensities that are not numbers.
+std::string oddvalues(const MergeInfo& info, int filenum) {
+  std::string text;
+  if (info.oddstart)
+    text += format("!!!!! First angle %g deg is no 2theta%s.\n", info.start,
+                   filenum == 1 ? ": the grid's angles are wrong" : "");
+  if (info.oddstep)
+    text += format("!!!!! Step %g deg is no step: the grid's angles are wrong.\n", info.step);
+  if (info.oddmon > 0)
+    text += format("!!!!! Monitor nan or inf in %d rows: their intensities are nan or 0.\n",
+                   info.oddmon);
+  if (info.oddtim > 0)
+    text += format("!!!!! Time inf in %d rows: no dead time correction there.\n", info.oddtim);
+  return text;
+}
+
+// The GDAT title as one line: each line break (CR or LF) a blank, so the
+// file keeps its layout.
+std::string oneline(std::string title) {
+  std::replace_if(
+      title.begin(), title.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  return title;
+}
+
 // Writes one of the four formats into text, counting its fields; false on
 // a write error.
 bool writeformat(const MergedPattern& p, int which, const std::string& title, std::ostream& text,
@@ -262,7 +293,7 @@ bool writeformat(const MergedPattern& p, int which, const std::string& title, st
     case profin:
       return writeprofin(p, text, counts);
     default:
-      return writegdat(p, title, text, counts);
+      return writegdat(p, oneline(title), text, counts);
   }
 }
 
@@ -293,6 +324,30 @@ std::string reduction(const MergedPattern& p, const RunRecord& r) {
   return text;
 }
 
+// Where two names lead to one scan (one device and inode: a link, a hard
+// link, another spelling), which would be summed with itself: what to say;
+// else empty.
+std::string scantwice(const std::vector<std::string>& scans) {
+  const std::string why = " name one scan, which would be summed with itself";
+#ifndef _WIN32
+  std::vector<std::pair<std::pair<dev_t, ino_t>, std::size_t>> seen;  // and where it was named
+  for (std::size_t k = 0; k < scans.size(); ++k) {
+    struct stat st;
+    if (stat(scans[k].c_str(), &st) != 0) continue;  // reading it tells why
+    const std::pair<dev_t, ino_t> id(st.st_dev, st.st_ino);
+    for (const auto& s : seen)
+      if (s.first == id) return scans[s.second] + " and " + scans[k] + why;
+    seen.emplace_back(id, k);
+  }
+#else
+  std::error_code ec;
+  for (std::size_t k = 0; k < scans.size(); ++k)
+    for (std::size_t j = 0; j < k; ++j)
+      if (fs::equivalent(scans[j], scans[k], ec)) return scans[j] + " and " + scans[k] + why;
+#endif
+  return "";
+}
+
 // Every name checked before anything is merged or written: no two outputs
 // name one file, each scan is read whole, no output is a scan, and each
 // output is opened (its folder can be written; a temporary file goes if the
@@ -300,14 +355,13 @@ std::string reduction(const MergedPattern& p, const RunRecord& r) {
 int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& files,
           std::ostream& err) {
   for (int a = 0; a < outputs; ++a)
-    for (int b = 0; b < a; ++b) {
-      std::error_code ec;
+    for (int b = 0; b < a; ++b)
       if (!o.name[a].empty() && !o.name[b].empty() &&
-          fs::weakly_canonical(fs::absolute(o.name[a], ec), ec) ==
-              fs::weakly_canonical(fs::absolute(o.name[b], ec), ec))
+          finaltarget(o.name[a]) == finaltarget(o.name[b]))
         return misuse(err, std::string(outputoption[b]) + " and " + outputoption[a] +
                                " name one file: " + o.name[a]);
-    }
+  std::string twice = scantwice(o.scans);
+  if (!twice.empty()) return misuse(err, twice);
   for (const std::string& name : o.scans) {
     scans.push_back(Scan{name, "", false, 0});
     std::string why;
@@ -367,6 +421,7 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, bool overlaps, R
       fail(err, s.name, "First file must contain lowest angle.");
       return false;
     }
+    tell(oddvalues(info, filenum), s.warnings, err);
     s.rows = info.rows;
     s.datoffset = info.datoffset;
     record.scans.push_back(s);
@@ -455,16 +510,18 @@ bool writeall(const MergedPattern& p, const Options& o, const std::vector<Scan>&
 bool commitall(const Options& o, const std::string (&text)[outputs], std::vector<SafeFile>& files,
                std::ostream& err) {
   std::vector<SafeFile*> kept;
-  std::vector<int> which;
+  std::vector<std::string> names;
   for (int k = 0; k < outputs; ++k) {
     if (o.name[k].empty()) continue;
+    // flushed at once: a disk that fills up fails the file that did not fit
     files[k].file.write(text[k].data(), static_cast<std::streamsize>(text[k].size()));
+    files[k].file.flush();
     kept.push_back(&files[k]);
-    which.push_back(k);
+    names.push_back(o.name[k]);
   }
-  std::size_t placed = commitfiles(kept);
-  if (placed == kept.size()) return true;
-  fail(err, o.name[which[placed]], "cannot be written");
+  std::size_t bad = commitfiles(kept);
+  if (bad == kept.size()) return true;
+  fail(err, names[bad], notplaced(kept, names, errno));
   return false;
 }
 

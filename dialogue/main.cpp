@@ -15,6 +15,7 @@
 
 #include "correct/corrections.h"
 #include "dialogue/dialogue.h"
+#include "files/process.h"
 #include "output/fieldcheck.h"
 #include "output/writers.h"
 #include "text/console.h"
@@ -76,6 +77,10 @@ static int consolestatus(std::ostream& con, int status, int failed) {
 }
 
 int main(int argc, char** argv) {
+  const bool arguments = argc > 1;
+  const int failed = arguments ? 1 : 0;  // the status of a failed run
+  if (!openstandardstreams()) return failed;
+  removetempsonsignals();
 #ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit is a write error, as a full disk is
 #endif
@@ -83,12 +88,13 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);  // a reader gone is a console write error, not the end
 #endif
 #ifndef _WIN32
-  // A closed terminal's hangup is held back: the console's next read takes
-  // it for a read error, so the file being written is dropped, not cut.
+  // In the dialogue a closed terminal's hangup is held back: the console's
+  // next read takes it for a read error, so the file being written is
+  // dropped, not cut.
   sigset_t hangup;
   sigemptyset(&hangup);
   sigaddset(&hangup, SIGHUP);
-  sigprocmask(SIG_BLOCK, &hangup, nullptr);
+  if (!arguments) sigprocmask(SIG_BLOCK, &hangup, nullptr);
 #endif
   ConsoleBuf console(stdin);
   std::istream in(&console);
@@ -96,8 +102,6 @@ int main(int argc, char** argv) {
 
   // calloc: no exception, which could not itself be had at such a limit
   std::unique_ptr<void, void (*)(void*)> storage(std::calloc(1, sizeof(MergedPattern)), std::free);
-  const bool arguments = argc > 1;
-  const int failed = arguments ? 1 : 0;  // the status of a failed run
   if (!storage) return consolestatus(con, allocationerror(con, arguments), failed);
   MergedPattern* pattern = new (storage.get()) MergedPattern();
   // Any allocation that fails ends the run here; on the way, every output

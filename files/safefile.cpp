@@ -8,10 +8,12 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
+#include "files/process.h"
 #include "merge/scanreader.h"
 #ifdef _WIN32
 #include <io.h>       // _open, _write, _commit, _close
@@ -35,12 +37,18 @@ const char* const separators = "/";
 constexpr size_t piecesize = 16384;  // bytes written at a time
 
 void TempFile::drop() {
-  if (!name.empty()) std::remove(name.c_str());
+  if (name.empty()) return;
+  std::remove(name.c_str());
+  lettemp(name);
   name.clear();
 }
 
 FdBuf::FdBuf(FdBuf&& other) noexcept
-    : std::streambuf(other), desc(other.desc), broken(other.broken), piece(std::move(other.piece)) {
+    : std::streambuf(other),
+      desc(other.desc),
+      broken(other.broken),
+      error(other.error),
+      piece(std::move(other.piece)) {
   other.desc = -1;
   other.setp(nullptr, nullptr);
 }
@@ -52,6 +60,7 @@ void FdBuf::open(int descriptor) {
   if (!piece) piece.reset(new char[piecesize]);
   desc = descriptor;
   broken = false;
+  error = 0;
   setp(piece.get(), piece.get() + piecesize);
 }
 
@@ -67,6 +76,7 @@ bool FdBuf::drain() {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       broken = true;
+      error = n < 0 ? errno : ENOSPC;  // nothing taken: the disk is full
       break;
     }
     from += n;
@@ -89,7 +99,10 @@ int FdBuf::sync() { return desc >= 0 && drain() ? 0 : -1; }
 bool FdBuf::close() {
   if (desc < 0) return true;
   bool ok = drain();
-  ok = closefd(desc) == 0 && ok;
+  if (closefd(desc) != 0) {
+    if (ok) error = errno;
+    ok = false;
+  }
   desc = -1;
   setp(nullptr, nullptr);
   piece.reset();  // a closed file waiting to be put in place holds no buffer
@@ -122,6 +135,36 @@ bool isscan(const std::string& name, const std::vector<std::string>& scans) {
   ScanBlock block(file, headerlines * headerpiece);  // the header's pieces at most
   std::ostream nowhere(nullptr);                     // lines 11 and 12 are not echoed
   return readheader(block, nowhere).tth >= 0;
+}
+
+std::string finaltarget(const std::string& name) {
+  std::error_code ec;
+  fs::path p = fs::absolute(name, ec);
+  if (ec) return name;
+  for (int hops = 0; hops < 40; ++hops) {  // Linux's limit on links followed
+    const fs::path folder = fs::weakly_canonical(p.parent_path(), ec);
+    if (ec) return p.lexically_normal().string();
+    p = folder / p.filename();
+    if (!fs::is_symlink(fs::symlink_status(p, ec))) break;
+    const fs::path to = fs::read_symlink(p, ec);
+    if (ec) break;
+    p = to.is_absolute() ? to : folder / to;
+  }
+  const fs::path end = fs::weakly_canonical(p, ec);
+  return ec ? p.lexically_normal().string() : end.string();
+}
+
+std::string notplaced(const std::vector<SafeFile*>& files, const std::vector<std::string>& names,
+                      int error) {
+  std::string why = "cannot be written";
+  if (error != 0) why += std::string(": ") + std::strerror(error);
+  std::string isnew, old;
+  for (size_t k = 0; k < files.size(); ++k) {
+    std::string& list = files[k]->placed ? isnew : old;
+    list += (list.empty() ? "" : ", ") + names[k];
+  }
+  if (isnew.empty()) return why + "; nothing written";
+  return why + "; new: " + isnew + "; as they were: " + old;
 }
 
 // The folder part of a name, with its last separator: "" for a bare name.
@@ -276,6 +319,7 @@ bool openfile(SafeFile& out, const std::string& name) {
   out.file.close();  // a SafeFile used before starts afresh
   out.temp.drop();
   out.target.clear();
+  out.placed = false;
   std::error_code ec;
   const fs::file_status st = fs::status(name, ec);
   std::string target = name;
@@ -298,6 +342,7 @@ bool openfile(SafeFile& out, const std::string& name) {
   std::string temp;
   const int fd = maketemp(target, temp);
   if (fd < 0) return false;
+  holdtemp(temp);
   out.temp.name = temp;
   out.target = target;
   out.file.open(fd);
@@ -320,9 +365,13 @@ static bool finish(SafeFile& out) {
   if (out.aside) return true;
   if (!out.file.is_open()) return false;
   out.file.flush();
-  if (!out.file.good()) return false;
+  if (!out.file.good()) {
+    if (out.file.failure() != 0) errno = out.file.failure();
+    return false;
+  }
   if (out.target.empty()) {
     out.file.close();
+    if (out.file.fail() && out.file.failure() != 0) errno = out.file.failure();
     return !out.file.fail();
   }
   const int fd = out.file.fd();
@@ -356,6 +405,7 @@ static bool place(SafeFile& out) {
     return false;
   }
   if (std::rename(out.temp.name.c_str(), out.target.c_str()) != 0) return false;
+  lettemp(out.temp.name);
   out.temp.name.clear();
   // swapped in the instant before the rename: what it put there goes too
   const bool ours = isopenas(fd, out.target);
@@ -364,6 +414,31 @@ static bool place(SafeFile& out) {
   if (!ours) errno = EEXIST;
   return ours && !out.file.fail();
 #endif
+}
+
+// Whether the rename can put out in place, asked before any file of a run
+// is renamed: the target is no folder and lies on the temporary file's
+// disk, and its folder lets this user replace it (write permission; in a
+// sticky folder, such as /tmp, owning the file or the folder). false with
+// errno where it cannot.
+static bool canreplace(const SafeFile& out) {
+#ifndef _WIN32
+  if (out.target.empty()) return true;
+  const std::string folder = folderof(out.target);
+  const char* const dir = folder.empty() ? "." : folder.c_str();
+  struct stat d, t, temp;
+  if (stat(dir, &d) != 0 || faccessat(AT_FDCWD, dir, W_OK | X_OK, AT_EACCESS) != 0) return false;
+  if (lstat(out.target.c_str(), &t) != 0) return errno == ENOENT;  // a new name
+  if (S_ISDIR(t.st_mode)) return errno = EISDIR, false;
+  if (lstat(out.temp.name.c_str(), &temp) != 0) return false;
+  if (t.st_dev != temp.st_dev) return errno = EXDEV, false;  // a file mounted there
+  const uid_t me = geteuid();
+  if ((d.st_mode & S_ISVTX) && me != 0 && t.st_uid != me && d.st_uid != me)
+    return errno = EPERM, false;
+#else
+  (void)out;
+#endif
+  return true;
 }
 
 // A file not put in place: its temporary file goes, errno stays.
@@ -384,10 +459,14 @@ size_t commitfiles(const std::vector<SafeFile*>& files) {
   const size_t n = files.size();
   size_t failed = syncaside(files);
   size_t dropfrom = 0;  // the first not in place where one failed
+  errno = 0;
   for (size_t k = 0; k < n && failed == n; ++k)
     if (!finish(*files[k])) failed = k;
   for (size_t k = 0; k < n && failed == n; ++k)
+    if (!canreplace(*files[k])) failed = k;
+  for (size_t k = 0; k < n && failed == n; ++k)
     if (!place(*files[k])) failed = dropfrom = k;
+  for (size_t k = 0; k < (failed < n ? dropfrom : n); ++k) files[k]->placed = true;
   if (failed < n)
     for (size_t k = dropfrom; k < n; ++k) abandon(*files[k]);
   return failed;

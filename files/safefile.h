@@ -32,6 +32,7 @@ class FdBuf : public std::streambuf {
   void open(int descriptor);
   bool close();  // writes what is buffered and closes; false where either failed
   int fd() const { return desc; }
+  int failure() const { return error; }  // errno of the write or close that failed; 0: none
 
  protected:
   int_type overflow(int_type ch) override;
@@ -41,6 +42,7 @@ class FdBuf : public std::streambuf {
   bool drain();  // writes what is buffered
   int desc = -1;
   bool broken = false;  // a write failed: nothing more is written
+  int error = 0;        // errno of that write
   std::unique_ptr<char[]> piece;
 };
 
@@ -55,6 +57,7 @@ class FdStream : public std::ostream {
   void open(int descriptor);
   bool is_open() const { return buf.fd() >= 0; }
   int fd() const { return buf.fd(); }
+  int failure() const { return buf.failure(); }  // errno of what could not be written; 0: none
   void close();  // failbit where what was buffered could not be written
 
  private:
@@ -64,6 +67,8 @@ class FdStream : public std::ostream {
 // An output being written: to temp, put in place of target by commitfile;
 // a name that is no regular file (a device, a FIFO) is written in place.
 struct SafeFile {
+  // put in place by commitfiles (the new file holds its name)
+  bool placed = false;
   std::string target;  // the file temp replaces when kept; empty: written in place
   TempFile temp;       // before file: the descriptor is closed before the file is removed
   FdStream file;       // binary: the writers choose their line ends
@@ -88,11 +93,14 @@ bool openfile(SafeFile& out, const std::string& name);
 bool commitfile(SafeFile& out);
 
 // Several files that appear together: each is written out and synced, and
-// only then all are put in place, in order. Gives files.size() where all
-// are in place, else the index of the first that failed: where it could not
-// be written whole (a full disk), none is in place; where its rename failed,
-// those before it are. The temporary files of those not in place are
-// removed; the old files of their names stay as they were.
+// each target is checked to be one the rename can replace (see canreplace
+// in safefile.cpp); only then all are put in place, in order. Gives
+// files.size() where all are in place, else the index of the first that
+// failed, with errno (0 where no call said why): where it could not be
+// written whole (a full disk) or replaced, none is in place; where its
+// rename still failed, those before it are (placed tells). The temporary
+// files of those not in place are removed; the old files of their names
+// stay as they were.
 size_t commitfiles(const std::vector<SafeFile*>& files);
 
 // Writes the file out, syncs and closes it, so that a run can keep many
@@ -104,3 +112,15 @@ bool setaside(SafeFile& out);
 // A scan: a file merged in this run (scans), under any spelling or link, or
 // any file whose line 14 names a tth column, which no output file has there.
 bool isscan(const std::string& name, const std::vector<std::string>& scans);
+
+// What to say where commitfiles failed, after the name of the file that
+// failed: the system's reason (error: its errno, or 0) and "nothing
+// written", or where a rename failed after others, which files (names, one
+// for each of files) are new and which are as they were.
+std::string notplaced(const std::vector<SafeFile*>& files, const std::vector<std::string>& names,
+                      int error);
+
+// The file a name leads to, as a full path: every link followed to its end,
+// whether or not a file is there yet. Two outputs are one file where these
+// are equal.
+std::string finaltarget(const std::string& name);

@@ -86,12 +86,9 @@ struct Run {
   int status = 0;
 };
 
-// The name as the system would find it, for telling two spellings apart.
-std::string fullname(const std::string& name) {
-  std::error_code ec;
-  std::filesystem::path p = std::filesystem::weakly_canonical(name, ec);
-  return ec ? name : p.string();
-}
+// The file a name leads to, for telling two spellings (or two links to one
+// file not there yet) apart.
+std::string fullname(const std::string& name) { return finaltarget(name); }
 
 bool exists(const std::string& path) {
   struct stat st;
@@ -434,14 +431,15 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (run.broken) return 1;
   std::vector<SafeFile*> outputs;
   for (auto& p : run.pending) outputs.push_back(&p->file);
-  size_t placed = commitfiles(outputs);
-  if (placed == outputs.size())
-    for (auto& p : run.pending)
-      if (!p->line.empty()) out << p->line << "\n";
-  if (placed < outputs.size()) {
-    err << "scanimport: " << run.pending[placed]->name
-        << ": cannot be written; the files after it not written\n";
+  size_t failed = commitfiles(outputs);
+  if (failed < outputs.size()) {
+    const int error = errno;
+    std::vector<std::string> names;
+    for (auto& p : run.pending) names.push_back(p->name);
+    err << "scanimport: " << names[failed] << ": " << notplaced(outputs, names, error) << "\n";
     return 1;
   }
+  for (auto& p : run.pending)
+    if (!p->line.empty()) out << p->line << "\n";
   return run.status;
 }

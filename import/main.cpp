@@ -2,9 +2,12 @@
 #include <csignal>
 #include <iostream>
 
+#include "files/process.h"
 #include "scanimport.h"
 
 int main(int argc, char** argv) {
+  if (!openstandardstreams()) return 1;
+  removetempsonsignals();
   // past a file-size limit a write fails, and the run writes nothing,
   // instead of dying with a file cut short
   std::signal(SIGXFSZ, SIG_IGN);

@@ -28,6 +28,12 @@ MergeStatus mergescan(MergedPattern& pattern, std::istream& scan, int filenum, s
 
 // What a merge placed: rows merged, and the grid index of the first.
 struct MergeInfo {
+  // values no instrument gives, merged as they are; the command line warns
+  double start = 0, step = 0;  // deg: the first angle, and file 1's step
+  bool oddstart = false;       // start is not finite or beyond 360 deg either way
+  bool oddstep = false;        // step is so too
+  int oddmon = 0;              // rows with a monitor of nan or inf
+  int oddtim = 0;              // rows with a time of inf
   int rows = 0;
   int datoffset = 0;
   double deadmax = 1;  // the largest dead-time correction factor applied

@@ -21,6 +21,25 @@ static bool placeongrid(double start, const MergedPattern& p, int& datoffset) {
   return true;
 }
 
+// Notes in info what no instrument gives, which the dialogue merges as it
+// is: a first angle or step beyond 360 deg or not finite, a monitor of nan
+// or inf (-inf is a low monitor), a time of inf (nan and -inf are warned of
+// as no dead time correction).
+static void noteodd(MergeInfo& info, const ScanPoint& pt, int i, const MergedPattern& p,
+                    int filenum) {
+  constexpr double maxangle = 360;  // deg: no 2theta nor step is larger
+  auto odd = [](double deg) { return !(std::fabs(deg) <= maxangle); };
+  if (i == 0) {
+    info.start = pt.tth;
+    info.oddstart = odd(pt.tth);
+  } else if (i == 1 && filenum == 1) {
+    info.step = p.tthstep;
+    info.oddstep = odd(p.tthstep);
+  }
+  info.oddmon += std::isnan(pt.mon) || (std::isinf(pt.mon) && pt.mon > 0);
+  info.oddtim += std::isinf(pt.sec) && pt.sec > 0;
+}
+
 // The angle of the last merged row as read, against the grid angle it was
 // placed at: a step that is not a multiple of 0.0001 deg lets them drift.
 static void checkdrift(const MergedPattern& p, int datoffset, int i, float lasttth,
@@ -78,6 +97,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
         }
       }
     }
+    noteodd(info, *pt, i, p, filenum);
 
     long long idx = static_cast<long long>(datoffset) + i;
     if (idx >= maxpts) {

@@ -38,8 +38,30 @@ Overlap overlap(const MergedPattern& before, const MergedPattern& alone) {
 }
 
 // A JSON string: quotes, backslashes and control characters escaped, and
-// each byte that is not part of valid UTF-8 as U+FFFD.
+// each byte that is not part of a well-formed UTF-8 character as the
+// Latin-1 character of that byte (\u0080 to \u00ff): valid UTF-8 whatever
+// the text held, and a name in another encoding can still be matched.
 static std::string quoted(const std::string& text) {
+  // the length of the well-formed character at k (Unicode's table 3-7: no
+  // overlong form, no surrogate, nothing past U+10FFFF), or 0
+  auto wellformed = [&text](std::size_t k) -> std::size_t {
+    auto at = [&](std::size_t j) {
+      return k + j < text.size() ? static_cast<unsigned char>(text[k + j]) : 0u;
+    };
+    const unsigned c = at(0);
+    auto tail = [&](std::size_t j) { return at(j) >= 0x80 && at(j) <= 0xbf; };
+    if (c >= 0xc2 && c <= 0xdf) return tail(1) ? 2 : 0;
+    // the second byte's range where the lead byte narrows it
+    unsigned lo = 0x80, hi = 0xbf;
+    if (c == 0xe0) lo = 0xa0;
+    if (c == 0xed) hi = 0x9f;
+    if (c == 0xf0) lo = 0x90;
+    if (c == 0xf4) hi = 0x8f;
+    const bool second = at(1) >= lo && at(1) <= hi;
+    if (c >= 0xe0 && c <= 0xef) return second && tail(2) ? 3 : 0;
+    if (c >= 0xf0 && c <= 0xf4) return second && tail(2) && tail(3) ? 4 : 0;
+    return 0;
+  };
   std::string out = "\"";
   for (std::size_t k = 0; k < text.size();) {
     unsigned char c = static_cast<unsigned char>(text[k]);
@@ -49,16 +71,10 @@ static std::string quoted(const std::string& text) {
       out += format("\\u%04x", c), ++k;
     } else if (c < 0x80) {
       out += static_cast<char>(c), ++k;
+    } else if (std::size_t n = wellformed(k)) {
+      out += text.substr(k, n), k += n;
     } else {
-      std::size_t n = c >= 0xf0 && c <= 0xf4 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 && c < 0xe0 ? 2 : 0;
-      bool valid = n > 0 && k + n <= text.size();
-      for (std::size_t j = 1; valid && j < n; ++j)
-        valid = (static_cast<unsigned char>(text[k + j]) & 0xc0) == 0x80;
-      if (valid) {
-        out += text.substr(k, n), k += n;
-      } else {
-        out += "\\ufffd", ++k;
-      }
+      out += format("\\u%04x", c), ++k;
     }
   }
   return out + "\"";

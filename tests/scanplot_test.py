@@ -373,5 +373,87 @@ class Signals(Case):
         self.assertNotIn("merge.png", self.listing())
 
 
+class Misuse(Case):
+    """scanplot used as a hostile or unlucky user would: each failure one
+    line, never a traceback, and no stray byte in the picture."""
+
+    def oneline(self, r):
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertNotIn("Traceback", r.stderr)
+        self.assertRegex(r.stderr, r"\Ascanplot: [^\n]*\n\Z")
+
+    def test_closed_standard_streams(self):
+        writescan(self.path("a.dat"), A_ROWS)
+        writescan(self.path("b.dat"), b_rows())
+        self.assertEqual(run(["a.dat", "b.dat", "-o", "want.png"],
+                             self.dir).returncode, 0)
+        with open(self.path("want.png"), "rb") as f:
+            want = f.read()
+        for closed in ("2>&-", ">&- 2>&-", "<&- >&- 2>&-"):
+            r = subprocess.run("'%s' a.dat b.dat -o p.png %s" % (SCANPLOT,
+                               closed), shell=True, cwd=self.dir)
+            self.assertEqual(r.returncode, 0, closed)
+            with open(self.path("p.png"), "rb") as f:
+                self.assertEqual(f.read(), want, closed)
+        self.assertEqual(self.listing(), ["a.dat", "b.dat", "p.png",
+                                          "want.png"])
+
+    def test_names_that_are_not_utf8_found_through_the_report(self):
+        # an invalid sequence; Latin-1 e-acute, which the report spells as
+        # the UTF-8 one; the UTF-8 one
+        names = [b"\xff\xfe-\xf8\x80\x80-\xed\xa0\x80.dat", b"\xe9.dat",
+                 "\xe9.dat".encode()]
+        starts = [10.0, 13.0, 16.0]
+        for name, start in zip(names, starts):
+            rows = [(start + 0.5 * k, 100, 10**6, LONG) for k in range(4)]
+            writescan(self.path("scan"), rows)
+            os.rename(self.path("scan"),
+                      os.path.join(os.fsencode(self.dir), name))
+        r = subprocess.run([SCANPLOT] + [os.fsdecode(n) for n in
+                                         reversed(names)],
+                           cwd=self.dir, capture_output=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        for name, start in zip(names, starts):
+            self.assertIn(name + b": 4 points, %.4f to %.4f deg\n"
+                          % (start, start + 1.5), r.stdout)
+
+    def test_same_scan_twice_is_a_usage_error(self):
+        writescan(self.path("a.dat"), A_ROWS)
+        r = run(["a.dat", "./a.dat"], self.dir)
+        self.assertEqual(r.returncode, 2)
+        self.assertIn("scanplot: a.dat: named twice", r.stderr)
+        self.assertEqual(self.listing(), ["a.dat"])
+
+    def test_first_angle_nan(self):
+        writescan(self.path("a.dat"), [(float("nan"), 100, 10**6, LONG),
+                                       (10.5, 100, 10**6, LONG)])
+        r = run(["a.dat"], self.dir)
+        self.oneline(r)
+        self.assertIn("a.dat: its first two angles give no grid", r.stderr)
+
+    def test_largest_picture_under_a_memory_limit(self):
+        writescan(self.path("a.dat"), A_ROWS)
+        # 20000 x 20000 pixels of 4 bytes: 1.6 GB, past the limit
+        r = subprocess.run("ulimit -v 1200000; exec '%s' a.dat --size "
+                           "20000x20000" % SCANPLOT, shell=True,
+                           cwd=self.dir, capture_output=True, text=True)
+        self.oneline(r)
+        self.assertEqual(self.listing(), ["a.dat"])
+
+    def test_overlap_rows_that_hold_nan(self):
+        writescan(self.path("a.dat"), A_ROWS)
+        with open(self.path("b.dat"), "w") as f:
+            f.write("\n" * 13 + "tth cts mon tim\n")
+            for t in B_ANGLES:  # a monitor of nan where they overlap
+                f.write("%.3f 100 %s %d\n" % (t, "nan" if t <= 12 else
+                                              "1000000", LONG))
+        r = run(["a.dat", "b.dat", "--dead-time"], self.dir)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("b.dat on a.dat: 3 points", r.stdout)
+        self.assertIn("dead time from the overlaps: not determined (no "
+                      "overlap row holds finite values)\n", r.stdout)
+        self.assertNotIn("no scans overlap", r.stdout)
+
+
 if __name__ == "__main__":
     unittest.main()
