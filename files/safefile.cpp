@@ -357,6 +357,16 @@ static bool isopenas(int fd, const std::string& name) {
   return fstat(fd, &open) == 0 && lstat(name.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
          open.st_ino == named.st_ino;
 }
+
+// The same for the file out writes, open or set aside (then known by its
+// device and inode).
+static bool isours(const SafeFile& out, const std::string& name) {
+  if (!out.aside) return isopenas(out.file.fd(), name);
+  struct stat named;
+  return lstat(name.c_str(), &named) == 0 &&
+         static_cast<unsigned long long>(named.st_dev) == out.dev &&
+         static_cast<unsigned long long>(named.st_ino) == out.ino;
+}
 #endif
 
 // Writes out what is buffered and puts it on the disk, with the mode the
@@ -384,13 +394,9 @@ static bool finish(SafeFile& out) {
 #endif
 }
 
-static bool placeaside(SafeFile& out);
-static size_t syncaside(const std::vector<SafeFile*>& files);
-
 // Renames a finished file into place, the last step.
 static bool place(SafeFile& out) {
   if (out.target.empty()) return true;
-  if (out.aside) return placeaside(out);
 #ifdef _WIN32
   std::error_code ec;
   fs::rename(out.temp.name, out.target, ec);
@@ -398,9 +404,8 @@ static bool place(SafeFile& out) {
   out.temp.name.clear();
   return true;
 #else
-  const int fd = out.file.fd();
   // the name still holds our file, not a link someone put in its place
-  if (!isopenas(fd, out.temp.name)) {
+  if (!isours(out, out.temp.name)) {
     errno = EEXIST;
     return false;
   }
@@ -408,7 +413,7 @@ static bool place(SafeFile& out) {
   lettemp(out.temp.name);
   out.temp.name.clear();
   // swapped in the instant before the rename: what it put there goes too
-  const bool ours = isopenas(fd, out.target);
+  const bool ours = isours(out, out.target);
   if (!ours) ::unlink(out.target.c_str());
   out.file.close();
   if (!ours) errno = EEXIST;
@@ -454,6 +459,8 @@ bool commitfile(SafeFile& out) {
   abandon(out);
   return false;
 }
+
+static size_t syncaside(const std::vector<SafeFile*>& files);
 
 size_t commitfiles(const std::vector<SafeFile*>& files) {
   const size_t n = files.size();
@@ -526,35 +533,3 @@ static size_t syncaside(const std::vector<SafeFile*>& files) {
 #endif
   return files.size();
 }
-
-#ifdef _WIN32
-static bool placeaside(SafeFile& out) {
-  std::error_code ec;
-  fs::rename(out.temp.name, out.target, ec);
-  if (ec) return false;
-  out.temp.name.clear();
-  return true;
-}
-#else
-// Whether name is, now, the file set aside: not a link or another file put
-// there since.
-static bool isaside(const SafeFile& out, const std::string& name) {
-  struct stat st;
-  return lstat(name.c_str(), &st) == 0 && static_cast<unsigned long long>(st.st_dev) == out.dev &&
-         static_cast<unsigned long long>(st.st_ino) == out.ino;
-}
-
-static bool placeaside(SafeFile& out) {
-  if (!isaside(out, out.temp.name)) {
-    errno = EEXIST;
-    return false;
-  }
-  if (std::rename(out.temp.name.c_str(), out.target.c_str()) != 0) return false;
-  out.temp.name.clear();
-  // swapped in the instant before the rename: what it put there goes too
-  if (isaside(out, out.target)) return true;
-  ::unlink(out.target.c_str());
-  errno = EEXIST;
-  return false;
-}
-#endif

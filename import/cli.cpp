@@ -288,7 +288,7 @@ std::vector<Written> mergeable(const Run& run, const std::string& name, const st
   std::stable_sort(scans.begin(), scans.end(),
                    [](const Written& a, const Written& b) { return a.first < b.first; });
   std::vector<Written> keep;
-  // each input's positions: two ranges apart in one axis make a map
+  // each input's positions, in one pass: ranges apart in an axis make a map
   struct Spread {
     int count = 0;
     // deg: omega, omega offset, chi, phi

@@ -426,13 +426,19 @@ std::string rasof(const std::vector<std::pair<std::string, std::string>>& ranges
   return f + "*RAS_DATA_END\n";
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+const bool asan = true;
+#elif defined(__has_feature)
+const bool asan = __has_feature(address_sanitizer);  // clang's way of saying it
+#else
+const bool asan = false;
+#endif
+
 // scanimport run by the shell within 60 s under the limits (ulimit -v only
 // without AddressSanitizer, whose shadow memory takes terabytes of address
 // space): its status (124 out of time, -1 a signal) and what it said.
 Result limited(const fs::path& dir, std::string limits, const std::string& args) {
-#ifdef __SANITIZE_ADDRESS__
-  if (limits.find("ulimit -v") != std::string::npos) limits = "";
-#endif
+  if (asan && limits.find("ulimit -v") != std::string::npos) limits = "";
   int rc = std::system((limits + "timeout 60 '" SCANIMPORT_BIN "' --force -o '" +
                         (dir / "out").string() + "' " + args + " >'" + (dir / "stdout").string() +
                         "' 2>'" + (dir / "stderr").string() + "'")
@@ -509,11 +515,9 @@ TEST(Hostile, ArchivesTakeNoMoreMemoryThanTheirContentNeeds) {
       {"bomb.rasx", "Data0/Profile0.txt: the members read grow to 4194304 bytes from an archive"},
       {"more.rasx", "Data0/: the profile holds more rows than the 10 the conditions say"},
       {"empty.brml", "Experiment0/RawData0.xml: XML of 800019 bytes with 200002 tags"},
-#ifndef __SANITIZE_ADDRESS__
-      {"huge.ras", "out of memory; nothing written from it"},
-#endif
-  };
+      {"huge.ras", "out of memory; nothing written from it"}};
   for (const auto& c : cases) {
+    if (asan && c.first == std::string("huge.ras")) continue;  // no memory limit there
     Result r = limited(dir, limit, "'" + (dir / c.first).string() + "'");
     EXPECT_EQ(r.status, 1) << c.first << "\n" << r.err;
     EXPECT_EQ(r.err.rfind("scanimport: " + (dir / c.first).string() + ": " + c.second, 0), 0u)
