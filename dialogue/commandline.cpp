@@ -1,7 +1,6 @@
 // The run fed from the command line: the dialogue's phases, every answer
 // given at once, everything checked before any file is written.
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -42,7 +41,8 @@ const char* const usage =
     "\n"
     "Options (before or after the scans; -- ends them):\n"
     "  --eiv H,L,OSC    illuminated-fraction correction: beam height H (mm),\n"
-    "                   sample length L (mm), rocking range OSC (deg)\n"
+    "                   sample length L (mm), rocking range OSC (deg); \"H L OSC\"\n"
+    "                   as typed at the prompt is the same\n"
     "  --xrs82 FILE     XRS82 list with sigmas\n"
     "  --wyriet FILE    Wyriet file\n"
     "  --profin FILE    .PROFIN file with sigmas\n"
@@ -98,22 +98,28 @@ int misuse(std::ostream& err, const std::string& what) {
   return usageerror;
 }
 
-// "H,L,OSC": three numbers, each read whole, then the prompt's rules.
+// "H,L,OSC" or "H L OSC": three numbers, each read whole, parted by a comma,
+// blanks or both (blanks at either end ignored), then the prompt's rules.
+// scanplot's --eiv takes the same spellings.
 bool parseeiv(const std::string& value, EivGeometry& g) {
+  const char* blank = " \t";
   std::string answer;
   int fields = 0;
-  for (std::size_t at = 0; at <= value.size(); ++fields) {
-    std::size_t end = value.find(',', at);
-    if (end == std::string::npos) end = value.size();
+  std::size_t at = value.find_first_not_of(blank);
+  while (at != std::string::npos && at < value.size()) {
+    std::size_t end = std::min(value.find_first_of(" \t,", at), value.size());
     std::string field = value.substr(at, end - at);
     float number;
     int used = -1;
-    if (field.empty() || std::isspace(static_cast<unsigned char>(field[0])) ||
-        std::sscanf(field.c_str(), "%f%n", &number, &used) < 1 ||
+    if (field.empty() || std::sscanf(field.c_str(), "%f%n", &number, &used) < 1 ||
         used != static_cast<int>(field.size()))
-      return false;
-    answer += (fields ? " " : "") + field;
-    at = end + 1;
+      return false;  // ",," or a field that is not one number
+    answer += (fields++ ? " " : "") + field;
+    at = value.find_first_not_of(blank, end);
+    if (at != std::string::npos && value[at] == ',') {
+      at = value.find_first_not_of(blank, at + 1);
+      if (at == std::string::npos) return false;  // a comma at the end
+    }
   }
   return fields == 3 && readeiv(answer, g) == EivAnswer::ready;
 }
@@ -180,8 +186,8 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
     } else if (option == "--eiv") {
       if (!parseeiv(value, o.geometry)) {
         status = misuse(err, "--eiv " + value +
-                                 ": needs H,L,OSC, three numbers with H and OSC not 0 and H no "
-                                 "larger than L");
+                                 ": needs H,L,OSC (or \"H L OSC\"), three numbers with H and "
+                                 "OSC not 0 and H no larger than L");
         return false;
       }
       o.eiv = true;

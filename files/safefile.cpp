@@ -464,9 +464,9 @@ static size_t syncaside(const std::vector<SafeFile*>& files);
 
 size_t commitfiles(const std::vector<SafeFile*>& files) {
   const size_t n = files.size();
+  errno = 0;
   size_t failed = syncaside(files);
   size_t dropfrom = 0;  // the first not in place where one failed
-  errno = 0;
   for (size_t k = 0; k < n && failed == n; ++k)
     if (!finish(*files[k])) failed = k;
   for (size_t k = 0; k < n && failed == n; ++k)
@@ -500,6 +500,7 @@ bool setaside(SafeFile& out) {
   ok = ok && !out.file.fail();
 #endif
   if (!ok) {
+    if (out.file.failure() != 0) errno = out.file.failure();  // the write's reason
     abandon(out);
     return false;
   }

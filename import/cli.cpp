@@ -367,10 +367,43 @@ std::string quoted(const std::string& s) {
   return q + "'";
 }
 
+// True when p is a file that may be run.
+bool runnable(const std::filesystem::path& p) {
+  std::error_code ec;
+  std::filesystem::file_status st = std::filesystem::status(p, ec);
+  return !ec && std::filesystem::is_regular_file(st) &&
+         (st.permissions() & std::filesystem::perms::owner_exec) != std::filesystem::perms::none;
+}
+
+// The scanmerge the command runs: the one beside this program (in a build,
+// the build's, a folder up), written bare where PATH finds that same file and
+// by its full path where it does not; without one, scanmerge as PATH finds it.
+std::string mergeprogram() {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);  // Linux's name of this program
+  if (ec) return "scanmerge";
+  for (const fs::path& p :
+       {self.parent_path() / "scanmerge", self.parent_path().parent_path() / "scanmerge"}) {
+    if (!runnable(p)) continue;
+    std::string full = quoted(p.lexically_normal().string());
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "";
+    for (std::size_t at = 0; path && at <= dirs.size();) {
+      std::size_t end = std::min(dirs.find(':', at), dirs.size());
+      fs::path found = fs::path(end > at ? dirs.substr(at, end - at) : ".") / "scanmerge";
+      if (runnable(found)) return fs::equivalent(found, p, ec) ? "scanmerge" : full;
+      at = end + 1;
+    }
+    return full;
+  }
+  return "scanmerge";
+}
+
 // The shell line that merges the scans with scanmerge's command line.
 std::string commandtext(const std::vector<Written>& scans, const Options& opt) {
   std::string out = (opt.outdir.empty() ? "" : opt.outdir + "/") + scans[0].base;
-  std::string text = "scanmerge";
+  std::string text = mergeprogram();
   for (const auto& o : {std::make_pair("xrs82", ".xrs"), std::make_pair("wyriet", ".wyr"),
                         std::make_pair("profin", ".profin"), std::make_pair("gdat", ".gdat")})
     text += std::string(" --") + o.first + " " + quoted(out + o.second);

@@ -250,7 +250,9 @@ TEST(CommandLine, FailuresWriteNothing) {
        1,
        "!!!!! Standard deviations written as 0.0 in old.xrs: 2"},
       {{"a.dat", "--eiv", "1,20"}, 2, "scanmerge: --eiv 1,20: needs H,L,OSC"},
-      {{"a.dat", "--eiv", "1 20 5"}, 2, "scanmerge: --eiv 1 20 5: needs H,L,OSC"},
+      {{"a.dat", "--eiv", "1,,20,5"}, 2, "scanmerge: --eiv 1,,20,5: needs H,L,OSC"},
+      {{"a.dat", "--eiv", "1 20 5,"}, 2, "scanmerge: --eiv 1 20 5,: needs H,L,OSC"},
+      {{"a.dat", "--eiv", "1 20 5 6"}, 2, "scanmerge: --eiv 1 20 5 6: needs H,L,OSC"},
       {{"a.dat", "--eiv", "1,20,5,6"}, 2, "scanmerge: --eiv 1,20,5,6: needs H,L,OSC"},
       {{"a.dat", "--eiv", "1,20,5x"}, 2, "scanmerge: --eiv 1,20,5x: needs H,L,OSC"},
       {{"a.dat", "--eiv", "0,20,5"}, 2, "scanmerge: --eiv 0,20,5: needs H,L,OSC"},
@@ -303,6 +305,21 @@ TEST(CommandLine, FailuresWriteNothing) {
   EXPECT_EQ(r.err, "scanmerge: hot.dat: the dead-time correction reaches 14 % at 1 points\n");
   EXPECT_NE(slurp(work / "hot.json").find("\"deadtime\": 1.136"), std::string::npos)
       << slurp(work / "hot.json");
+}
+
+// The prompt's spelling of the EIV answer, scanplot's too, is the same
+// correction as the option's.
+TEST(CommandLine, EivAnswerSpelledAsAtThePrompt) {
+  const fs::path work = fresh("eivspelling");
+  put(work / "a.dat", scana);
+  ASSERT_EQ(runcli(work, {"a.dat", "--eiv", "1,20,5", "--xrs82", "comma.xrs"}).status, 0);
+  for (const char* eiv : {"1 20 5", " 1, 20 ,5 ", "1\t20\t5"}) {
+    SCOPED_TRACE(eiv);
+    ASSERT_EQ(runcli(work, {"a.dat", "--eiv", eiv, "--xrs82", "blank.xrs"}).status, 0);
+    EXPECT_EQ(slurp(work / "blank.xrs"), slurp(work / "comma.xrs"));
+  }
+  ASSERT_EQ(runcli(work, {"a.dat", "--xrs82", "none.xrs"}).status, 0);
+  EXPECT_NE(slurp(work / "none.xrs"), slurp(work / "comma.xrs"));
 }
 
 TEST(CommandLine, HelpVersionAndVerbose) {

@@ -257,7 +257,7 @@ class Failures(Case):
     def test_usage_errors(self):
         writescan(self.path("a.dat"), A_ROWS)
         for args in ([], ["a.dat", "--sqrt", "--log"],
-                     ["a.dat", "--eiv", "1 20"],
+                     ["a.dat", "--eiv", "1 20"], ["a.dat", "--eiv", "1,,20,5"],
                      ["a.dat", "--eiv", "1 20 5 extra"],
                      ["a.dat", "--size", "0x5"],
                      ["a.dat", "-o", "p.jpg"], ["a.dat", "--bogus"]):

@@ -115,9 +115,11 @@ TEST(ImportInputs, AnswersLeaveOutScansOfAnotherStep) {
   EXPECT_EQ(r.status, 0) << r.err;
   std::string out = (dir / "out").string() + "/";
   EXPECT_EQ(slurp(dir / "m.txt").rfind(out + "mix-2.dat\n\n\n", 0), 0u);
-  EXPECT_EQ(slurp(dir / "m.sh"), "scanmerge --xrs82 '" + out + "mix.xrs' --wyriet '" + out +
-                                     "mix.wyr' --profin '" + out + "mix.profin' --gdat '" + out +
-                                     "mix.gdat' --title 'mix' -- '" + out + "mix-2.dat'\n");
+  std::string line = slurp(dir / "m.sh");
+  EXPECT_EQ(line.substr(line.find(" --xrs82")),
+            " --xrs82 '" + out + "mix.xrs' --wyriet '" + out + "mix.wyr' --profin '" + out +
+                "mix.profin' --gdat '" + out + "mix.gdat' --title 'mix' -- '" + out +
+                "mix-2.dat'\n");
   EXPECT_NE(r.err.find("mix-1.dat left out: its step 0.05 deg is not the 0.02 deg of"),
             std::string::npos)
       << r.err;
@@ -141,6 +143,27 @@ TEST(ImportInputs, LongScansAreWrittenWholeWithAWarning) {
 int shell(const std::string& command) {
   int rc = std::system(command.c_str());
   return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+// The command names the build's scanmerge, bare only where PATH finds it, so
+// sh runs it from a build as from an installation.
+TEST(ImportInputs, TheCommandRunsTheScanmergeBesideScanimport) {
+  fs::path dir = workdir();
+  put(dir / "a.xy", plain);
+  std::string bindir = fs::path(SCANMERGE_BIN).parent_path().string();
+  for (const std::string& path : {std::string("/usr/bin:/bin"), bindir + ":/usr/bin:/bin"}) {
+    fs::remove_all(dir / "out");
+    fs::remove(dir / "m.sh");
+    fs::create_directories(dir / "out");
+    ASSERT_EQ(shell("cd '" + dir.string() + "' && PATH='" + path +
+                    "' '" SCANIMPORT_BIN "' -t 1000 -o out --command m.sh a.xy 2>/dev/null"),
+              0);
+    std::string line = slurp(dir / "m.sh");
+    std::string program = path == "/usr/bin:/bin" ? "'" SCANMERGE_BIN "'" : "scanmerge";
+    EXPECT_EQ(line.substr(0, line.find(" --xrs82")), program) << path;
+    EXPECT_EQ(shell("cd '" + dir.string() + "' && PATH='" + path + "' sh m.sh"), 0) << path;
+    EXPECT_TRUE(fs::exists(dir / "out/a.gdat")) << path;
+  }
 }
 
 // The files of a folder that are not left-over temporary files.

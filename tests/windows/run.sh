@@ -85,7 +85,8 @@ unpacked=build-windows/unzipped
 rm -rf "$unpacked" && mkdir "$unpacked"
 (cd "$unpacked" && cmake -E tar xf "$root/$zip")
 held=$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')
-want="./scanmerge-$version-win64/LICENSE ./scanmerge-$version-win64/README.md ./scanmerge-$version-win64/scanmerge.exe "
+top=./scanmerge-$version-win64
+want="$top/LICENSE $top/README.md $top/notices/gcc-runtime.txt $top/notices/mingw-w64-runtime.txt $top/notices/winpthreads.txt $top/scanmerge.exe "
 [ "$held" = "$want" ] || { echo "windows: $zip holds $held, not $want" >&2; exit 1; }
 echo "== windows: $zip made"
 
