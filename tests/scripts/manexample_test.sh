@@ -34,6 +34,9 @@ examples scanmerge | awk -v dir="$work" 'BEGIN { n = 1 } /^$/ { n++; next }
 for n in 2 3; do
   cat "$work/block1.sh" "$work/block$n.sh" >"$work/example$n.sh"
   said=$(run "$work/run$n" "$work/example$n.sh")
+  # the example's strongest peaks count 75000 counts/s: the command line
+  # warns of their dead-time correction, as the page says
+  [ "$n" = 2 ] && said=$(printf '%s\n' "$said" | grep -v ': the dead-time correction reaches ' || true)
   [ "$said" = merged ] || fail "scanmerge example $n said: $said"
   [ -f "$work/run$n/out.xrs" ] && [ -f "$work/run$n/out.gdat" ] || fail "example $n: files"
 done
