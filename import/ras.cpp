@@ -25,13 +25,7 @@ std::string value(const MetaList& m, const std::string& key) {
 void headerline(const std::string& line, MetaList& head) {
   size_t sp = line.find_first_of(" \t");
   std::string key = line.substr(1, sp == std::string::npos ? std::string::npos : sp - 1);
-  std::string v = sp == std::string::npos ? "" : line.substr(sp + 1);
-  for (char& c : v)
-    if (static_cast<unsigned char>(c) < 32) c = ' ';
-  size_t a = v.find_first_not_of(' ');
-  v = a == std::string::npos ? "" : v.substr(a, v.find_last_not_of(' ') - a + 1);
-  if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
-  head.emplace_back(key, v);
+  head.emplace_back(key, clean(sp == std::string::npos ? "" : line.substr(sp + 1)));
 }
 
 // A range's scan from its header.

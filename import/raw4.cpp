@@ -38,13 +38,7 @@ double f32(const std::string& d, size_t at) {
 // blanks, without surrounding blanks.
 std::string text(const std::string& d, size_t at, size_t n) {
   if (at >= d.size()) return "";
-  std::string t = d.substr(at, n);
-  t = t.substr(0, t.find('\0'));
-  for (char& c : t)
-    if (static_cast<unsigned char>(c) < 32) c = ' ';
-  size_t a = t.find_first_not_of(' ');
-  if (a == std::string::npos) return "";
-  return t.substr(a, t.find_last_not_of(' ') - a + 1);
+  return clean(d.substr(at, n));
 }
 
 // a wavelength to its seven digits (%g would keep six)

@@ -145,9 +145,9 @@ bool keyword(const std::string& line, std::string& key, std::string& value) {
 }
 
 double steptime(const std::string& mode, double step, double speed, const std::string& unit) {
-  if (!(speed > 0) || !std::isfinite(speed)) return std::nan("");
+  if (!(speed > 0) || !std::isfinite(speed)) return NaN;
   std::string u = lower(unit), m = lower(mode);
-  double t = std::nan("");
+  double t = NaN;
   if (has(u, "step") || u == "s" || u == "sec" || u == "sec." || u == "min" || u == "min.") {
     // a time per step: seconds, or minutes
     t = u.rfind("min", 0) == 0 ? 60 * speed : speed;
@@ -159,7 +159,7 @@ double steptime(const std::string& mode, double step, double speed, const std::s
   } else if (m.rfind("cont", 0) == 0 || m == "cs") {
     t = 60 * std::fabs(step) / speed;  // deg/min
   }
-  return t > 0 && std::isfinite(t) ? t : std::nan("");
+  return t > 0 && std::isfinite(t) ? t : NaN;
 }
 
 std::string deadcheck(const Range& r) {

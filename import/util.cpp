@@ -54,7 +54,8 @@ std::string clean(const std::string& s) {
   size_t a = t.find_first_not_of(' ');
   if (a == std::string::npos) return "";
   t = t.substr(a, t.find_last_not_of(' ') - a + 1);
-  if (t.size() >= 2 && t.front() == '\'' && t.back() == '\'') t = t.substr(1, t.size() - 2);
+  if (t.size() >= 2 && (t.front() == '\'' || t.front() == '"') && t.back() == t.front())
+    t = t.substr(1, t.size() - 2);
   return t;
 }
 

@@ -22,7 +22,8 @@ double num(const char* s);
 double lastunit(const std::string& text);
 
 // Metadata as text for the header: up to a NUL, control characters as
-// blanks, without surrounding blanks and the quotes UXD puts around strings.
+// blanks, without surrounding blanks and the quotes UXD (') and RAS (")
+// put around strings.
 std::string clean(const std::string& s);
 // s without the blanks, tabs and CRs around it
 std::string trim(const std::string& s);

@@ -34,7 +34,7 @@ double startof(pugi::xml_node dp, const char* axis) {
       if (pos.child(k) && !v.empty()) return v[0];
     }
   }
-  return std::nan("");
+  return NaN;
 }
 
 }  // namespace

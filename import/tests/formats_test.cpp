@@ -196,6 +196,16 @@ TEST(ImportFormats, PdCifOneTimeForEveryStep) {
   Result r = run(dir, {(dir / "one.cif").string()});
   EXPECT_EQ(r.status, 0) << r.err;
   expectrows(readscan(dir / "out/one.dat"), 10, 0.1, {100, 110, 120}, 2);
+  // 500000 counts in 0.0625 s: beyond any correction, converted with the warning
+  put(dir / "hot.cif",
+      "data_p\n_pd_meas_2theta_range_min 10.0\n_pd_meas_2theta_range_max 10.1\n"
+      "_pd_meas_2theta_range_inc 0.1\n_pd_meas_step_count_time 0.0625\nloop_\n"
+      "_pd_meas_counts_total\n 500000\n 100\n");
+  r = run(dir, {(dir / "hot.cif").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "scanimport: " + (dir / "hot.cif").string() +
+                       ": range 1: up to 8000000 counts/s: beyond the dead-time correction; check "
+                       "the time per step\n");
 }
 
 TEST(ImportFormats, PhilipsUdfTubeAndTime) {

@@ -34,8 +34,10 @@ examples scanmerge | awk -v dir="$work" 'BEGIN { n = 1 } /^$/ { n++; next }
 for n in 2 3; do
   cat "$work/block1.sh" "$work/block$n.sh" >"$work/example$n.sh"
   said=$(run "$work/run$n" "$work/example$n.sh")
-  # its last line; the warnings of the shipped scans (their dead time) before it
-  [ "${said##*$'\n'}" = merged ] || fail "scanmerge example $n said: $said"
+  # the example's strongest peaks count 75000 counts/s: the command line
+  # warns of their dead-time correction, as the page says
+  [ "$n" = 2 ] && said=$(printf '%s\n' "$said" | grep -v ': the dead-time correction reaches ' || true)
+  [ "$said" = merged ] || fail "scanmerge example $n said: $said"
   [ -f "$work/run$n/out.xrs" ] && [ -f "$work/run$n/out.gdat" ] || fail "example $n: files"
 done
 cmp "$work/run2/out.xrs" "$work/run3/out.xrs" || fail "the two XRS82 files differ"
