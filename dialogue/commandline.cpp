@@ -445,7 +445,7 @@ int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& fil
 // The bytes of a scan after those the merge read, read only to be hashed.
 void readrest(std::istream& scan, std::vector<char>& piece) {
   piece.resize(blockbytes);
-  while (scan.rdbuf()->sgetn(piece.data(), blockbytes) > 0) {
+  while (readblock(scan, piece.data(), blockbytes) > 0) {
   }
 }
 
@@ -538,6 +538,10 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o
     if (reporting) {
       readrest(scan, rest);
       s.sha256 = sha256end(digest);
+    }
+    if (scan.bad()) {
+      fail(err, s.name, "a read failed before its end: nothing written");
+      return false;
     }
     if (!unchanged(scans[k], info)) {
       fail(err, s.name, "changed while it was read: nothing written");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <istream>
 #include <ostream>
 #include <streambuf>
@@ -25,14 +26,26 @@ static inline void fill(ScanBlock& b, int size) {
   refill(b, size);
 }
 
+std::streamsize readblock(std::istream& in, char* to, std::streamsize n) {
+  std::streambuf* sb = in.rdbuf();
+  if (!sb) return 0;
+  // the C++ library reports a failed read (EIO, a vanished disk) by
+  // throwing from the file buffer: the scan ends there, its stream bad
+  try {
+    return sb->sgetn(to, n);
+  } catch (const std::exception&) {
+    in.setstate(std::ios::badbit);
+    return 0;
+  }
+}
+
 static void refill(ScanBlock& b, int size) {
   int left = b.end - b.start;
   std::memmove(b.text, b.text + b.start, static_cast<std::size_t>(left));
   b.start = 0;
   b.end = left;
-  std::streambuf* sb = b.in.rdbuf();
   while (!b.ended && b.end - b.start <= size) {
-    std::streamsize got = sb ? sb->sgetn(b.text + b.end, b.capacity - b.end) : 0;
+    std::streamsize got = readblock(b.in, b.text + b.end, b.capacity - b.end);
     b.end += static_cast<int>(got);
     b.ended = got == 0;
   }

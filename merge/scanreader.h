@@ -62,6 +62,10 @@ struct ScanBlock {
   char* text;                   // buf's bytes; text[end] is NUL
 };
 
+// Up to n bytes of in into to; 0 at its end or where a read fails (then
+// in is bad).
+std::streamsize readblock(std::istream& in, char* to, std::streamsize n);
+
 // A piece of a line, in the block (not NUL-terminated).
 struct Piece {
   char* text = nullptr;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ios>
 #include <sstream>
 #include <string>
 
@@ -23,7 +24,30 @@ std::string text(const Piece& piece) {
   return piece.len < 0 ? "(end)" : std::string(piece.text, static_cast<size_t>(piece.len));
 }
 
+// Gives its text, then fails as a file buffer fails on EIO: by throwing.
+struct FailingBuf : std::streambuf {
+  std::string text;
+  bool given = false;
+  int_type underflow() override {
+    if (given) throw std::ios_base::failure("read error");
+    given = true;
+    setg(text.data(), text.data(), text.data() + text.size());
+    return traits_type::to_int_type(text[0]);
+  }
+};
+
 }  // namespace
+
+TEST(CutPiece, AFailedReadEndsTheScanAndMarksItBad) {
+  FailingBuf buf;
+  buf.text = "10.00 5\n10.01 6";
+  std::istream in(&buf);
+  ScanBlock block(in);
+  // the block's read takes the text and fails within one call: what it
+  // held is lost with it, and the scan ends, never the program
+  EXPECT_EQ(cutpiece(block, datapiece).len, -1);
+  EXPECT_TRUE(in.bad());
+}
 
 TEST(CutPiece, CutsLongLinesAndFoldsCrLf) {
   std::istringstream in(std::string(98, 'a') + "\r\n" + std::string(99, 'b') + "\r\nx\ry");
