@@ -419,6 +419,7 @@ TEST(ImportRealFiles, OneMeasurementInEveryFormatGivesTheSameRows) {
       // instrument files and their two-column exports
       {"DUT52Zr-25C.xrdml", "DUT52Zr-25C.xy", 6474, anglescounts, 0},
       {"D5000_1.RAW", "D5000_1.xy", 3651, anglescounts, 0},
+      {"QTZQUIN.RAW", "qtzquin.asc", 301, anglescounts, 0},
   };
   // the scan file of an input: a .dat input's takes "-scan"
   auto scanof = [](const fs::path& dir, const fs::path& in) {
@@ -427,7 +428,7 @@ TEST(ImportRealFiles, OneMeasurementInEveryFormatGivesTheSameRows) {
   for (const Set& set : sets) {
     SCOPED_TRACE(std::string(set.first) + " and " + set.second);
     fs::path dir = workdir(), one = data + "/" + set.first, two = data + "/" + set.second;
-    bool plain = two.extension() == ".xy";
+    bool plain = two.extension() == ".xy" || two.extension() == ".asc";
     std::vector<std::string> args = {one.string()};
     if (!plain) args.push_back(two.string());
     Result r = run(dir, args);
