@@ -1,12 +1,16 @@
 // The run fed from the command line: the dialogue's phases, every answer
 // given at once, everything checked before any file is written.
+#include <sys/stat.h>  // stat: a scan's type, size and time in one call
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -84,13 +88,47 @@ struct Options {
   bool fit = false;         // --fit-dead-time
 };
 
-// A scan as read, whole, before anything is merged.
+// What tells whether a file changed: its size and when it was last written.
+struct Stamp {
+  bool regular = false;
+  long long size = 0;     // bytes
+  long long written = 0;  // s since 1970, and ns (0 where the system gives seconds only)
+  long long writtenns = 0;
+};
+
+// The stamp of a file, from one system call; false with errno set where it
+// cannot be had.
+bool stampof(const std::string& name, Stamp& s) {
+#ifdef _WIN32
+  struct _stat64 st;
+  if (_stat64(name.c_str(), &st) != 0) return false;
+#else
+  struct stat st;
+  if (stat(name.c_str(), &st) != 0) return false;
+#endif
+  s.regular = S_ISREG(st.st_mode);
+  s.size = static_cast<long long>(st.st_size);
+  s.written = static_cast<long long>(st.st_mtime);
+#if !defined(_WIN32) && !defined(__APPLE__)
+  s.writtenns = static_cast<long long>(st.st_mtim.tv_nsec);
+#endif
+  return true;
+}
+
+// A scan as the check found it, read to its first row: that row's angle
+// decides where it goes in the order; its size and time, and that row
+// again, tell whether it changed before it was merged.
 struct Scan {
   std::string name;
-  std::string text;
-  bool started = false;  // has a first row
+  bool hasrow = false;   // has a first row
+  bool started = false;  // has a first row with an angle
   float first = 0;       // deg, its first row's angle
+  std::string line11;    // as the dialogue echoes it: the title where it is merged first
+  Stamp stamp;
 };
+
+// Bytes read for the check: in most files the header and a first row.
+constexpr int firstbytes = 4096;
 
 // exit statuses
 constexpr int done = 0;
@@ -220,36 +258,51 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
   return true;
 }
 
-// Reads a scan whole; false with the reason where it cannot be.
-bool readscan(Scan& scan, std::string& why) {
-  std::error_code ec;
-  fs::file_status st = fs::status(scan.name, ec);
-  if (!fs::exists(st)) {
-    why = ec ? ec.message() : "No such file or directory";
+// Reads a scan's header and its first row, nothing after; false with the
+// reason where it cannot be.
+bool readfirst(Scan& scan, std::string& why) {
+  errno = 0;
+  if (!stampof(scan.name, scan.stamp)) {
+    why = errno ? std::strerror(errno) : "cannot be read";
     return false;
   }
-  if (!fs::is_regular_file(st)) {
+  if (!scan.stamp.regular) {
     why = "not a plain file";
     return false;
   }
   errno = 0;
   std::ifstream file(scan.name, std::ios::in | std::ios::binary);
-  std::ostringstream text;
-  if (file.is_open()) text << file.rdbuf();
-  if (!file.is_open() || file.bad()) {
+  if (!file.is_open()) {
     why = errno ? std::strerror(errno) : "cannot be read";
     return false;
   }
-  scan.text = text.str();
-  // its first row's angle decides where it goes in the order
-  std::istringstream in(scan.text);
-  ScanBlock block(in);
+  ScanBlock block(file, firstbytes);
+  std::ostringstream echoed;
   std::ostream nowhere(nullptr);
-  ScanColumns cols = readheader(block, nowhere);
+  ScanColumns cols = readheader(block, echoed, nowhere);
   ScanPoint pt;
-  scan.started = readpoint(block, cols, pt) && !std::isnan(pt.tth);
+  scan.hasrow = readpoint(block, cols, pt);
   scan.first = pt.tth;
+  scan.started = scan.hasrow && !std::isnan(pt.tth);
+  scan.line11 = echoed.str().substr(0, echoed.str().find('\n'));
   return true;
+}
+
+// The order of the merge: lowest first angle first; a scan without rows
+// last; ties as given.
+bool mergedbefore(const Scan& a, const Scan& b) {
+  if (a.started != b.started) return a.started;
+  return a.started && a.first < b.first;
+}
+
+// The scan is as the check found it: the same size and time, the same
+// first row as the merge read (both checked after the merge has read it).
+bool unchanged(const Scan& scan, const MergeInfo& info) {
+  Stamp now;
+  bool same = stampof(scan.name, now) && now.regular && now.size == scan.stamp.size &&
+              now.written == scan.stamp.written && now.writtenns == scan.stamp.writtenns;
+  return same && info.hasfirst == scan.hasrow &&
+         (!scan.hasrow || std::memcmp(&info.first, &scan.first, sizeof scan.first) == 0);
 }
 
 // The warnings of one phase, as told: a line each, a dead time warning
@@ -357,9 +410,10 @@ std::string scantwice(const std::vector<std::string>& scans) {
 }
 
 // Every name checked before anything is merged or written: no two outputs
-// name one file, each scan is read whole, no output is a scan, and each
-// output is opened (its folder can be written; a temporary file goes if the
-// run fails). The scans are put in the order they are merged in.
+// name one file, each scan is read to its first row, no output is a scan,
+// and each output is opened (its folder can be written; a temporary file
+// goes if the run fails). The scans are put in the order they are merged
+// in.
 int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& files,
           std::ostream& err) {
   for (int a = 0; a < outputs; ++a)
@@ -371,9 +425,10 @@ int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& fil
   std::string twice = scantwice(o.scans);
   if (!twice.empty()) return misuse(err, twice);
   for (const std::string& name : o.scans) {
-    scans.push_back(Scan{name, "", false, 0});
+    scans.emplace_back();
+    scans.back().name = name;
     std::string why;
-    if (!readscan(scans.back(), why)) return fail(err, name, why);
+    if (!readfirst(scans.back(), why)) return fail(err, name, why);
   }
   for (int k = 0; k < outputs; ++k)
     if (!o.name[k].empty() && isscan(o.name[k], o.scans, hasscanheader))
@@ -383,32 +438,42 @@ int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& fil
     if (!o.name[k].empty() && !openfile(files[k], o.name[k]))
       return fail(err, o.name[k], errno ? std::strerror(errno) : "cannot be written");
   }
-  // lowest first angle first; a scan without rows last; ties as given
-  std::stable_sort(scans.begin(), scans.end(), [](const Scan& a, const Scan& b) {
-    if (a.started != b.started) return a.started;
-    return a.started && a.first < b.first;
-  });
+  std::stable_sort(scans.begin(), scans.end(), mergedbefore);
   return done;
 }
 
-// Line 11 of a scan, as the merge echoes it.
-std::string line11(const std::string& text) {
-  std::istringstream in(text);
-  ScanBlock block(in);
-  std::ostringstream echoed;
-  std::ostream nowhere(nullptr);
-  readheader(block, echoed, nowhere);
-  return echoed.str().substr(0, echoed.str().find('\n'));
+// The bytes of a scan after those the merge read, read only to be hashed.
+void readrest(std::istream& scan, std::vector<char>& piece) {
+  piece.resize(blockbytes);
+  while (scan.rdbuf()->sgetn(piece.data(), blockbytes) > 0) {
+  }
 }
 
-// A scan merged alone (placed: where), for a picture: its line 11, its
-// points as corrected, its differences from the scans merged before it
+// Copies what the overlap reads of the sums before a scan: the sums and
+// imax (only those: each is copied where it lies, the pattern being too
+// large for a temporary on a small stack).
+void keepsums(const MergedPattern& from, MergedPattern& to) {
+  std::copy(std::begin(from.cts), std::end(from.cts), std::begin(to.cts));
+  std::copy(std::begin(from.mon), std::end(from.mon), std::begin(to.mon));
+  to.imax = from.imax;
+}
+
+// Empties the grid points a scan's own sums took (placed), for the next
+// scan's.
+void emptyalone(MergedPattern& alone, const MergeInfo& placed) {
+  std::fill(alone.cts + placed.datoffset, alone.cts + placed.datoffset + placed.rows, 0.0f);
+  std::fill(alone.mon + placed.datoffset, alone.mon + placed.datoffset + placed.rows, 0.0f);
+  alone.imax = 0;
+}
+
+// A scan merged alone (placed: where), for a picture: its line 11 (label),
+// its points as corrected, its differences from the scans merged before it
 // (before) and which of those reach its overlap.
 void describealone(const MergedPattern& before, const MergedPattern& alone, const MergeInfo& placed,
-                   const Options& o, const std::string& text, const RunRecord& record,
+                   const Options& o, const std::string& label, const RunRecord& record,
                    ScanRecord& s) {
   s.detailed = true;
-  s.label = line11(text);
+  s.label = label;
   s.alone = scanalone(before, alone, placed.datoffset, placed.rows, o.eiv ? &o.geometry : nullptr);
   if (s.alone.at.empty()) return;
   for (std::size_t k = 0; k < record.scans.size(); ++k) {
@@ -418,42 +483,47 @@ void describealone(const MergedPattern& before, const MergedPattern& alone, cons
   }
 }
 
-// Merges the scans in order, as the dialogue merges them. For the report,
-// each later scan is first merged alone on the grid and compared with what
-// came before it (with --report-scans the first too, each described for a
-// picture); for the dead-time fit, the rows merged are kept in counts.
-// false where a scan ended the run.
+// Merges the scans in order, as the dialogue merges them, each read once
+// from its start: to where its data end, or with the report to its end,
+// every byte hashed as it is read. For the report each later scan's own
+// sums are kept beside, to compare with what came before it (with
+// --report-scans the first's too, each described for a picture); for the
+// dead-time fit, the rows merged are kept in counts. false where a scan
+// ended the run, could not be read or changed since the check.
 bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o, RunRecord& record,
               std::vector<ScanCounts>& counts, std::ostream& con, std::ostream& err) {
-  bool overlaps = !o.name[report].empty();
-  std::ostream nowhere(nullptr);
-  std::unique_ptr<MergedPattern> alone;
+  const bool reporting = !o.name[report].empty();
+  std::unique_ptr<MergedPattern> before, alone;  // on the heap: a small stack must do
+  if (reporting) {
+    before = std::make_unique<MergedPattern>();
+    alone = std::make_unique<MergedPattern>();
+  }
+  std::vector<char> rest;
+  record.scans.reserve(scans.size());  // grown once: no second copy while it grows
   for (std::size_t k = 0; k < scans.size(); ++k) {
     ScanRecord s;
     s.name = scans[k].name;
-    s.sha256 = sha256hex(scans[k].text);
     int filenum = static_cast<int>(k) + 1;
-    if (overlaps && (filenum > 1 || o.scandetail)) {
-      alone = std::make_unique<MergedPattern>();  // on the heap: a small stack must do
-      alone->tthmin = p.tthmin;
-      alone->tthstep = p.tthstep;
-      std::istringstream scan(scans[k].text);
-      MergeInfo placed;
-      if (mergescan(*alone, scan, filenum, nowhere, nowhere, placed) == MergeStatus::merged) {
-        s.overlaps = filenum > 1;
-        if (s.overlaps) s.overlap = overlap(p, *alone);
-        if (o.scandetail) describealone(p, *alone, placed, o, scans[k].text, record, s);
-      }
-    }
+    bool aside = reporting && (filenum > 1 || o.scandetail);  // its own sums kept beside
+    if (aside) keepsums(p, *before);
     say(con, "Scan file %d: %s\n", filenum, s.name.c_str());
-    std::istringstream scan(scans[k].text);
+    errno = 0;
+    std::ifstream file(s.name, std::ios::in | std::ios::binary);
+    if (!file.is_open()) {
+      fail(err, s.name, errno ? std::strerror(errno) : "cannot be read");
+      return false;
+    }
+    Sha256 digest;
+    HashedInput hashed(file.rdbuf(), digest);
+    std::istream scan(reporting ? static_cast<std::streambuf*>(&hashed) : file.rdbuf());
     std::ostringstream warned;
     MergeInfo info;
     if (o.fit) {
       counts.emplace_back();
       info.counts = &counts.back();
     }
-    MergeStatus merged = mergescan(p, scan, filenum, con, warned, info);
+    MergeStatus merged =
+        mergescan(p, scan, filenum, con, warned, info, aside ? alone.get() : nullptr);
     // a correction no detector runs at: far more often a wrong time per step
     if (info.deadover > 0)
       warned << format("scanmerge: %s: the dead-time correction reaches %.0f %% at %d points\n",
@@ -465,6 +535,22 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o
       return false;
     }
     tell(oddvalues(info, filenum), s.warnings, err);
+    if (reporting) {
+      readrest(scan, rest);
+      s.sha256 = sha256end(digest);
+    }
+    if (!unchanged(scans[k], info)) {
+      fail(err, s.name, "changed while it was read: nothing written");
+      return false;
+    }
+    if (aside) {  // on the grid as the merge left it
+      alone->tthmin = p.tthmin;
+      alone->tthstep = p.tthstep;
+      s.overlaps = filenum > 1;
+      if (s.overlaps) s.overlap = overlap(*before, *alone);
+      if (o.scandetail) describealone(*before, *alone, info, o, scans[k].line11, record, s);
+      emptyalone(*alone, info);
+    }
     s.rows = info.rows;
     s.datoffset = info.datoffset;
     record.scans.push_back(s);
@@ -491,37 +577,54 @@ bool correct(MergedPattern& p, const Options& o, const std::vector<bool>& reache
   return true;
 }
 
-// Writes each file wanted into text, whole, hashed for the report, and
-// tells what a reader would misread in it. false where one could not be
-// written, or a warning came under --strict.
-bool writeall(const MergedPattern& p, const Options& o, const std::vector<Scan>& scans,
-              const std::vector<bool>& reached, RunRecord& record, std::string (&text)[outputs],
-              std::ostream& err) {
-  std::string title = o.title;
-  if (!o.hastitle) title = line11(scans[0].text);  // of the first scan, as the dialogue echoes it
+// Writes each file wanted, hashed for the report, and tells what a reader
+// would misread in it. A file is written to its temporary file; one
+// written in place (a device, a FIFO) is held in held until all is
+// checked. false where one could not be written, or a warning came under
+// --strict.
+bool writeall(const MergedPattern& p, const Options& o, const std::string& title,
+              const std::vector<bool>& reached, RunRecord& record, std::vector<SafeFile>& files,
+              std::string (&held)[outputs], std::ostream& err) {
+  const bool hashing = !o.name[report].empty();
   std::ostringstream warned;
-  for (int k = 0; k < report; ++k) {  // the report comes last
+  for (int k = 0; k < outputs; ++k) {
     if (o.name[k].empty()) continue;
-    std::ostringstream file;
-    OutputRecord made;
-    made.format = outputkinds[k].name;
-    made.name = o.name[k];
-    FieldCounts counts;
-    bool written = k < xye    ? writeformat(p, k, oneline(title), file, counts)
-                   : k == xye ? writexye(p, reached, file)
-                              : writecif(p, reached, reduction(p, record), file);
-    if (!written) {
-      fail(err, o.name[k], "cannot be written");
+    std::ostringstream inplace;
+    std::streambuf* to = files[k].target.empty() ? inplace.rdbuf() : files[k].file.rdbuf();
+    Sha256 digest;
+    HashedOutput hashed(to, digest);
+    std::ostream file(hashing && k != report ? &hashed : to);
+    bool written = true;
+    errno = 0;          // a write that fails says why
+    if (k == report) {  // the report comes last, with every warning told
+      tell(warned.str(), record.warnings, err);
+      warned.str("");
+      int warnings = static_cast<int>(record.warnings.size());
+      for (const ScanRecord& s : record.scans) warnings += static_cast<int>(s.warnings.size());
+      if (o.strict && warnings > 0) break;
+      written = writereport(p, reached, record, file);
+    } else {
+      OutputRecord made;
+      made.format = outputkinds[k].name;
+      made.name = o.name[k];
+      FieldCounts counts;
+      written = k < xye    ? writeformat(p, k, oneline(title), file, counts)
+                : k == xye ? writexye(p, reached, file)
+                           : writecif(p, reached, reduction(p, record), file);
+      if (written && k < xye) {
+        warnmisfits(p, o.name[k], counts, outputkinds[k].stepcheck, warned);
+        made.wide = counts.wide;
+        made.zerosigma = counts.zerosigma;
+      }
+      if (hashing) made.sha256 = sha256end(digest);
+      record.outputs.push_back(made);
+    }
+    // flushed at once: a disk that fills up fails the file that did not fit
+    if (!written || !file.flush()) {
+      fail(err, o.name[k], notplaced({}, {}, errno));
       return false;
     }
-    if (k < xye) {
-      warnmisfits(p, o.name[k], counts, outputkinds[k].stepcheck, warned);
-      made.wide = counts.wide;
-      made.zerosigma = counts.zerosigma;
-    }
-    text[k] = file.str();
-    made.sha256 = sha256hex(text[k]);
-    record.outputs.push_back(made);
+    held[k] = inplace.str();
   }
   tell(warned.str(), record.warnings, err);
   int warnings = static_cast<int>(record.warnings.size());
@@ -530,24 +633,20 @@ bool writeall(const MergedPattern& p, const Options& o, const std::vector<Scan>&
     fail(err, "--strict", format("%d warning(s): nothing written", warnings));
     return false;
   }
-  if (!o.name[report].empty()) {
-    std::ostringstream file;
-    writereport(p, reached, record, file);
-    text[report] = file.str();
-  }
   return true;
 }
 
-// Puts every output in place once all are written: each is written out
-// and synced first, and only then all are renamed, in order.
-bool commitall(const Options& o, const std::string (&text)[outputs], std::vector<SafeFile>& files,
+// Puts every output in place once all are written: those written in place
+// are written out now; each is synced first, and only then all are
+// renamed, in order.
+bool commitall(const Options& o, const std::string (&held)[outputs], std::vector<SafeFile>& files,
                std::ostream& err) {
   std::vector<SafeFile*> kept;
   std::vector<std::string> names;
   for (int k = 0; k < outputs; ++k) {
     if (o.name[k].empty()) continue;
     // flushed at once: a disk that fills up fails the file that did not fit
-    files[k].file.write(text[k].data(), static_cast<std::streamsize>(text[k].size()));
+    files[k].file.write(held[k].data(), static_cast<std::streamsize>(held[k].size()));
     files[k].file.flush();
     kept.push_back(&files[k]);
     names.push_back(o.name[k]);
@@ -583,9 +682,10 @@ int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ost
   std::vector<bool> reached(static_cast<std::size_t>(p.imax) + 1);  // 0 to imax
   for (int k = 0; k <= p.imax; ++k) reached[static_cast<std::size_t>(k)] = p.mon[k] != 0;
   if (!correct(p, o, reached, record, err)) return failed;
-  std::string text[outputs];
-  if (!writeall(p, o, scans, reached, record, text, err)) return failed;
-  if (!commitall(o, text, files, err)) return failed;
+  std::string held[outputs];  // the files written in place, till all is checked
+  if (!writeall(p, o, o.hastitle ? o.title : scans[0].line11, reached, record, files, held, err))
+    return failed;
+  if (!commitall(o, held, files, err)) return failed;
   for (int k = 0; k < outputs; ++k)
     if (!o.name[k].empty()) say(con, "Wrote %s\n", o.name[k].c_str());
   if (o.fit) say(out, "%s", fitline(record.fit).c_str());

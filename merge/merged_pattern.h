@@ -58,9 +58,13 @@ struct MergeInfo {
   double deadmax = 1;            // the largest dead-time correction factor applied
   int deadover = 0;              // rows whose correction passed deadlimit
   ScanCounts* counts = nullptr;  // where given, the rows merged are kept there
+  bool hasfirst = false;         // the file has a first row, whose angle is first
+  float first = 0;               // deg
 };
 
 // The same, the warnings ("!!!!!", "HELP!", "Cannot make dead time
-// correction", "Too long") told on warn, the rest on con.
+// correction", "Too long") told on warn, the rest on con. Where alone is
+// given, the file's own sums are added to it too, as they would be merged
+// into an empty pattern on the same grid.
 MergeStatus mergescan(MergedPattern& pattern, std::istream& scan, int filenum, std::ostream& con,
-                      std::ostream& warn, MergeInfo& info);
+                      std::ostream& warn, MergeInfo& info, MergedPattern* alone = nullptr);

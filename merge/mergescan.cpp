@@ -48,14 +48,24 @@ static void checkdrift(const MergedPattern& p, int datoffset, int i, float lastt
     say(warn, "!!!!! Grid off by %.4f deg at last point of this file.\n", off);
 }
 
+// Adds a row's dead-time-corrected counts c / f and its monitor counts m
+// to grid point idx.
+static inline void addrow(MergedPattern& p, long long idx, float c, float f, float m) {
+  p.cts[idx] = static_cast<float>(static_cast<double>(p.cts[idx]) + static_cast<double>(c) / f);
+  p.mon[idx] = static_cast<float>(static_cast<double>(p.mon[idx]) + m);
+}
+
 static void keeprow(ScanCounts& counts, float c, float m, float t) {
   counts.cts.push_back(c);
   counts.mon.push_back(m);
   counts.sec.push_back(t);
 }
 
+// twin: the file's own sums go to alone too; a copy of its own, so that the
+// dialogue's row loop has no test for it
+template <bool twin>
 static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, std::ostream& con,
-                              std::ostream& warn, MergeInfo& info) {
+                              std::ostream& warn, MergeInfo& info, MergedPattern* alone) {
   ScanCounts* counts = info.counts;  // where the caller keeps the rows
   info = MergeInfo();
   info.counts = counts;
@@ -74,6 +84,8 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
 
     if (i == 0) {
       start = pt->tth;
+      info.hasfirst = true;
+      info.first = pt->tth;
       if (filenum == 1) {
         p.tthmin = start;
         datoffset = 0;
@@ -115,14 +127,15 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
       say(warn, "Cannot make dead time correction.  tau, cts, tim = %f, %f, %f\n", tau, c, t);
     info.deadmax = std::max(info.deadmax, 1.0 / f);
     info.deadover += 1.0 / f - 1.0 > deadlimit;
-    p.cts[idx] = static_cast<float>(static_cast<double>(p.cts[idx]) + static_cast<double>(c) / f);
-    p.mon[idx] = static_cast<float>(static_cast<double>(p.mon[idx]) + m);
+    addrow(p, idx, c, f, m);
+    if (twin) addrow(*alone, idx, c, f, m);
     if (counts) keeprow(*counts, c, m, t);
     lasttth = pt->tth;
     ++i;
   }
   // the last row merged is the highest index this file reached
   if (i > 0) p.imax = std::max(p.imax, datoffset + i - 1);
+  if (twin && i > 0) alone->imax = std::max(alone->imax, datoffset + i - 1);
   // every row before it was a whole line
   if (!pt && rows.cut)
     say(warn, "!!!!! Line %d longer than %d characters: the data end before it.\n",
@@ -141,9 +154,10 @@ MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum, std::os
 }
 
 MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum, std::ostream& con,
-                      std::ostream& warn, MergeInfo& info) {
+                      std::ostream& warn, MergeInfo& info, MergedPattern* alone) {
   ScanBlock block(scan);
-  MergeStatus status = mergeblock(p, block, filenum, con, warn, info);
+  MergeStatus status = alone ? mergeblock<true>(p, block, filenum, con, warn, info, alone)
+                             : mergeblock<false>(p, block, filenum, con, warn, info, nullptr);
   giveback(block);
   return status;
 }

@@ -128,6 +128,9 @@ bool writereport(const MergedPattern& p, const std::vector<bool>& reached, const
     }
     if (scan.detailed) j += alonetext(p, scan);
     j += "}";
+    // written a scan at a time: the text stays small however many scans
+    file.write(j.data(), static_cast<std::streamsize>(j.size()));
+    j.clear();
   }
   j += "\n  ],\n  \"grid\": {\"tthmin\": " + number(p.tthmin) +
        ", \"tthstep\": " + number(p.tthstep) + ", \"imax\": " + std::to_string(p.imax) +

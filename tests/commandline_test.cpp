@@ -2,7 +2,10 @@
 // line are the dialogue's for the same scans and answers; a failed run
 // writes nothing; the full-precision files and the report hold the values
 // the program holds.
+#include <fcntl.h>  // open
 #include <gtest/gtest.h>
+#include <sys/stat.h>  // mkfifo
+#include <unistd.h>    // read, close
 
 #include <algorithm>
 #include <cmath>
@@ -322,6 +325,26 @@ TEST(CommandLine, EivAnswerSpelledAsAtThePrompt) {
   EXPECT_NE(slurp(work / "none.xrs"), slurp(work / "comma.xrs"));
 }
 
+// A file written in place (here a FIFO) is written only once all is
+// checked: a failure under --strict sends nothing down it.
+TEST(CommandLine, FileWrittenInPlaceWaitsForEveryCheck) {
+  const fs::path work = fresh("inplace");
+  put(work / "a.dat", scana);
+  put(work / "short.dat", scanfile("tth cts mon tim", "10.20 5 1000000 5\n"));
+  ASSERT_EQ(mkfifo((work / "pipe").c_str(), 0600), 0);
+  const int pipe = open((work / "pipe").c_str(), O_RDONLY | O_NONBLOCK);  // its reader
+  ASSERT_GE(pipe, 0);
+  for (bool strict : {true, false}) {
+    std::vector<std::string> args = {"a.dat", "short.dat", "--xye", "pipe"};
+    if (strict) args.push_back("--strict");
+    Cli r = runcli(work, args);
+    EXPECT_EQ(r.status, strict ? 1 : 0) << r.err;
+    char got[256];
+    EXPECT_EQ(read(pipe, got, sizeof got) > 0, !strict);
+  }
+  close(pipe);
+}
+
 TEST(CommandLine, HelpVersionAndVerbose) {
   const fs::path work = fresh("help");
   put(work / "a.dat", scana);
@@ -400,6 +423,24 @@ TEST(CommandLine, ReportsTheOverlapAsComputedByHand) {
   EXPECT_NE(scans.find("\"deadtimefit\": {\"points\": 2, "), std::string::npos);
 }
 
+// The report's digest of a scan is of the whole file, also where its data
+// end long before it, as read once for the merge; of an output, of the
+// file as written.
+TEST(CommandLine, ReportHashesEveryByteOfAScan) {
+  const fs::path work = fresh("hash");
+  std::string tail = "end of the data\n";
+  for (int k = 0; tail.size() < 300000; ++k) tail += "comment line " + std::to_string(k) + "\n";
+  const std::string scan = scana + tail;
+  put(work / "a.dat", scan);
+  Cli r = runcli(work, {"a.dat", "--report", "run.json", "--xrs82", "run.xrs"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string json = slurp(work / "run.json");
+  EXPECT_NE(json.find("\"sha256\": \"" + sha256hex(scan) + "\", \"rows\": 3,"), std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"sha256\": \"" + sha256hex(slurp(work / "run.xrs")) + "\""),
+            std::string::npos);
+}
+
 TEST(CommandLine, Sha256OfKnownTexts) {
   EXPECT_EQ(sha256hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
   EXPECT_EQ(sha256hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
@@ -407,4 +448,19 @@ TEST(CommandLine, Sha256OfKnownTexts) {
             "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
   EXPECT_EQ(sha256hex(std::string(1000000, 'a')),
             "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  // fed in pieces of every size, by the plain code and by the processor's
+  // SHA instructions where it has them: the same digest
+  std::mt19937 random(35);
+  std::string text(1000, '\0');
+  for (char& c : text) c = static_cast<char>(random());
+  for (std::size_t n = 0; n <= text.size(); n += 1 + n / 8) {
+    const std::string whole = sha256hex(text.substr(0, n));
+    for (bool hardware : {false, sha256hardware()}) {
+      Sha256 d;
+      d.hardware = hardware;
+      for (std::size_t at = 0, piece = 1; at < n; at += piece, piece = piece % 97 + 13)
+        sha256add(d, text.data() + at, std::min(piece, n - at));
+      EXPECT_EQ(sha256end(d), whole) << n << (hardware ? " hardware" : " plain");
+    }
+  }
 }
