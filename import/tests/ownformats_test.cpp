@@ -271,6 +271,28 @@ TEST(Ras, RangesOfAMadeFileWithRealRows) {
   EXPECT_TRUE(sample);
 }
 
+// A real file whose header sets the attenuator to 1/10000 (automatic mode)
+// while every row's factor is 1: 255 407 232 counts in 5.98 s at the
+// substrate peak are counts already scaled, and no row says which steps
+// were. Converted as the rows give them, with the warning.
+TEST(Ras, HeaderAttenuatorIsNotAppliedAndWarns) {
+  fs::path dir = workdir();
+  std::string file = fs::path(IMPORT_FIXTURES) / "inas_layer_radial_002_004.ras";
+  Result r = run(dir, {file});
+  EXPECT_EQ(r.status, 0) << r.err;
+  // continuous, 0.004 deg at 0.040111 deg/min: 5.98340 s a step
+  EXPECT_NE(
+      r.err.find(file + ": range 1: up to 42685998 counts/s: beyond the dead-time correction"),
+      std::string::npos)
+      << r.err;
+  Scan s = readscan(dir / "out/inas_layer_radial_002_004-1.dat");
+  ASSERT_EQ(s.rows.size(), 1501u);
+  const ScanPoint& peak = s.rows[737];  // 29.4480 deg
+  EXPECT_EQ(peak.tth, 29.448f);
+  EXPECT_EQ(peak.cts, 255407232.0f);
+  EXPECT_EQ(peak.mon, 1e6f);
+}
+
 TEST(Rasx, RealPowderScanCoupledScanAndMap) {
   MetaList meta;
   std::vector<FileRange> ranges;
