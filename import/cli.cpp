@@ -301,8 +301,7 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
   // the stand-in monitor: 10^6 per step of the first range of the run
   if (run.refms == 0) run.refms = opt.refms > 0 ? opt.refms : keep[0]->tim[0];
   for (Range* r : keep) {
-    why = standin(*r, run.refms);
-    if (!why.empty()) {
+    if (!standin(*r, run.refms, why)) {
       fail(why);
       return;
     }

@@ -109,8 +109,7 @@ bool fillrange(const FileRange& raw, const Options& opt, Range& r, std::vector<s
     r.mon.push_back(m);
     r.tim.push_back(1000 * t);
   }
-  if (!r.filemon) why = standin(r, opt.refms > 0 ? opt.refms : r.tim[0]);
-  if (!why.empty()) return false;
+  if (!r.filemon && !standin(r, opt.refms > 0 ? opt.refms : r.tim[0], why)) return false;
   if (fraction)
     notes.push_back(
         "counts are not whole numbers: scanmerge's standard deviations will not be counting "
@@ -199,16 +198,18 @@ bool drives2theta(const std::string& axis) {
   return false;
 }
 
-std::string standin(Range& r, double refms) {
+bool standin(Range& r, double refms, std::string& why) {
   r.refms = refms;
-  if (r.filemon) return "";
+  if (r.filemon) return true;
   for (size_t i = 0; i < r.mon.size(); ++i) {
     r.mon[i] = normmonitor * r.tim[i] / refms / r.att[i];
-    if (!(r.mon[i] <= maxmonitor))
-      return "range " + std::to_string(r.number) + ": the stand-in monitor at 2theta " +
-             gnum(r.tth[i]) + " deg would be " + gnum(r.mon[i]) + ", more than a scan holds";
+    if (!(r.mon[i] <= maxmonitor)) {
+      why = "range " + std::to_string(r.number) + ": the stand-in monitor at 2theta " +
+            gnum(r.tth[i]) + " deg would be " + gnum(r.mon[i]) + ", more than a scan holds";
+      return false;
+    }
   }
-  return "";
+  return true;
 }
 
 bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrument& ins,

@@ -24,9 +24,9 @@ bool drives2theta(const std::string& axis);
 std::string stepcheck(const std::vector<double>& tth);
 
 // The stand-in monitor of a range without the file's own: 10^6 counts per
-// refms of counting time, divided by each step's attenuation factor; the
-// reason where a step's would pass what a scan holds, else empty.
-std::string standin(Range& r, double refms);
+// refms of counting time, divided by each step's attenuation factor; false,
+// with why, where a step's would pass what a scan holds.
+bool standin(Range& r, double refms, std::string& why);
 
 // A keyword line "KEY = value" (UXD's "_KEY=value", Rigaku DAT's
 // "*KEY = value"): blanks around the '=' and a CR before the line end
