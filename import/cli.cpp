@@ -150,14 +150,20 @@ bool exists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
-// Why name may not be written in this run, or empty: an input, under any
-// spelling or link, is never written over, nor a file this run writes.
-std::string clash(const Run& run, const std::string& name, const Options& opt) {
+// Whether name may be written in this run; false, with why, where not: an
+// input, under any spelling or link, is never written over, nor a file this
+// run writes.
+bool writable(const Run& run, const std::string& name, const Options& opt, std::string& why) {
   FileId id;
-  if (fileid(name, id) && run.inputs.count(id)) return "is an input of this run; not overwritten";
-  if (run.names.count(fullname(name))) return "is written in this run; not overwritten";
-  if (exists(name) && !opt.force) return "exists; --force overwrites it";
-  return "";
+  if (fileid(name, id) && run.inputs.count(id))
+    why = "is an input of this run; not overwritten";
+  else if (run.names.count(fullname(name)))
+    why = "is written in this run; not overwritten";
+  else if (exists(name) && !opt.force)
+    why = "exists; --force overwrites it";
+  else
+    return true;
+  return false;
 }
 
 // Starts writing text to name through a temporary file; false, with why
@@ -283,8 +289,8 @@ bool convertfile(const std::string& file, int input, const Options& opt, Run& ru
   }
   // an input is written whole or not at all
   for (const std::string& p : paths) {
-    std::string c = clash(run, p, opt);
-    if (c.empty()) continue;
+    std::string c;
+    if (writable(run, p, opt, c)) continue;
     if (c.rfind("exists", 0) == 0) {
       why = p + " " + c;
     } else if (c.rfind("is written", 0) == 0) {
@@ -471,8 +477,7 @@ bool writemerge(Run& run, const std::string& name, const std::string& what, cons
     err << "scanimport: " << name << ": no scan to merge, so no " << what << "\n";
     return true;
   }
-  why = clash(run, name, opt);
-  if (!why.empty()) return false;
+  if (!writable(run, name, opt, why)) return false;
   return startfile(run, name, what == "answers" ? answerstext(scans, opt) : commandtext(scans, opt),
                    "", why);
 }

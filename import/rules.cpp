@@ -67,8 +67,7 @@ bool fillrange(const FileRange& raw, const Options& opt, Range& r, std::vector<s
             std::to_string(i + 1) + " is no angle";
       return false;
     }
-  r.skip = stepcheck(x);
-  if (!r.skip.empty()) return true;
+  if (!stepscan(x, r.skip)) return true;
   double seconds = raw.seconds;
   if (!positive(seconds) && raw.times.empty()) {
     if (opt.tms <= 0) {
@@ -246,16 +245,20 @@ bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrume
   }
   return true;
 }
-std::string stepcheck(const std::vector<double>& tth) {
+bool stepscan(const std::vector<double>& tth, std::string& why) {
+  auto no = [&why](const char* reason) {
+    why = reason;
+    return false;
+  };
   size_t n = tth.size();
-  if (n < 2) return "has fewer than two points";
+  if (n < 2) return no("has fewer than two points");
   double mean = (tth[n - 1] - tth[0]) / static_cast<double>(n - 1);
-  if (!std::isfinite(mean) || mean == 0) return "is not a step scan (no steady step in 2theta)";
+  if (!std::isfinite(mean) || mean == 0) return no("is not a step scan (no steady step in 2theta)");
   for (size_t i = 1; i < n; ++i)
     if (!((tth[i] - tth[i - 1]) / mean > 0))
-      return "is not a step scan (2theta does not rise or fall steadily)";
+      return no("is not a step scan (2theta does not rise or fall steadily)");
   for (size_t i = 1; i < n; ++i)
     if (!(std::fabs(tth[i] - tth[i - 1] - mean) <= 0.01 * std::fabs(mean)))
-      return "is not a step scan (its steps differ by more than 1 %)";
-  return "";
+      return no("is not a step scan (its steps differ by more than 1 %)");
+  return true;
 }

@@ -19,9 +19,9 @@ bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrume
 // alone; a file that names none scans 2theta. Not an in-plane (chi) scan.
 bool drives2theta(const std::string& axis);
 
-// The step scan check: empty if tth rises or falls strictly with steps that
-// differ from their mean by at most 1 %, else the reason.
-std::string stepcheck(const std::vector<double>& tth);
+// The step scan check: true if tth rises or falls strictly with steps that
+// differ from their mean by at most 1 %; else false, with why.
+bool stepscan(const std::vector<double>& tth, std::string& why);
 
 // The stand-in monitor of a range without the file's own: 10^6 counts per
 // refms of counting time, divided by each step's attenuation factor; false,
