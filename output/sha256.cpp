@@ -28,7 +28,8 @@ std::uint32_t rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); 
 // One 64-byte block into the state h. The rounds unrolled, so that the
 // eight words are renamed rather than moved, and the schedule kept as the
 // last 16 words, computed as the rounds reach them.
-void compress(std::uint32_t h[8], const unsigned char* block) {
+inline __attribute__((always_inline)) void compress(std::uint32_t h[8],
+                                                    const unsigned char* block) {
   std::uint32_t w[16];
   for (int t = 0; t < 16; ++t) {
     std::uint32_t word;
@@ -57,6 +58,20 @@ void compress(std::uint32_t h[8], const unsigned char* block) {
 void plainblocks(std::uint32_t h[8], const unsigned char* bytes, std::size_t blocks) {
   for (std::size_t b = 0; b < blocks; ++b) compress(h, bytes + 64 * b);
 }
+
+#ifdef SHA256_HARDWARE
+// The same where the processor has BMI2, whose rotation leaves its source
+// as it was (rorx): a fifth fewer instructions.
+__attribute__((target("bmi2"))) void bmi2blocks(std::uint32_t h[8], const unsigned char* bytes,
+                                                std::size_t blocks) {
+  for (std::size_t b = 0; b < blocks; ++b) compress(h, bytes + 64 * b);
+}
+
+bool hasbmi2() {
+  static const bool has = __builtin_cpu_supports("bmi2");  // asked once
+  return has;
+}
+#endif
 
 #ifdef SHA256_HARDWARE
 // The same with the processor's SHA instructions, which keep the state as
@@ -102,6 +117,7 @@ __attribute__((target("sha,ssse3,sse4.1"))) void hardwareblocks(std::uint32_t h[
 void blocks(Sha256& d, const unsigned char* bytes, std::size_t n) {
 #ifdef SHA256_HARDWARE
   if (d.hardware) return hardwareblocks(d.h, bytes, n);
+  if (hasbmi2()) return bmi2blocks(d.h, bytes, n);
 #endif
   plainblocks(d.h, bytes, n);
 }
