@@ -84,11 +84,12 @@ bool hasavx() {
 
 }  // namespace
 
-Overlap overlap(const MergedPattern& before, const MergedPattern& alone) {
+Overlap overlap(const MergedPattern& before, const MergedPattern& alone, int datoffset, int rows) {
   const float *c1 = before.cts, *m1 = before.mon, *c2 = alone.cts, *m2 = alone.mon;
   Sums s;
-  int top = std::max(before.imax, alone.imax);
-  int k = 0;
+  // only the scan's own points can be reached by both
+  int top = std::min(std::max(before.imax, alone.imax), datoffset + rows - 1);
+  int k = std::max(datoffset, 0);
 #ifdef OVERLAP_SIMD
   if (hasavx()) k = addfours(s, c1, m1, c2, m2, k, top);
 #endif
