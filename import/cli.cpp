@@ -93,7 +93,6 @@ struct Run {
   std::vector<Written> scans;
   double refms = 0;     // the run's stand-in reference, once set
   bool broken = false;  // a file could not be written: none is put in place
-  int status = 0;
 };
 
 // The identity of the file name names; false where there is none.
@@ -151,20 +150,26 @@ bool exists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
-// Why name may not be written in this run, or empty: an input, under any
-// spelling or link, is never written over, nor a file this run writes.
-std::string clash(const Run& run, const std::string& name, const Options& opt) {
+// Whether name may be written in this run; false, with why, where not: an
+// input, under any spelling or link, is never written over, nor a file this
+// run writes.
+bool writable(const Run& run, const std::string& name, const Options& opt, std::string& why) {
   FileId id;
-  if (fileid(name, id) && run.inputs.count(id)) return "is an input of this run; not overwritten";
-  if (run.names.count(fullname(name))) return "is written in this run; not overwritten";
-  if (exists(name) && !opt.force) return "exists; --force overwrites it";
-  return "";
+  if (fileid(name, id) && run.inputs.count(id))
+    why = "is an input of this run; not overwritten";
+  else if (run.names.count(fullname(name)))
+    why = "is written in this run; not overwritten";
+  else if (exists(name) && !opt.force)
+    why = "exists; --force overwrites it";
+  else
+    return true;
+  return false;
 }
 
-// Starts writing text to name through a temporary file; false, with the
-// run marked broken, where it cannot be written whole.
+// Starts writing text to name through a temporary file; false, with why
+// and the run marked broken, where it cannot be written whole.
 bool startfile(Run& run, const std::string& name, const std::string& text, const std::string& line,
-               std::ostream& err) {
+               std::string& why) {
   auto p = std::make_unique<Pending>();
   errno = 0;
   bool ok = openfile(p->file, name);
@@ -174,10 +179,9 @@ bool startfile(Run& run, const std::string& name, const std::string& text, const
     ok = p->file.file.good() && setaside(p->file);
   }
   if (!ok) {
-    err << "scanimport: " << name << ": cannot be written"
-        << (errno ? std::string(": ") + std::strerror(errno) : "") << "; nothing written\n";
+    why = std::string("cannot be written") +
+          (errno ? std::string(": ") + std::strerror(errno) : "") + "; nothing written";
     run.broken = true;
-    run.status = 1;
     return false;
   }
   p->name = name;
@@ -187,12 +191,14 @@ bool startfile(Run& run, const std::string& name, const std::string& text, const
   return true;
 }
 
-// Reads the options into opt and files; -1 to go on, else the exit status.
-int parseargs(const std::vector<std::string>& args, Options& opt, std::vector<std::string>& files,
-              std::ostream& out, std::ostream& err) {
-  auto usageerror = [&err](const std::string& msg) {
-    err << "scanimport: " << msg << "\nTry 'scanimport --help'.\n";
-    return 2;
+// Reads the options into opt and files; false, with why, where the command
+// line is wrong. shown is the help or the version where one is asked for:
+// then nothing is converted.
+bool parseargs(const std::vector<std::string>& args, Options& opt, std::vector<std::string>& files,
+               std::string& shown, std::string& why) {
+  auto usageerror = [&why](const std::string& msg) {
+    why = msg;
+    return false;
   };
   auto ms = [](const std::string& v, double& to) {
     char* end = nullptr;
@@ -209,11 +215,12 @@ int parseargs(const std::vector<std::string>& args, Options& opt, std::vector<st
     if (a == "--") {
       optionsend = true;
     } else if (a == "-h" || a == "--help") {
-      out << usage;
-      return 0;
+      shown = usage;
+      return true;
     } else if (a == "--version") {
-      out << "scanimport " << SCANMERGE_VERSION << " (xylib " << xylib_get_version() << ")\n";
-      return 0;
+      shown =
+          std::string("scanimport ") + SCANMERGE_VERSION + " (xylib " + xylib_get_version() + ")\n";
+      return true;
     } else if (a == "--force") {
       opt.force = true;
     } else if (a == "-f" || a == "-o" || a == "-t" || a == "--reftime" || a == "--answers" ||
@@ -244,23 +251,18 @@ int parseargs(const std::vector<std::string>& args, Options& opt, std::vector<st
     }
   }
   if (files.empty()) return usageerror("no input file");
-  return -1;
+  return true;
 }
 
-// Converts one input to temporary scan files; an input that fails writes
-// nothing and leaves the others to go on.
-void convertfile(const std::string& file, int input, const Options& opt, Run& run,
-                 std::ostream& err) {
-  auto fail = [&](const std::string& why) {
-    err << "scanimport: " << file << ": " << why << "\n";
-    run.status = 1;
-  };
+// Converts one input to temporary scan files, with its warnings on err;
+// false, with why and the file the message names (the input, or a scan
+// file of it) in where, where it fails: it writes nothing then, and the
+// others go on.
+bool convertfile(const std::string& file, int input, const Options& opt, Run& run,
+                 std::ostream& err, std::string& where, std::string& why) {
+  where = file;
   Instrument ins;
-  std::string why;
-  if (!readinstrument(file, opt, ins, why)) {
-    fail(why);
-    return;
-  }
+  if (!readinstrument(file, opt, ins, why)) return false;
   std::set<std::string> said;
   for (const std::string& note : ins.notes)
     if (said.insert(note).second) err << "scanimport: " << file << ": " << note << "\n";
@@ -282,31 +284,27 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
     paths.push_back(opt.outdir.empty() ? name : opt.outdir + "/" + name);
   }
   if (keep.empty()) {
-    fail("no step scan to convert");
-    return;
+    why = "no step scan to convert";
+    return false;
   }
   // an input is written whole or not at all
   for (const std::string& p : paths) {
-    std::string c = clash(run, p, opt);
-    if (c.empty()) continue;
-    if (c.rfind("exists", 0) == 0)
-      fail(p + " " + c);
-    else if (c.rfind("is written", 0) == 0)
-      fail(p + " was written from an earlier input; nothing written");
-    else
-      err << "scanimport: " << p << ": " << c << "\n";
-    run.status = 1;
-    return;
+    std::string c;
+    if (writable(run, p, opt, c)) continue;
+    if (c.rfind("exists", 0) == 0) {
+      why = p + " " + c;
+    } else if (c.rfind("is written", 0) == 0) {
+      why = p + " was written from an earlier input; nothing written";
+    } else {
+      where = p;
+      why = c;
+    }
+    return false;
   }
   // the stand-in monitor: 10^6 per step of the first range of the run
   if (run.refms == 0) run.refms = opt.refms > 0 ? opt.refms : keep[0]->tim[0];
-  for (Range* r : keep) {
-    why = standin(*r, run.refms);
-    if (!why.empty()) {
-      fail(why);
-      return;
-    }
-  }
+  for (Range* r : keep)
+    if (!standin(*r, run.refms, why)) return false;
   for (size_t k = 0; k < keep.size(); ++k) {
     Range& r = *keep[k];
     size_t n = r.tth.size();
@@ -320,13 +318,17 @@ void convertfile(const std::string& file, int input, const Options& opt, Run& ru
     std::string line = paths[k] + ": " + std::to_string(n) + " rows, 2theta " + gnum(r.tth[0]) +
                        " to " + gnum(r.tth[n - 1]) + " deg, step " + gnum(step) + " deg, " +
                        gnum(r.tim[0]) + " ms per step, " + monitortext(r);
-    if (!startfile(run, paths[k], scantext(ins, r, nranges), line, err)) return;
+    if (!startfile(run, paths[k], scantext(ins, r, nranges), line, why)) {
+      where = paths[k];
+      return false;
+    }
     if (n > static_cast<size_t>(maxpts))
       err << "scanimport: " << paths[k] << ": " << n << " rows; scanmerge takes the first "
           << maxpts << "\n";
     run.scans.push_back({r.tth[0], r.tth[1] - r.tth[0], paths[k], file, ins.name,
                          oneline(samplename(ins, r), 80), input, r.omega, r.omoff, r.chi, r.phi});
   }
+  return true;
 }
 
 // Whether two positions differ by more than their printed digits, deg; a
@@ -465,32 +467,42 @@ std::string commandtext(const std::vector<Written>& scans, const Options& opt) {
   return text + "\n";
 }
 
-// Writes what merges the scans (the answers file or the command) to name.
-void writemerge(Run& run, const std::string& name, const std::string& what, const Options& opt,
-                std::ostream& err) {
+// Writes what merges the scans (the answers file or the command) to name,
+// with its warnings on err; false, with why, where name cannot be written.
+bool writemerge(Run& run, const std::string& name, const std::string& what, const Options& opt,
+                std::ostream& err, std::string& why) {
   std::vector<Written> scans = mergeable(run, name, what, err);
   if (scans.empty()) {
     // every scan is written, and only left out (a map): no failure
     err << "scanimport: " << name << ": no scan to merge, so no " << what << "\n";
-    return;
+    return true;
   }
-  std::string c = clash(run, name, opt);
-  if (!c.empty()) {
-    err << "scanimport: " << name << ": " << c << "\n";
-    run.status = 1;
-    return;
-  }
-  startfile(run, name, what == "answers" ? answerstext(scans, opt) : commandtext(scans, opt), "",
-            err);
+  if (!writable(run, name, opt, why)) return false;
+  return startfile(run, name, what == "answers" ? answerstext(scans, opt) : commandtext(scans, opt),
+                   "", why);
 }
 
 }  // namespace
 
+// Every failure of the run comes here, said once as "scanimport: FILE: why";
+// the exit status is decided here alone.
 int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   Options opt;
   std::vector<std::string> files;
-  int status = parseargs(args, opt, files, out, err);
-  if (status >= 0) return status;
+  std::string shown, why;
+  if (!parseargs(args, opt, files, shown, why)) {
+    err << "scanimport: " << why << "\nTry 'scanimport --help'.\n";
+    return 2;
+  }
+  if (!shown.empty()) {
+    out << shown;
+    return 0;
+  }
+  bool failed = false;  // an input, or a file of the run, failed
+  auto fail = [&](const std::string& where, const std::string& reason) {
+    err << "scanimport: " << where << ": " << reason << "\n";
+    failed = true;
+  };
   Run run;
   for (const std::string& f : files) {
     FileId id;
@@ -498,8 +510,10 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
   }
   for (size_t i = 0; i < files.size() && !run.broken; ++i) {
     size_t pending = run.pending.size(), scans = run.scans.size();
+    std::string where;
+    bool ok = false;
     try {
-      convertfile(files[i], static_cast<int>(i), opt, run, err);
+      ok = convertfile(files[i], static_cast<int>(i), opt, run, err, where, why);
     } catch (const std::bad_alloc&) {
       // the memory ran out (a limit set with ulimit -v): the input is
       // written not at all, and the others go on
@@ -507,25 +521,32 @@ int scanimport(const std::vector<std::string>& args, std::ostream& out, std::ost
         run.names.erase(fullname(run.pending[k]->name));
       run.pending.resize(pending);
       run.scans.resize(scans);
-      err << "scanimport: " << files[i] << ": out of memory; nothing written from it\n";
-      run.status = 1;
+      ok = false;
+      where = files[i];
+      why = "out of memory; nothing written from it";
+    }
+    if (!ok) fail(where, why);
+  }
+  if (!opt.answers.empty() && !run.broken &&
+      !writemerge(run, opt.answers, "answers", opt, err, why))
+    fail(opt.answers, why);
+  if (!opt.command.empty() && !run.broken &&
+      !writemerge(run, opt.command, "command", opt, err, why))
+    fail(opt.command, why);
+  // every file of the run in place, or none
+  if (!run.broken) {
+    std::vector<SafeFile*> outputs;
+    for (auto& p : run.pending) outputs.push_back(&p->file);
+    size_t placed = commitfiles(outputs);
+    if (placed < outputs.size()) {
+      const int error = errno;
+      std::vector<std::string> names;
+      for (auto& p : run.pending) names.push_back(p->name);
+      fail(names[placed], notplaced(outputs, names, error));
+    } else {
+      for (auto& p : run.pending)
+        if (!p->line.empty()) out << p->line << "\n";
     }
   }
-  if (!opt.answers.empty() && !run.broken) writemerge(run, opt.answers, "answers", opt, err);
-  if (!opt.command.empty() && !run.broken) writemerge(run, opt.command, "command", opt, err);
-  // every file of the run in place, or none
-  if (run.broken) return 1;
-  std::vector<SafeFile*> outputs;
-  for (auto& p : run.pending) outputs.push_back(&p->file);
-  size_t failed = commitfiles(outputs);
-  if (failed < outputs.size()) {
-    const int error = errno;
-    std::vector<std::string> names;
-    for (auto& p : run.pending) names.push_back(p->name);
-    err << "scanimport: " << names[failed] << ": " << notplaced(outputs, names, error) << "\n";
-    return 1;
-  }
-  for (auto& p : run.pending)
-    if (!p->line.empty()) out << p->line << "\n";
-  return run.status;
+  return failed ? 1 : 0;
 }

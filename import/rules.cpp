@@ -67,8 +67,7 @@ bool fillrange(const FileRange& raw, const Options& opt, Range& r, std::vector<s
             std::to_string(i + 1) + " is no angle";
       return false;
     }
-  r.skip = stepcheck(x);
-  if (!r.skip.empty()) return true;
+  if (!stepscan(x, r.skip)) return true;
   double seconds = raw.seconds;
   if (!positive(seconds) && raw.times.empty()) {
     if (opt.tms <= 0) {
@@ -109,8 +108,7 @@ bool fillrange(const FileRange& raw, const Options& opt, Range& r, std::vector<s
     r.mon.push_back(m);
     r.tim.push_back(1000 * t);
   }
-  if (!r.filemon) why = standin(r, opt.refms > 0 ? opt.refms : r.tim[0]);
-  if (!why.empty()) return false;
+  if (!r.filemon && !standin(r, opt.refms > 0 ? opt.refms : r.tim[0], why)) return false;
   if (fraction)
     notes.push_back(
         "counts are not whole numbers: scanmerge's standard deviations will not be counting "
@@ -199,16 +197,18 @@ bool drives2theta(const std::string& axis) {
   return false;
 }
 
-std::string standin(Range& r, double refms) {
+bool standin(Range& r, double refms, std::string& why) {
   r.refms = refms;
-  if (r.filemon) return "";
+  if (r.filemon) return true;
   for (size_t i = 0; i < r.mon.size(); ++i) {
     r.mon[i] = normmonitor * r.tim[i] / refms / r.att[i];
-    if (!(r.mon[i] <= maxmonitor))
-      return "range " + std::to_string(r.number) + ": the stand-in monitor at 2theta " +
-             gnum(r.tth[i]) + " deg would be " + gnum(r.mon[i]) + ", more than a scan holds";
+    if (!(r.mon[i] <= maxmonitor)) {
+      why = "range " + std::to_string(r.number) + ": the stand-in monitor at 2theta " +
+            gnum(r.tth[i]) + " deg would be " + gnum(r.mon[i]) + ", more than a scan holds";
+      return false;
+    }
   }
-  return "";
+  return true;
 }
 
 bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrument& ins,
@@ -245,16 +245,20 @@ bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrume
   }
   return true;
 }
-std::string stepcheck(const std::vector<double>& tth) {
+bool stepscan(const std::vector<double>& tth, std::string& why) {
+  auto no = [&why](const char* reason) {
+    why = reason;
+    return false;
+  };
   size_t n = tth.size();
-  if (n < 2) return "has fewer than two points";
+  if (n < 2) return no("has fewer than two points");
   double mean = (tth[n - 1] - tth[0]) / static_cast<double>(n - 1);
-  if (!std::isfinite(mean) || mean == 0) return "is not a step scan (no steady step in 2theta)";
+  if (!std::isfinite(mean) || mean == 0) return no("is not a step scan (no steady step in 2theta)");
   for (size_t i = 1; i < n; ++i)
     if (!((tth[i] - tth[i - 1]) / mean > 0))
-      return "is not a step scan (2theta does not rise or fall steadily)";
+      return no("is not a step scan (2theta does not rise or fall steadily)");
   for (size_t i = 1; i < n; ++i)
     if (!(std::fabs(tth[i] - tth[i - 1] - mean) <= 0.01 * std::fabs(mean)))
-      return "is not a step scan (its steps differ by more than 1 %)";
-  return "";
+      return no("is not a step scan (its steps differ by more than 1 %)");
+  return true;
 }

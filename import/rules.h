@@ -19,14 +19,14 @@ bool addranges(const std::vector<FileRange>& found, const Options& opt, Instrume
 // alone; a file that names none scans 2theta. Not an in-plane (chi) scan.
 bool drives2theta(const std::string& axis);
 
-// The step scan check: empty if tth rises or falls strictly with steps that
-// differ from their mean by at most 1 %, else the reason.
-std::string stepcheck(const std::vector<double>& tth);
+// The step scan check: true if tth rises or falls strictly with steps that
+// differ from their mean by at most 1 %; else false, with why.
+bool stepscan(const std::vector<double>& tth, std::string& why);
 
 // The stand-in monitor of a range without the file's own: 10^6 counts per
-// refms of counting time, divided by each step's attenuation factor; the
-// reason where a step's would pass what a scan holds, else empty.
-std::string standin(Range& r, double refms);
+// refms of counting time, divided by each step's attenuation factor; false,
+// with why, where a step's would pass what a scan holds.
+bool standin(Range& r, double refms, std::string& why);
 
 // A keyword line "KEY = value" (UXD's "_KEY=value", Rigaku DAT's
 // "*KEY = value"): blanks around the '=' and a CR before the line end

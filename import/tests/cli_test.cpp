@@ -341,15 +341,17 @@ TEST(ImportNumbers, AnglesReadBackAsTheSourceFloat) {
 }
 
 TEST(ImportNumbers, StepCheck) {
-  EXPECT_EQ(stepcheck({10, 10.02, 10.04}), "");
-  EXPECT_EQ(stepcheck({10.04, 10.02, 10}), "");  // falling
-  EXPECT_EQ(stepcheck({10, 11, 10.5}),
-            "is not a step scan (2theta does not rise or fall steadily)");
-  EXPECT_EQ(stepcheck({0, 1.0099, 2.0}), "");  // within 1 %
-  EXPECT_NE(stepcheck({0, 1.0101, 2.0}), "");  // beyond
-  EXPECT_NE(stepcheck({10, 10, 10}), "");
-  EXPECT_EQ(stepcheck({10}), "has fewer than two points");
-  EXPECT_NE(stepcheck({10, std::nan(""), 11}), "");
+  std::string why;
+  EXPECT_TRUE(stepscan({10, 10.02, 10.04}, why));
+  EXPECT_TRUE(stepscan({10.04, 10.02, 10}, why));  // falling
+  EXPECT_FALSE(stepscan({10, 11, 10.5}, why));
+  EXPECT_EQ(why, "is not a step scan (2theta does not rise or fall steadily)");
+  EXPECT_TRUE(stepscan({0, 1.0099, 2.0}, why));   // within 1 %
+  EXPECT_FALSE(stepscan({0, 1.0101, 2.0}, why));  // beyond
+  EXPECT_FALSE(stepscan({10, 10, 10}, why));
+  EXPECT_FALSE(stepscan({10}, why));
+  EXPECT_EQ(why, "has fewer than two points");
+  EXPECT_FALSE(stepscan({10, std::nan(""), 11}, why));
 }
 
 }  // namespace
