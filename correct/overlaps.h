@@ -17,9 +17,10 @@ struct Overlap {
 };
 
 // before: the sums of the scans merged before; alone: the next scan's own
-// sums on the same grid. Sums as merged (dead-time corrected counts and
-// monitor counts), not yet normalised.
-Overlap overlap(const MergedPattern& before, const MergedPattern& alone);
+// sums on the same grid, at datoffset to datoffset + rows - 1 (elsewhere
+// empty). Sums as merged (dead-time corrected counts and monitor counts),
+// not yet normalised.
+Overlap overlap(const MergedPattern& before, const MergedPattern& alone, int datoffset, int rows);
 
 // A scan merged alone on the grid, from its first grid index on: its
 // intensities and sigmas normalised and corrected as the merged pattern,

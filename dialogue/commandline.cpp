@@ -458,6 +458,15 @@ void keepsums(const MergedPattern& from, MergedPattern& to) {
   to.imax = from.imax;
 }
 
+// The same for the grid points a scan took (placed), the only ones its
+// merge changed: the sums kept are again the merged ones, for the next scan.
+void keepscan(const MergedPattern& from, MergedPattern& to, const MergeInfo& placed) {
+  const int a = placed.datoffset, b = placed.datoffset + placed.rows;
+  std::copy(from.cts + a, from.cts + b, to.cts + a);
+  std::copy(from.mon + a, from.mon + b, to.mon + a);
+  to.imax = from.imax;
+}
+
 // Empties the grid points a scan's own sums took (placed), for the next
 // scan's.
 void emptyalone(MergedPattern& alone, const MergeInfo& placed) {
@@ -488,8 +497,10 @@ void describealone(const MergedPattern& before, const MergedPattern& alone, cons
 // every byte hashed as it is read. For the report each later scan's own
 // sums are kept beside, to compare with what came before it (with
 // --report-scans the first's too, each described for a picture); for the
-// dead-time fit, the rows merged are kept in counts. false where a scan
-// ended the run, could not be read or changed since the check.
+// dead-time fit, the rows merged are kept in counts. The sums before a scan
+// are copied once, then follow the merge where each scan changed them.
+// false where a scan ended the run, could not be read or changed since the
+// check.
 bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o, RunRecord& record,
               std::vector<ScanCounts>& counts, std::ostream& con, std::ostream& err) {
   const bool reporting = !o.name[report].empty();
@@ -505,7 +516,7 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o
     s.name = scans[k].name;
     int filenum = static_cast<int>(k) + 1;
     bool aside = reporting && (filenum > 1 || o.scandetail);  // its own sums kept beside
-    if (aside) keepsums(p, *before);
+    if (reporting && k == 0) keepsums(p, *before);            // then kept up to date scan by scan
     say(con, "Scan file %d: %s\n", filenum, s.name.c_str());
     errno = 0;
     std::ifstream file(s.name, std::ios::in | std::ios::binary);
@@ -551,10 +562,11 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o
       alone->tthmin = p.tthmin;
       alone->tthstep = p.tthstep;
       s.overlaps = filenum > 1;
-      if (s.overlaps) s.overlap = overlap(*before, *alone);
+      if (s.overlaps) s.overlap = overlap(*before, *alone, info.datoffset, info.rows);
       if (o.scandetail) describealone(*before, *alone, info, o, scans[k].line11, record, s);
       emptyalone(*alone, info);
     }
+    if (reporting) keepscan(p, *before, info);
     s.rows = info.rows;
     s.datoffset = info.datoffset;
     record.scans.push_back(s);

@@ -25,22 +25,30 @@ const std::uint32_t roundconst[64] = {
 
 std::uint32_t rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
-// One 64-byte block into the state h.
-void compress(std::uint32_t h[8], const unsigned char* block) {
-  std::uint32_t w[64];
-  for (int t = 0; t < 16; ++t)
-    w[t] = std::uint32_t{block[4 * t]} << 24 | std::uint32_t{block[4 * t + 1]} << 16 |
-           std::uint32_t{block[4 * t + 2]} << 8 | std::uint32_t{block[4 * t + 3]};
-  for (int t = 16; t < 64; ++t) {
-    std::uint32_t s0 = rotr(w[t - 15], 7) ^ rotr(w[t - 15], 18) ^ (w[t - 15] >> 3);
-    std::uint32_t s1 = rotr(w[t - 2], 17) ^ rotr(w[t - 2], 19) ^ (w[t - 2] >> 10);
-    w[t] = w[t - 16] + s0 + w[t - 7] + s1;
+// One 64-byte block into the state h. The rounds unrolled, so that the
+// eight words are renamed rather than moved, and the schedule kept as the
+// last 16 words, computed as the rounds reach them.
+inline __attribute__((always_inline)) void compress(std::uint32_t h[8],
+                                                    const unsigned char* block) {
+  std::uint32_t w[16];
+  for (int t = 0; t < 16; ++t) {
+    std::uint32_t word;
+    std::memcpy(&word, block + 4 * t, 4);
+    w[t] = __builtin_bswap32(word);  // big-endian
   }
   std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], k = h[7];
+#pragma GCC unroll 64
   for (int t = 0; t < 64; ++t) {
+    std::uint32_t& wt = w[t % 16];
+    if (t >= 16) {  // from the words 16, 15, 7 and 2 before
+      std::uint32_t w15 = w[(t + 1) % 16], w2 = w[(t + 14) % 16];
+      std::uint32_t s0 = rotr(w15, 7) ^ rotr(w15, 18) ^ (w15 >> 3);
+      std::uint32_t s1 = rotr(w2, 17) ^ rotr(w2, 19) ^ (w2 >> 10);
+      wt += s0 + w[(t + 9) % 16] + s1;
+    }
     std::uint32_t t1 =
-        k + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + roundconst[t] + w[t];
-    std::uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+        k + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + (g ^ (e & (f ^ g))) + roundconst[t] + wt;
+    std::uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) | (c & (a | b)));
     k = g, g = f, f = e, e = d + t1, d = c, c = b, b = a, a = t1 + t2;
   }
   h[0] += a, h[1] += b, h[2] += c, h[3] += d, h[4] += e, h[5] += f, h[6] += g, h[7] += k;
@@ -50,6 +58,20 @@ void compress(std::uint32_t h[8], const unsigned char* block) {
 void plainblocks(std::uint32_t h[8], const unsigned char* bytes, std::size_t blocks) {
   for (std::size_t b = 0; b < blocks; ++b) compress(h, bytes + 64 * b);
 }
+
+#ifdef SHA256_HARDWARE
+// The same where the processor has BMI2, whose rotation leaves its source
+// as it was (rorx): a fifth fewer instructions.
+__attribute__((target("bmi2"))) void bmi2blocks(std::uint32_t h[8], const unsigned char* bytes,
+                                                std::size_t blocks) {
+  for (std::size_t b = 0; b < blocks; ++b) compress(h, bytes + 64 * b);
+}
+
+bool hasbmi2() {
+  static const bool has = __builtin_cpu_supports("bmi2");  // asked once
+  return has;
+}
+#endif
 
 #ifdef SHA256_HARDWARE
 // The same with the processor's SHA instructions, which keep the state as
@@ -95,6 +117,7 @@ __attribute__((target("sha,ssse3,sse4.1"))) void hardwareblocks(std::uint32_t h[
 void blocks(Sha256& d, const unsigned char* bytes, std::size_t n) {
 #ifdef SHA256_HARDWARE
   if (d.hardware) return hardwareblocks(d.h, bytes, n);
+  if (hasbmi2()) return bmi2blocks(d.h, bytes, n);
 #endif
   plainblocks(d.h, bytes, n);
 }
