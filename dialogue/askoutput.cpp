@@ -30,12 +30,12 @@ OutputFile askoutput(const char* prompt, const std::vector<std::string>& scans, 
     out.status = OutputFile::failed;
     return out;
   }
-  out.status = OutputFile::open;
+  out.status = OutputFile::opened;
   return out;
 }
 
 bool keepoutput(OutputFile& out, bool written, std::istream& in, std::ostream& con) {
-  if (out.status != OutputFile::open) return out.status == OutputFile::none;
+  if (out.status != OutputFile::opened) return out.status == OutputFile::none;
   if (!in.bad() && written && commitfile(out.safe)) return true;
   out.safe.file.close();
   out.safe.temp.drop();

@@ -28,13 +28,13 @@ void summary(const MergedPattern& pattern, std::ostream& con);
 struct OutputFile {
   enum Status {
     none,    // blank answer: no file wanted
-    open,    // file is open, to be written
+    opened,  // file is open, to be written
     failed,  // refused; the message is printed, the run must end
   } status = none;
   std::string name;  // as typed
   SafeFile safe;
   std::ostream& file() { return safe.file; }
-  bool isopen() const { return status == open; }
+  bool isopen() const { return status == opened; }
 };
 
 // Asks for an output file's name and opens it. A regular file (new, or an
