@@ -442,10 +442,11 @@ int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& fil
   return done;
 }
 
-// The bytes of a scan after those the merge read, read only to be hashed.
+// The bytes of a scan after those the merge read, read only to be hashed,
+// in pieces of 16 KiB (most scans have none: no larger buffer is kept).
 void readrest(std::istream& scan, std::vector<char>& piece) {
-  piece.resize(blockbytes);
-  while (readblock(scan, piece.data(), blockbytes) > 0) {
+  piece.resize(16 * 1024);
+  while (readblock(scan, piece.data(), static_cast<std::streamsize>(piece.size())) > 0) {
   }
 }
 
@@ -499,10 +500,11 @@ void describealone(const MergedPattern& before, const MergedPattern& alone, cons
 // --report-scans the first's too, each described for a picture); for the
 // dead-time fit, the rows merged are kept in counts. The sums before a scan
 // are copied once, then follow the merge where each scan changed them.
-// false where a scan ended the run, could not be read or changed since the
-// check.
+// Scan k is hashed into hashes.digests[k]. false where a scan ended the
+// run, could not be read or changed since the check.
 bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o, RunRecord& record,
-              std::vector<ScanCounts>& counts, std::ostream& con, std::ostream& err) {
+              std::vector<ScanCounts>& counts, HashRing& hashes, std::ostream& con,
+              std::ostream& err) {
   const bool reporting = !o.name[report].empty();
   std::unique_ptr<MergedPattern> before, alone;  // on the heap: a small stack must do
   if (reporting) {
@@ -524,8 +526,7 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o
       fail(err, s.name, errno ? std::strerror(errno) : "cannot be read");
       return false;
     }
-    Sha256 digest;
-    HashedInput hashed(file.rdbuf(), digest);
+    HashedInput hashed(file.rdbuf(), hashes, static_cast<int>(k));
     std::istream scan(reporting ? static_cast<std::streambuf*>(&hashed) : file.rdbuf());
     std::ostringstream warned;
     MergeInfo info;
@@ -546,10 +547,7 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o
       return false;
     }
     tell(oddvalues(info, filenum), s.warnings, err);
-    if (reporting) {
-      readrest(scan, rest);
-      s.sha256 = sha256end(digest);
-    }
+    if (reporting) readrest(scan, rest);
     if (scan.bad()) {
       fail(err, s.name, "a read failed before its end: nothing written");
       return false;
@@ -593,22 +591,31 @@ bool correct(MergedPattern& p, const Options& o, const std::vector<bool>& reache
   return true;
 }
 
-// Writes each file wanted, hashed for the report, and tells what a reader
-// would misread in it. A file is written to its temporary file; one
+// The digests of every scan and output written, once all are hashed:
+// scans first, then the outputs in the order written.
+void takedigests(HashRing& hashes, RunRecord& record) {
+  hashfinish(hashes);
+  int d = 0;
+  for (ScanRecord& s : record.scans) s.sha256 = hashhex(hashes, d++);
+  for (OutputRecord& made : record.outputs) made.sha256 = hashhex(hashes, d++);
+}
+
+// Writes each file wanted, hashed for the report after the scans (the
+// digests are taken once all is hashed, before the report is written), and
+// tells what a reader would misread in it. A file is written to its temporary file; one
 // written in place (a device, a FIFO) is held in held until all is
 // checked. false where one could not be written, or a warning came under
 // --strict.
 bool writeall(const MergedPattern& p, const Options& o, const std::string& title,
               const std::vector<bool>& reached, RunRecord& record, std::vector<SafeFile>& files,
-              std::string (&held)[outputs], std::ostream& err) {
+              HashRing& hashes, std::string (&held)[outputs], std::ostream& err) {
   const bool hashing = !o.name[report].empty();
   std::ostringstream warned;
   for (int k = 0; k < outputs; ++k) {
     if (o.name[k].empty()) continue;
     std::ostringstream inplace;
     std::streambuf* to = files[k].target.empty() ? inplace.rdbuf() : files[k].file.rdbuf();
-    Sha256 digest;
-    HashedOutput hashed(to, digest);
+    HashedOutput hashed(to, hashes, static_cast<int>(record.scans.size() + record.outputs.size()));
     std::ostream file(hashing && k != report ? &hashed : to);
     bool written = true;
     errno = 0;          // a write that fails says why
@@ -618,6 +625,7 @@ bool writeall(const MergedPattern& p, const Options& o, const std::string& title
       int warnings = static_cast<int>(record.warnings.size());
       for (const ScanRecord& s : record.scans) warnings += static_cast<int>(s.warnings.size());
       if (o.strict && warnings > 0) break;
+      takedigests(hashes, record);
       written = writereport(p, reached, record, file);
     } else {
       OutputRecord made;
@@ -632,7 +640,6 @@ bool writeall(const MergedPattern& p, const Options& o, const std::string& title
         made.wide = counts.wide;
         made.zerosigma = counts.zerosigma;
       }
-      if (hashing) made.sha256 = sha256end(digest);
       record.outputs.push_back(made);
     }
     // flushed at once: a disk that fills up fails the file that did not fit
@@ -689,7 +696,9 @@ int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ost
 
   RunRecord record;
   std::vector<ScanCounts> counts;  // each scan's rows, for the dead-time fit
-  if (!mergeall(p, scans, o, record, counts, con, err)) return failed;
+  // with the report, every scan and output hashed on a second thread
+  HashRing hashes(o.name[report].empty() ? 0 : static_cast<int>(scans.size()) + outputs);
+  if (!mergeall(p, scans, o, record, counts, hashes, con, err)) return failed;
   if (o.fit) {
     record.fit = fitdeadtime(counts);
     record.fitted = true;
@@ -699,7 +708,8 @@ int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ost
   for (int k = 0; k <= p.imax; ++k) reached[static_cast<std::size_t>(k)] = p.mon[k] != 0;
   if (!correct(p, o, reached, record, err)) return failed;
   std::string held[outputs];  // the files written in place, till all is checked
-  if (!writeall(p, o, o.hastitle ? o.title : scans[0].line11, reached, record, files, held, err))
+  if (!writeall(p, o, o.hastitle ? o.title : scans[0].line11, reached, record, files, hashes, held,
+                err))
     return failed;
   if (!commitall(o, held, files, err)) return failed;
   for (int k = 0; k < outputs; ++k)

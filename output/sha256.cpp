@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <functional>
+#include <iterator>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define SHA256_HARDWARE 1
@@ -159,7 +162,8 @@ void sha256add(Sha256& d, const char* text, std::size_t n) {
   std::memcpy(d.held, bytes + n / 64 * 64, d.nheld);
 }
 
-std::string sha256end(Sha256& d) {
+// The tail hashed: then d.h is the digest.
+static void pad(Sha256& d) {
   // the tail, a 1 bit, zeros, and the length in bits (64-bit, big-endian)
   unsigned char last[128] = {};
   std::memcpy(last, d.held, d.nheld);
@@ -169,13 +173,21 @@ std::string sha256end(Sha256& d) {
   for (int k = 0; k < 8; ++k)
     last[n * 64 - 1 - static_cast<std::size_t>(k)] = static_cast<unsigned char>(bits >> (8 * k));
   blocks(d, last, n);
+}
+
+static std::string hexof(const std::uint32_t (&h)[8]) {
   std::string hex;
-  for (std::uint32_t word : d.h) {
+  for (std::uint32_t word : h) {
     char piece[9];
     std::snprintf(piece, sizeof piece, "%08x", static_cast<unsigned>(word));
     hex += piece;
   }
   return hex;
+}
+
+std::string sha256end(Sha256& d) {
+  pad(d);
+  return hexof(d.h);
 }
 
 std::string sha256hex(const std::string& text) {
@@ -184,9 +196,119 @@ std::string sha256hex(const std::string& text) {
   return sha256end(d);
 }
 
+// The current file's digest is whole.
+static void endcurrent(HashRing& r) {
+  if (r.currentfile < 0) return;
+  pad(r.current);
+  FileDigest& d = r.digests[static_cast<std::size_t>(r.currentfile)];
+  d.given = true;
+  std::copy(std::begin(r.current.h), std::end(r.current.h), std::begin(d.h));
+  r.currentfile = -1;
+}
+
+// Hashes bytes of file into the current digest; a later file ends the one
+// before.
+static void hashpiece(HashRing& r, int file, const char* bytes, std::size_t n) {
+  if (file != r.currentfile) {
+    endcurrent(r);
+    r.current = Sha256();
+    r.currentfile = file;
+  }
+  sha256add(r.current, bytes, n);
+}
+
+// The thread: hashes each block given, in turn, until no more come.
+static void hashblocks(HashRing& r) {
+  std::unique_lock<std::mutex> hold(r.lock);
+  for (;;) {
+    r.filled.wait(hold, [&r] { return r.hashed < r.posted || r.ending; });
+    if (r.hashed == r.posted) break;  // ending, every block hashed
+    const int at = static_cast<int>(r.hashed % ringblocks);
+    hold.unlock();
+    hashpiece(r, r.file[at], r.store.get() + at * ringbytes, r.held[at]);
+    hold.lock();
+    const bool wasfull = r.posted - r.hashed++ == ringblocks;
+    if (wasfull) {  // the run may wait for this block: woken, without the lock
+      hold.unlock();
+      r.freed.notify_one();
+      hold.lock();
+    }
+  }
+  endcurrent(r);
+}
+
+HashRing::HashRing(int files) : digests(static_cast<std::size_t>(files)) {
+  if (files == 0) return;
+  store.reset(new char[ringblocks * ringbytes]);
+  // the library tells a thread it cannot start by throwing: then each
+  // file is hashed as it comes
+  try {
+    hasher = std::thread(hashblocks, std::ref(*this));
+  } catch (const std::exception&) {
+  }
+}
+
+HashRing::~HashRing() { hashfinish(*this); }
+
+// Gives the thread the block being filled. It is woken only once half the
+// ring waits, so that it hashes several blocks each time it is woken.
+static void post(HashRing& r) {
+  const int at = static_cast<int>(r.posted % ringblocks);
+  r.held[at] = r.filling;
+  r.filling = 0;
+  bool wake;
+  {
+    std::lock_guard<std::mutex> hold(r.lock);
+    wake = ++r.posted - r.hashed >= ringblocks / 2;
+  }
+  if (wake) r.filled.notify_one();
+}
+
+void hashadd(HashRing& r, int file, const char* bytes, std::size_t n) {
+  if (!r.hasher.joinable()) {
+    hashpiece(r, file, bytes, n);
+    return;
+  }
+  const int at = static_cast<int>(r.posted % ringblocks);
+  if (r.filling > 0 && r.file[at] != file) post(r);  // a block holds one file's bytes
+  while (n > 0) {
+    const int next = static_cast<int>(r.posted % ringblocks);
+    if (r.filling == 0) {  // a block begun: once the thread has hashed what it held
+      std::unique_lock<std::mutex> hold(r.lock);
+      r.freed.wait(hold, [&r] { return r.posted - r.hashed < ringblocks; });
+      r.file[next] = file;
+    }
+    const std::size_t take = std::min(n, ringbytes - r.filling);
+    std::memcpy(r.store.get() + next * ringbytes + r.filling, bytes, take);
+    r.filling += take;
+    bytes += take;
+    n -= take;
+    if (r.filling == ringbytes) post(r);
+  }
+}
+
+void hashfinish(HashRing& r) {
+  if (!r.hasher.joinable()) {
+    endcurrent(r);
+    return;
+  }
+  if (r.filling > 0) post(r);
+  {
+    std::lock_guard<std::mutex> hold(r.lock);
+    r.ending = true;
+  }
+  r.filled.notify_one();
+  r.hasher.join();
+}
+
+std::string hashhex(const HashRing& r, int file) {
+  const FileDigest& d = r.digests[static_cast<std::size_t>(file)];
+  return d.given ? hexof(d.h) : sha256hex("");
+}
+
 std::streamsize HashedInput::fetch(char* bytes, std::streamsize n) {
   std::streamsize got = source->sgetn(bytes, n);
-  if (got > 0) sha256add(hash, bytes, static_cast<std::size_t>(got));
+  if (got > 0) hashadd(ring, file, bytes, static_cast<std::size_t>(got));
   return got;
 }
 
@@ -207,7 +329,7 @@ HashedInput::int_type HashedInput::underflow() {
 
 std::streamsize HashedOutput::xsputn(const char* bytes, std::streamsize n) {
   std::streamsize put = target->sputn(bytes, n);
-  if (put > 0) sha256add(hash, bytes, static_cast<std::size_t>(put));
+  if (put > 0) hashadd(ring, file, bytes, static_cast<std::size_t>(put));
   return put;
 }
 

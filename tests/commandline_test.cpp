@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "correct/corrections.h"
+#include "merge/scanreader.h"
 #include "output/sha256.h"
 #include "tests/helpers.h"
 #include "version.h"
@@ -236,7 +237,8 @@ TEST(CommandLine, FailuresWriteNothing) {
       {{"a.dat", "b.dat", "--eiv", "1,20,-100", "--xrs82", "old.xrs"},
        1,
        "scanmerge: --eiv: Range Error!: the rocking range leaves 0 to 2theta"},
-      {{"b.dat", "one.dat", "--xrs82", "old.xrs"},
+      // (with the report: its hashing thread ended on the way out)
+      {{"b.dat", "one.dat", "--xrs82", "old.xrs", "--report", "new.json"},
        1,
        "scanmerge: b.dat: First file must contain lowest angle."},
       {{"a.dat", "short.dat", "--strict", "--xrs82", "old.xrs"},
@@ -246,7 +248,7 @@ TEST(CommandLine, FailuresWriteNothing) {
       {{"hot.dat", "--strict", "--xrs82", "old.xrs"},
        1,
        "scanmerge: hot.dat: the dead-time correction reaches 14 % at 1 points\n"},
-      {{"wide.dat", "--strict", "--xrs82", "old.xrs"},
+      {{"wide.dat", "--strict", "--xrs82", "old.xrs", "--report", "new.json"},
        1,
        "!!!!! Values wider than their columns in old.xrs: 1"},
       {{"faint.dat", "--strict", "--gdat", "old.xrs"},
@@ -463,4 +465,56 @@ TEST(CommandLine, Sha256OfKnownTexts) {
       EXPECT_EQ(sha256end(d), whole) << n << (hardware ? " hardware" : " plain");
     }
   }
+}
+
+namespace {
+
+// Gives its text at the first read, then fails as a file buffer fails on
+// EIO: by throwing.
+struct FailingRead : std::streambuf {
+  std::string text;
+  bool given = false;
+  std::streamsize xsgetn(char* to, std::streamsize n) override {
+    if (given) throw std::ios_base::failure("read error");
+    given = true;
+    n = std::min(n, static_cast<std::streamsize>(text.size()));
+    std::memcpy(to, text.data(), static_cast<std::size_t>(n));
+    return n;
+  }
+};
+
+}  // namespace
+
+// The digests taken on the second thread: each file's own, whatever the
+// pieces it is given in, across the ring's blocks and around files of no
+// bytes; a read that fails leaves the digest of the bytes read before it;
+// a ring dropped mid-file, as a failed run drops it, ends its thread.
+TEST(CommandLine, HashRingDigestsEachFileInTurn) {
+  std::mt19937 random(36);
+  std::string large(ringblocks * ringbytes * 3 + 17, '\0');
+  for (char& c : large) c = static_cast<char>(random());
+  const std::vector<std::string> files = {"", "abc", std::string(ringbytes, 'x'), "", large, "z"};
+  HashRing ring(static_cast<int>(files.size()));
+  for (std::size_t f = 0; f < files.size(); ++f)
+    for (std::size_t at = 0, piece = 1; at < files[f].size(); at += piece, piece = piece * 3 + 1)
+      hashadd(ring, static_cast<int>(f), files[f].data() + at,
+              std::min(piece, files[f].size() - at));
+  hashfinish(ring);
+  for (std::size_t f = 0; f < files.size(); ++f)
+    EXPECT_EQ(hashhex(ring, static_cast<int>(f)), sha256hex(files[f])) << f;
+
+  FailingRead failing;
+  failing.text = large.substr(0, ringbytes + 5);
+  HashRing read(1);
+  HashedInput hashed(&failing, read, 0);
+  std::istream in(&hashed);
+  std::vector<char> block(blockbytes);
+  while (readblock(in, block.data(), blockbytes) > 0) {
+  }
+  EXPECT_TRUE(in.bad());
+  hashfinish(read);
+  EXPECT_EQ(hashhex(read, 0), sha256hex(failing.text));
+
+  HashRing dropped(2);
+  hashadd(dropped, 0, large.data(), large.size());
 }
