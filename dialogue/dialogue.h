@@ -26,7 +26,7 @@ void banner(std::ostream& con);
 
 // Asks for scan files by number until a blank name and merges each one,
 // adding its name to scans. false where the run must end: a file starts
-// below the grid, or the console failed.
+// below the grid or gave a read error, or the console failed.
 bool readscans(MergedPattern& pattern, std::vector<std::string>& scans, std::istream& in,
                std::ostream& con, Stop& stop);
 

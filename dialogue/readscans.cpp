@@ -34,8 +34,8 @@ bool readscans(MergedPattern& pattern, std::vector<std::string>& scans, std::ist
   for (int filenum = 1;; ++filenum) {
     say(con, "Enter KORVAL data file no. %d name (blank to end): ", filenum);
     std::ifstream scan;
+    std::string name;
     for (;;) {
-      std::string name;
       if (!askline(in, con, name)) return consolefailed(stop);
       if (openscan(name, scan)) {
         scans.push_back(name);
@@ -46,6 +46,12 @@ bool readscans(MergedPattern& pattern, std::vector<std::string>& scans, std::ist
     }
     if (!mergescan(pattern, scan, filenum, con)) {
       stop = {0, std::string(lowestangle) + "\n"};
+      return false;
+    }
+    // a read that failed (EIO, a vanished disk) would leave part of the
+    // file merged as if it were all of it
+    if (scan.bad()) {
+      stop = {0, format("Couldn't read file %s.  I die.\n", name.c_str())};
       return false;
     }
   }

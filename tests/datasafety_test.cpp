@@ -236,6 +236,21 @@ TEST(Console, ReadErrorAtEachPrompt) {
   }
 }
 
+#ifdef __linux__
+// A scan that gives a read error ends the dialogue: merged in part, it would
+// pass for the whole scan. /proc/self/mem fails (EIO) at its start.
+TEST(ReadError, AScanThatFailsEndsTheDialogue) {
+  auto p = std::make_unique<MergedPattern>();
+  std::istringstream in("/proc/self/mem\n\n");
+  std::ostringstream con;
+  std::vector<std::string> scans;
+  Stop stop;
+  EXPECT_FALSE(readscans(*p, scans, in, con, stop));
+  EXPECT_EQ(stop.status, 0);
+  EXPECT_EQ(stop.text, "Couldn't read file /proc/self/mem.  I die.\n");
+}
+#endif
+
 // ---- scans are never overwritten -----------------------------------------
 
 TEST(ScanNames, MergedScanUnderEverySpellingAndLink) {
