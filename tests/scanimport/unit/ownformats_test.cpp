@@ -1,8 +1,9 @@
 // The readers of Bruker RAW 4 and BRML and Rigaku RAS and RASX, on real
-// files (tests/fixtures, SOURCES.md says where each comes from): the ranges
-// they find against values read from the files by hand (Python's struct
-// and zipfile at the layouts the formats' public readers document), and
-// damaged files, which must end in one line of reason and status 1.
+// files (tests/scanimport/fixtures, SOURCES.md says where each comes
+// from): the ranges they find against values read from the files by hand
+// (Python's struct and zipfile at the layouts the formats' public readers
+// document), and damaged files, which must end in one line of reason and
+// status 1.
 #include <zip.h>  // libzip, to make archives
 
 #include <cmath>
@@ -12,10 +13,10 @@
 
 #include "archive.h"
 #include "formats.h"
-#include "importtest.h"
 #include "readers.h"
 #include "rigaku.h"
 #include "rules.h"
+#include "tests/scanimport/importtest.h"
 
 namespace {
 

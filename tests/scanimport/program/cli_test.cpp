@@ -10,8 +10,8 @@
 #include <map>
 #include <random>
 
-#include "importtest.h"
 #include "rules.h"
+#include "tests/scanimport/importtest.h"
 
 namespace {
 

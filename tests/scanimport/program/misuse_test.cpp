@@ -10,7 +10,7 @@
 #include <set>
 #include <thread>
 
-#include "importtest.h"
+#include "tests/scanimport/importtest.h"
 
 namespace {
 
