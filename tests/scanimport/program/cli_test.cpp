@@ -136,13 +136,6 @@ TEST(ImportInputs, LongScansAreWrittenWholeWithAWarning) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 14 + 20002);
 }
 
-// The built program run by the shell: its exit status, or -1 where a signal
-// ended it.
-int shell(const std::string& command) {
-  int rc = std::system(command.c_str());
-  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-}
-
 // The command names the build's scanmerge, bare only where PATH finds it, so
 // sh runs it from a build as from an installation.
 TEST(ImportInputs, TheCommandRunsTheScanmergeBesideScanimport) {

@@ -462,11 +462,10 @@ const bool asan = false;
 // space): its status (124 out of time, -1 a signal) and what it said.
 Result limited(const fs::path& dir, std::string limits, const std::string& args) {
   if (asan && limits.find("ulimit -v") != std::string::npos) limits = "";
-  int rc = std::system((limits + "timeout 60 '" SCANIMPORT_BIN "' --force -o '" +
-                        (dir / "out").string() + "' " + args + " >'" + (dir / "stdout").string() +
-                        "' 2>'" + (dir / "stderr").string() + "'")
-                           .c_str());
-  return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(dir / "stdout"), slurp(dir / "stderr")};
+  const int status = shell(limits + "timeout 60 '" SCANIMPORT_BIN "' --force -o '" +
+                           (dir / "out").string() + "' " + args + " >'" +
+                           (dir / "stdout").string() + "' 2>'" + (dir / "stderr").string() + "'");
+  return {status, slurp(dir / "stdout"), slurp(dir / "stderr")};
 }
 
 // 5: two members of one name: which is the range is not known
