@@ -33,11 +33,7 @@ enum class EivAnswer {
 // prompt's rules.
 EivAnswer readeiv(const std::string& answer, EivGeometry& geometry);
 
-enum class EivStatus {
-  done,        // blank answer, or the correction carried out
-  rangeerror,  // "Range Error!": the run must end without output
-};
-
 // Divides inten and sigma at indices 0 to end - 1 by the mean illuminated
-// fraction of a rocked flat sample; "Range Error!" is told on con.
-EivStatus applyeiv(MergedPattern& pattern, const EivGeometry& geometry, int end, std::ostream& con);
+// fraction of a rocked flat sample. false where the rocking range leaves 0
+// to 2theta at a point ("Range Error!"): the run must end without output.
+bool applyeiv(MergedPattern& pattern, const EivGeometry& geometry, int end);

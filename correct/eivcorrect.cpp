@@ -1,10 +1,8 @@
 #include <cmath>
 #include <cstdio>
-#include <ostream>
 #include <string>
 
 #include "correct/corrections.h"
-#include "text/console.h"
 
 // False where F could not be finite at any point: a zero beam height or
 // rocking range, a beam longer than the sample (no critical angle) or a
@@ -60,13 +58,9 @@ EivAnswer readeiv(const std::string& answer, EivGeometry& g) {
   return usable(g) ? EivAnswer::ready : EivAnswer::unusable;
 }
 
-EivStatus applyeiv(MergedPattern& pattern, const EivGeometry& g, int end, std::ostream& con) {
+bool applyeiv(MergedPattern& pattern, const EivGeometry& g, int end) {
   const double pi = 2.0 * std::acos(0.0);
-  for (int k = 0; k < end; ++k) {
-    if (!correctpoint(pattern, k, g, pi)) {
-      say(con, "Range Error!\n");
-      return EivStatus::rangeerror;
-    }
-  }
-  return EivStatus::done;
+  for (int k = 0; k < end; ++k)
+    if (!correctpoint(pattern, k, g, pi)) return false;
+  return true;
 }

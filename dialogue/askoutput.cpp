@@ -5,46 +5,33 @@
 #include "merge/scanreader.h"
 #include "text/console.h"
 
-OutputFile askoutput(const char* prompt, const std::vector<std::string>& scans, std::istream& in,
-                     std::ostream& con) {
-  OutputFile out;
+bool askoutput(const char* prompt, const std::vector<std::string>& scans, std::istream& in,
+               std::ostream& con, OutputFile& out, Stop& stop) {
   say(con, "%s", prompt);
-  out.name = askline(in, con);
-  if (in.bad()) {
-    out.status = OutputFile::failed;
-    return out;
-  }
-  if (out.name.empty()) return out;
+  if (!askline(in, con, out.name)) return consolefailed(stop);
+  if (out.name.empty()) return true;
   // a name with a NUL byte would be cut short there and name another file
   bool nul = out.name.find('\0') != std::string::npos;
   if (!nul && isscan(out.name, scans, hasscanheader)) {
-    say(con, "Won't overwrite scan file %s.  I die.\n", out.name.c_str());
-    out.status = OutputFile::failed;
-    return out;
+    stop = {0, format("Won't overwrite scan file %s.  I die.\n", out.name.c_str())};
+    return false;
   }
   // binary: the writers put CR LF themselves, on every platform
   if (nul || !openfile(out.safe, out.name)) {
-    out.safe.file.close();
-    out.safe.temp.drop();
-    say(con, "Couldn't open file.  I die.\n");
-    out.status = OutputFile::failed;
-    return out;
+    stop = {0, "Couldn't open file.  I die.\n"};
+    return false;
   }
-  out.status = OutputFile::opened;
-  return out;
+  out.opened = true;
+  return true;
 }
 
-bool keepoutput(OutputFile& out, bool written, std::istream& in, std::ostream& con) {
-  if (out.status != OutputFile::opened) return out.status == OutputFile::none;
-  if (!in.bad() && written && commitfile(out.safe)) return true;
-  out.safe.file.close();
-  out.safe.temp.drop();
-  if (in.bad()) return false;  // askline has said so
-  say(con, "Couldn't write file %s.  I die.\n", out.name.c_str());
+bool keepoutput(OutputFile& out, bool written, Stop& stop) {
+  if (written && commitfile(out.safe)) return true;
+  stop = {0, format("Couldn't write file %s.  I die.\n", out.name.c_str())};
   return false;
 }
 
-std::string asktitle(std::istream& in, std::ostream& con) {
+bool asktitle(std::istream& in, std::ostream& con, std::string& title, Stop& stop) {
   say(con, "Enter title: ");
-  return askline(in, con);
+  return askline(in, con, title) || consolefailed(stop);
 }

@@ -135,14 +135,16 @@ constexpr int done = 0;
 constexpr int failed = 1;
 constexpr int usageerror = 2;
 
-int fail(std::ostream& err, const std::string& name, const std::string& reason) {
-  say(err, "scanmerge: %s: %s\n", name.c_str(), reason.c_str());
-  return failed;
+// An input or output that failed: the run stops, nothing written. false.
+bool fail(Stop& stop, const std::string& name, const std::string& reason) {
+  stop = {failed, "scanmerge: " + name + ": " + reason + "\n"};
+  return false;
 }
 
-int misuse(std::ostream& err, const std::string& what) {
-  say(err, "scanmerge: %s\nTry 'scanmerge --help'.\n", what.c_str());
-  return usageerror;
+// A usage error. false.
+bool misuse(Stop& stop, const std::string& what) {
+  stop = {usageerror, "scanmerge: " + what + "\nTry 'scanmerge --help'.\n"};
+  return false;
 }
 
 // "H,L,OSC" or "H L OSC": three numbers, each read whole, parted by a comma,
@@ -171,9 +173,9 @@ bool parseeiv(const std::string& value, EivGeometry& g) {
   return fields == 3 && readeiv(answer, g) == EivAnswer::ready;
 }
 
-// Reads the arguments into o; a status where the run ends here.
-bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, std::ostream& err,
-           int& status) {
+// Reads the arguments into o; false where the run ends here (--help and
+// --version with status 0).
+bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, Stop& stop) {
   bool optionsend = false;
   for (std::size_t k = 0; k < args.size(); ++k) {
     const std::string& a = args[k];
@@ -187,11 +189,13 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
     }
     if (a == "-h" || a == "--help") {
       say(out, "%s", usage);
-      return status = done, false;
+      stop = {done, ""};
+      return false;
     }
     if (a == "--version") {
       say(out, "scanmerge %s\n", SCANMERGE_VERSION);
-      return status = done, false;
+      stop = {done, ""};
+      return false;
     }
     if (a == "--strict" || a == "--verbose") {
       (a == "--strict" ? o.strict : o.verbose) = true;
@@ -208,8 +212,7 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
     for (int n = 0; n < outputs; ++n)
       if (option == outputoption(n)) which = n;
     if (which < 0 && option != "--eiv" && option != "--title") {
-      status = misuse(err, "unknown option " + option);
-      return false;
+      return misuse(stop, "unknown option " + option);
     }
     std::string value;
     if (equals != std::string::npos) {
@@ -217,29 +220,25 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
     } else if (k + 1 < args.size()) {
       value = args[++k];
     } else {
-      status = misuse(err, "option " + option + " needs a value");
-      return false;
+      return misuse(stop, "option " + option + " needs a value");
     }
     bool twice = which >= 0            ? !o.name[which].empty()
                  : option == "--eiv"   ? o.eiv
                  : option == "--title" ? o.hastitle
                                        : false;
     if (twice) {
-      status = misuse(err, "option " + option + " given twice");
-      return false;
+      return misuse(stop, "option " + option + " given twice");
     }
     if (which >= 0) {
       if (value.empty()) {
-        status = misuse(err, "option " + option + " needs a file name");
-        return false;
+        return misuse(stop, "option " + option + " needs a file name");
       }
       o.name[which] = value;
     } else if (option == "--eiv") {
       if (!parseeiv(value, o.geometry)) {
-        status = misuse(err, "--eiv " + value +
-                                 ": needs H,L,OSC (or \"H L OSC\"), three numbers with H and "
-                                 "OSC not 0 and H no larger than L");
-        return false;
+        return misuse(stop, "--eiv " + value +
+                                ": needs H,L,OSC (or \"H L OSC\"), three numbers with H and "
+                                "OSC not 0 and H no larger than L");
       }
       o.eiv = true;
     } else {
@@ -248,12 +247,10 @@ bool parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
     }
   }
   if (o.scans.empty()) {
-    status = misuse(err, "no scan file");
-    return false;
+    return misuse(stop, "no scan file");
   }
   if (o.scandetail && o.name[report].empty()) {
-    status = misuse(err, "--report-scans needs --report FILE");
-    return false;
+    return misuse(stop, "--report-scans needs --report FILE");
   }
   return true;
 }
@@ -414,32 +411,31 @@ std::string scantwice(const std::vector<std::string>& scans) {
 // and each output is opened (its folder can be written; a temporary file
 // goes if the run fails). The scans are put in the order they are merged
 // in.
-int check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& files,
-          std::ostream& err) {
+bool check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& files, Stop& stop) {
   for (int a = 0; a < outputs; ++a)
     for (int b = 0; b < a; ++b)
       if (!o.name[a].empty() && !o.name[b].empty() &&
           finaltarget(o.name[a]) == finaltarget(o.name[b]))
-        return misuse(err,
+        return misuse(stop,
                       outputoption(b) + " and " + outputoption(a) + " name one file: " + o.name[a]);
   std::string twice = scantwice(o.scans);
-  if (!twice.empty()) return misuse(err, twice);
+  if (!twice.empty()) return misuse(stop, twice);
   for (const std::string& name : o.scans) {
     scans.emplace_back();
     scans.back().name = name;
     std::string why;
-    if (!readfirst(scans.back(), why)) return fail(err, name, why);
+    if (!readfirst(scans.back(), why)) return fail(stop, name, why);
   }
   for (int k = 0; k < outputs; ++k)
     if (!o.name[k].empty() && isscan(o.name[k], o.scans, hasscanheader))
-      return fail(err, o.name[k], "is a scan file; it is never overwritten");
+      return fail(stop, o.name[k], "is a scan file; it is never overwritten");
   for (int k = 0; k < outputs; ++k) {
     errno = 0;
     if (!o.name[k].empty() && !openfile(files[k], o.name[k]))
-      return fail(err, o.name[k], errno ? std::strerror(errno) : "cannot be written");
+      return fail(stop, o.name[k], errno ? std::strerror(errno) : "cannot be written");
   }
   std::stable_sort(scans.begin(), scans.end(), mergedbefore);
-  return done;
+  return true;
 }
 
 // The bytes of a scan after those the merge read, read only to be hashed.
@@ -502,7 +498,7 @@ void describealone(const MergedPattern& before, const MergedPattern& alone, cons
 // false where a scan ended the run, could not be read or changed since the
 // check.
 bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o, RunRecord& record,
-              std::vector<ScanCounts>& counts, std::ostream& con, std::ostream& err) {
+              std::vector<ScanCounts>& counts, std::ostream& con, std::ostream& err, Stop& stop) {
   const bool reporting = !o.name[report].empty();
   std::unique_ptr<MergedPattern> before, alone;  // on the heap: a small stack must do
   if (reporting) {
@@ -521,8 +517,7 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o
     errno = 0;
     std::ifstream file(s.name, std::ios::in | std::ios::binary);
     if (!file.is_open()) {
-      fail(err, s.name, errno ? std::strerror(errno) : "cannot be read");
-      return false;
+      return fail(stop, s.name, errno ? std::strerror(errno) : "cannot be read");
     }
     Sha256 digest;
     HashedInput hashed(file.rdbuf(), digest);
@@ -533,30 +528,25 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o
       counts.emplace_back();
       info.counts = &counts.back();
     }
-    MergeStatus merged =
-        mergescan(p, scan, filenum, con, warned, info, aside ? alone.get() : nullptr);
+    bool merged = mergescan(p, scan, filenum, con, warned, info, aside ? alone.get() : nullptr);
+    if (!merged) say(con, "%s\n", lowestangle);  // as the dialogue tells it, with --verbose
     // a correction no detector runs at: far more often a wrong time per step
     if (info.deadover > 0)
       warned << format("scanmerge: %s: the dead-time correction reaches %.0f %% at %d points\n",
                        s.name.c_str(), 100 * (info.deadmax - 1), info.deadover);
     tell(warned.str(), s.warnings, err);
     s.deadtime = info.deadmax;
-    if (merged == MergeStatus::lowestangle) {
-      fail(err, s.name, "First file must contain lowest angle.");
-      return false;
-    }
+    if (!merged) return fail(stop, s.name, lowestangle);
     tell(oddvalues(info, filenum), s.warnings, err);
     if (reporting) {
       readrest(scan, rest);
       s.sha256 = sha256end(digest);
     }
     if (scan.bad()) {
-      fail(err, s.name, "a read failed before its end: nothing written");
-      return false;
+      return fail(stop, s.name, "a read failed before its end: nothing written");
     }
     if (!unchanged(scans[k], info)) {
-      fail(err, s.name, "changed while it was read: nothing written");
-      return false;
+      return fail(stop, s.name, "changed while it was read: nothing written");
     }
     if (aside) {  // on the grid as the merge left it
       alone->tthmin = p.tthmin;
@@ -578,18 +568,15 @@ bool mergeall(MergedPattern& p, const std::vector<Scan>& scans, const Options& o
 // and the last one a scan reached, imax, for the full-precision files
 // (the four formats never read it). false at "Range Error!".
 bool correct(MergedPattern& p, const Options& o, const std::vector<bool>& reached,
-             RunRecord& record, std::ostream& err) {
+             RunRecord& record, std::ostream& err, Stop& stop) {
   int end = reached[static_cast<std::size_t>(p.imax)] ? p.imax + 1 : p.imax;
   std::ostringstream warned;
   normalize(p, end, warned);
   tell(warned.str(), record.warnings, err);
   record.eiv = o.eiv;
   record.geometry = o.geometry;
-  std::ostream nowhere(nullptr);
-  if (o.eiv && applyeiv(p, o.geometry, end, nowhere) == EivStatus::rangeerror) {
-    fail(err, "--eiv", "Range Error!: the rocking range leaves 0 to 2theta");
-    return false;
-  }
+  if (o.eiv && !applyeiv(p, o.geometry, end))
+    return fail(stop, "--eiv", "Range Error!: the rocking range leaves 0 to 2theta");
   return true;
 }
 
@@ -600,7 +587,7 @@ bool correct(MergedPattern& p, const Options& o, const std::vector<bool>& reache
 // --strict.
 bool writeall(const MergedPattern& p, const Options& o, const std::string& title,
               const std::vector<bool>& reached, RunRecord& record, std::vector<SafeFile>& files,
-              std::string (&held)[outputs], std::ostream& err) {
+              std::string (&held)[outputs], std::ostream& err, Stop& stop) {
   const bool hashing = !o.name[report].empty();
   std::ostringstream warned;
   for (int k = 0; k < outputs; ++k) {
@@ -637,8 +624,7 @@ bool writeall(const MergedPattern& p, const Options& o, const std::string& title
     }
     // flushed at once: a disk that fills up fails the file that did not fit
     if (!written || !file.flush()) {
-      fail(err, o.name[k], notplaced({}, {}, errno));
-      return false;
+      return fail(stop, o.name[k], notplaced({}, {}, errno));
     }
     held[k] = inplace.str();
   }
@@ -646,8 +632,7 @@ bool writeall(const MergedPattern& p, const Options& o, const std::string& title
   int warnings = static_cast<int>(record.warnings.size());
   for (const ScanRecord& s : record.scans) warnings += static_cast<int>(s.warnings.size());
   if (o.strict && warnings > 0) {
-    fail(err, "--strict", format("%d warning(s): nothing written", warnings));
-    return false;
+    return fail(stop, "--strict", format("%d warning(s): nothing written", warnings));
   }
   return true;
 }
@@ -656,7 +641,7 @@ bool writeall(const MergedPattern& p, const Options& o, const std::string& title
 // are written out now; each is synced first, and only then all are
 // renamed, in order.
 bool commitall(const Options& o, const std::string (&held)[outputs], std::vector<SafeFile>& files,
-               std::ostream& err) {
+               Stop& stop) {
   std::vector<SafeFile*> kept;
   std::vector<std::string> names;
   for (int k = 0; k < outputs; ++k) {
@@ -669,27 +654,24 @@ bool commitall(const Options& o, const std::string (&held)[outputs], std::vector
   }
   std::size_t bad = commitfiles(kept);
   if (bad == kept.size()) return true;
-  fail(err, names[bad], notplaced(kept, names, errno));
-  return false;
+  return fail(stop, names[bad], notplaced(kept, names, errno));
 }
 
 }  // namespace
 
-int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ostream& out,
-                std::ostream& err) {
+bool commandline(MergedPattern& p, const std::vector<std::string>& args, std::ostream& out,
+                 std::ostream& err, Stop& stop) {
   Options o;
-  int status = done;
-  if (!parse(args, o, out, err, status)) return status;
+  if (!parse(args, o, out, stop)) return false;
   std::ostream nowhere(nullptr);
   std::ostream& con = o.verbose ? out : nowhere;
   std::vector<Scan> scans;
   std::vector<SafeFile> files(outputs);  // open from the check to the end
-  status = check(o, scans, files, err);
-  if (status != done) return status;
+  if (!check(o, scans, files, stop)) return false;
 
   RunRecord record;
   std::vector<ScanCounts> counts;  // each scan's rows, for the dead-time fit
-  if (!mergeall(p, scans, o, record, counts, con, err)) return failed;
+  if (!mergeall(p, scans, o, record, counts, con, err, stop)) return false;
   if (o.fit) {
     record.fit = fitdeadtime(counts);
     record.fitted = true;
@@ -697,13 +679,13 @@ int commandline(MergedPattern& p, const std::vector<std::string>& args, std::ost
   summary(p, con);
   std::vector<bool> reached(static_cast<std::size_t>(p.imax) + 1);  // 0 to imax
   for (int k = 0; k <= p.imax; ++k) reached[static_cast<std::size_t>(k)] = p.mon[k] != 0;
-  if (!correct(p, o, reached, record, err)) return failed;
+  if (!correct(p, o, reached, record, err, stop)) return false;
   std::string held[outputs];  // the files written in place, till all is checked
-  if (!writeall(p, o, o.hastitle ? o.title : scans[0].line11, reached, record, files, held, err))
-    return failed;
-  if (!commitall(o, held, files, err)) return failed;
+  const std::string& title = o.hastitle ? o.title : scans[0].line11;
+  if (!writeall(p, o, title, reached, record, files, held, err, stop)) return false;
+  if (!commitall(o, held, files, stop)) return false;
   for (int k = 0; k < outputs; ++k)
     if (!o.name[k].empty()) say(con, "Wrote %s\n", o.name[k].c_str());
   if (o.fit) say(out, "%s", fitline(record.fit).c_str());
-  return done;
+  return true;
 }

@@ -20,37 +20,45 @@
 #include "output/outputs.h"
 #include "text/console.h"
 
-// Exit statuses: 1 normal end, 0 fatal condition, -1 "Range Error!".
-static int run(MergedPattern& p, std::istream& in, std::ostream& con) {
+// The dialogue; false where it ends early (stop: status 0 a fatal
+// condition, -1 "Range Error!"). A whole run ends with 1.
+static bool run(MergedPattern& p, std::istream& in, std::ostream& con, Stop& stop) {
   banner(con);
   std::vector<std::string> scans;  // merged in this run, never overwritten
-  if (!readscans(p, scans, in, con)) return 0;
+  if (!readscans(p, scans, in, con, stop)) return false;
   summary(p, con);
   normalize(p, p.imax, con);
-  if (eivcorrect(p, in, con) == EivStatus::rangeerror) return -1;
-  if (in.bad()) return 0;  // the console failed at the EIV prompt
+  if (!eivcorrect(p, in, con, stop)) return false;
 
   // Each file is in place, complete, before the next is asked for, so a
   // later fatal answer leaves the earlier files complete; what a reader
   // would misread in it is told once it is complete, before the next prompt.
   FieldCounts fields;  // the misreads each writer counted in its file
   for (int k = 0; k < dialogueoutputs; ++k) {
-    OutputFile out = askoutput(outputkinds[k].prompt, scans, in, con);
-    std::string title;
-    bool asked = true;  // the GDAT file's title too, where it is wanted
-    if (k == gdatoutput && out.isopen()) {
-      title = asktitle(in, con);
-      asked = !in.bad();
-    }
-    bool written = out.isopen() && asked && writeformat(p, k, title, out.file(), fields);
-    if (!keepoutput(out, written, in, con)) return 0;
-    if (written) warnmisfits(p, out.name, fields, outputkinds[k].stepcheck, con);
+    OutputFile out;  // a file not kept goes with it
+    if (!askoutput(outputkinds[k].prompt, scans, in, con, out, stop)) return false;
+    if (!out.opened) continue;
+    std::string title;  // the GDAT file's, asked for once it is opened
+    if (k == gdatoutput && !asktitle(in, con, title, stop)) return false;
+    bool written = writeformat(p, k, title, out.file(), fields);
+    if (!keepoutput(out, written, stop)) return false;
+    warnmisfits(p, out.name, fields, outputkinds[k].stepcheck, con);
   }
-  return 1;
+  return true;
 }
 
-// Printed without allocating: the console's buffer is already there. The
-// command line tells it on standard error and fails with 1.
+// Says where a run stopped: the dialogue on the console, the command line
+// on standard error; the one place a failure is told.
+static int tell(const Stop& stop, std::ostream& con, bool commandline) {
+  if (commandline)
+    std::fputs(stop.text.c_str(), stderr);
+  else
+    con.write(stop.text.data(), static_cast<std::streamsize>(stop.text.size()));
+  return stop.status;
+}
+
+// Where memory ran out. Said without allocating: the console's buffer is
+// already there. The command line fails with 1.
 static int allocationerror(std::ostream& con, bool commandline) {
   if (commandline) return std::fputs("scanmerge: allocation error\n", stderr), 1;
   con.write("allocation error\n", 17);
@@ -98,13 +106,14 @@ int main(int argc, char** argv) {
   MergedPattern* pattern = new (storage.get()) MergedPattern();
   // Any allocation that fails ends the run here; on the way, every output
   // file being written is closed and its temporary file removed.
-  int status = 0;
+  int status = arguments ? 0 : 1;  // a whole run's
   try {
-    if (arguments)  // the same run fed from the command line
-      status =
-          commandline(*pattern, std::vector<std::string>(argv + 1, argv + argc), con, std::cerr);
-    else
-      status = run(*pattern, in, con);
+    Stop stop;
+    bool whole = arguments  // the same run fed from the command line
+                     ? commandline(*pattern, std::vector<std::string>(argv + 1, argv + argc), con,
+                                   std::cerr, stop)
+                     : run(*pattern, in, con, stop);
+    if (!whole) status = tell(stop, con, arguments);
   } catch (const std::bad_alloc&) {
     status = allocationerror(con, arguments);
   }

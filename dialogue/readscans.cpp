@@ -24,14 +24,19 @@ static bool openscan(const std::string& name, std::ifstream& scan) {
   return scan.is_open();
 }
 
+bool consolefailed(Stop& stop) {
+  stop = {0, "Couldn't read the console.  I die.\n"};
+  return false;
+}
+
 bool readscans(MergedPattern& pattern, std::vector<std::string>& scans, std::istream& in,
-               std::ostream& con) {
+               std::ostream& con, Stop& stop) {
   for (int filenum = 1;; ++filenum) {
     say(con, "Enter KORVAL data file no. %d name (blank to end): ", filenum);
     std::ifstream scan;
+    std::string name;
     for (;;) {
-      std::string name = askline(in, con);
-      if (in.bad()) return false;
+      if (!askline(in, con, name)) return consolefailed(stop);
       if (openscan(name, scan)) {
         scans.push_back(name);
         break;
@@ -39,7 +44,16 @@ bool readscans(MergedPattern& pattern, std::vector<std::string>& scans, std::ist
       if (name.empty()) return true;
       say(con, "? ");
     }
-    if (mergescan(pattern, scan, filenum, con) == MergeStatus::lowestangle) return false;
+    if (!mergescan(pattern, scan, filenum, con)) {
+      stop = {0, std::string(lowestangle) + "\n"};
+      return false;
+    }
+    // a read that failed (EIO, a vanished disk) would leave part of the
+    // file merged as if it were all of it
+    if (scan.bad()) {
+      stop = {0, format("Couldn't read file %s.  I die.\n", name.c_str())};
+      return false;
+    }
   }
 }
 

@@ -26,14 +26,13 @@ inline double gridangle(const MergedPattern& p, long long k) {
   return gridangle(p.tthmin, p.tthstep, k);
 }
 
-enum class MergeStatus {
-  merged,       // the file's rows (maybe none) are in the pattern
-  lowestangle,  // a later file starts below the grid: the run must end
-};
+// What the dialogue says where a later file starts below the grid.
+constexpr const char* lowestangle = "First file must contain lowest angle.";
 
 // Merges the scan file open on scan; filenum 1 is the file that fixes the
-// grid. Progress and warnings go to con.
-MergeStatus mergescan(MergedPattern& pattern, std::istream& scan, int filenum, std::ostream& con);
+// grid. Progress and warnings go to con. false where a later file starts
+// below the grid: nothing of it is merged, and the run must end.
+bool mergescan(MergedPattern& pattern, std::istream& scan, int filenum, std::ostream& con);
 
 // A scan's rows as a merge counts them, placed from grid index datoffset on:
 // counts and monitor after the low-monitor rule, 32-bit, and the counting
@@ -66,5 +65,5 @@ struct MergeInfo {
 // correction", "Too long") told on warn, the rest on con. Where alone is
 // given, the file's own sums are added to it too, as they would be merged
 // into an empty pattern on the same grid.
-MergeStatus mergescan(MergedPattern& pattern, std::istream& scan, int filenum, std::ostream& con,
-                      std::ostream& warn, MergeInfo& info, MergedPattern* alone = nullptr);
+bool mergescan(MergedPattern& pattern, std::istream& scan, int filenum, std::ostream& con,
+               std::ostream& warn, MergeInfo& info, MergedPattern* alone = nullptr);

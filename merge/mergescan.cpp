@@ -64,8 +64,8 @@ static void keeprow(ScanCounts& counts, float c, float m, float t) {
 // twin: the file's own sums go to alone too; a copy of its own, so that the
 // dialogue's row loop has no test for it
 template <bool twin>
-static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, std::ostream& con,
-                              std::ostream& warn, MergeInfo& info, MergedPattern* alone) {
+static bool mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, std::ostream& con,
+                       std::ostream& warn, MergeInfo& info, MergedPattern* alone) {
   ScanCounts* counts = info.counts;  // where the caller keeps the rows
   info = MergeInfo();
   info.counts = counts;
@@ -92,8 +92,7 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
         say(con, "First point, %.1f sec., %.0f mon.\n", t, m);
         say(con, "Normalizing to %.0f monitor counts.\n", normmonitor);
       } else if (!placeongrid(start, p, datoffset)) {
-        say(con, "First file must contain lowest angle.\n");
-        return MergeStatus::lowestangle;
+        return false;
       }
       say(con, "Scan runs from 2theta = %.4f, datoffset = %d, ", start, datoffset);
       // then the rows up to the one that would go past the grid's last
@@ -145,19 +144,19 @@ static MergeStatus mergeblock(MergedPattern& p, ScanBlock& scan, int filenum, st
   info.rows = i;
   info.datoffset = datoffset;
   if (counts) counts->datoffset = datoffset;
-  return MergeStatus::merged;
+  return true;
 }
 
-MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum, std::ostream& con) {
+bool mergescan(MergedPattern& p, std::istream& scan, int filenum, std::ostream& con) {
   MergeInfo info;
   return mergescan(p, scan, filenum, con, con, info);
 }
 
-MergeStatus mergescan(MergedPattern& p, std::istream& scan, int filenum, std::ostream& con,
-                      std::ostream& warn, MergeInfo& info, MergedPattern* alone) {
+bool mergescan(MergedPattern& p, std::istream& scan, int filenum, std::ostream& con,
+               std::ostream& warn, MergeInfo& info, MergedPattern* alone) {
   ScanBlock block(scan);
-  MergeStatus status = alone ? mergeblock<true>(p, block, filenum, con, warn, info, alone)
-                             : mergeblock<false>(p, block, filenum, con, warn, info, nullptr);
+  bool merged = alone ? mergeblock<true>(p, block, filenum, con, warn, info, alone)
+                      : mergeblock<false>(p, block, filenum, con, warn, info, nullptr);
   giveback(block);
-  return status;
+  return merged;
 }

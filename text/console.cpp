@@ -190,9 +190,9 @@ static bool readfailed(std::istream& in) {
   return console && console->failed();
 }
 
-std::string askline(std::istream& in, std::ostream& con) {
+bool askline(std::istream& in, std::ostream& con, std::string& answer) {
   con.flush();
-  std::string answer;
+  answer.clear();
   // in pieces, not std::getline into the string: that would take a failed
   // allocation for a read error, and the run must end "allocation error"
   char piece[256];
@@ -212,9 +212,9 @@ std::string askline(std::istream& in, std::ostream& con) {
   }
   if (readfailed(in)) {
     in.setstate(std::ios::badbit);
-    say(con, "Couldn't read the console.  I die.\n");
-    return std::string();
+    answer.clear();
+    return false;
   }
   if (!answer.empty() && answer.back() == '\r') answer.pop_back();
-  return answer;
+  return true;
 }

@@ -40,6 +40,6 @@ class ConsoleBuf : public std::streambuf {
 
 // One answer typed at the console, without its line end (LF or CR LF).
 // con is flushed first so the prompt is on screen. End of input reads as a
-// blank answer. A read error prints "Couldn't read the console.  I die.",
-// sets in's badbit and gives a blank answer: the caller ends the run.
-std::string askline(std::istream& in, std::ostream& con);
+// blank answer. false on a read error (in's badbit set, answer blank): the
+// caller ends the run.
+bool askline(std::istream& in, std::ostream& con, std::string& answer);

@@ -124,12 +124,12 @@ TEST(Example, FullPrecisionFilesGiveBackThe32BitValues) {
   int filenum = 0;
   for (const char* name : {"si-scan1.dat", "si-scan2.dat", "si-scan3.dat"}) {
     std::ifstream scan(work / name, std::ios::binary);
-    ASSERT_EQ(mergescan(*p, scan, ++filenum, con), MergeStatus::merged);
+    ASSERT_TRUE(mergescan(*p, scan, ++filenum, con));
   }
   normalize(*p, p->imax + 1, con);
   EivGeometry g;
   ASSERT_EQ(readeiv("1 20 5", g), EivAnswer::ready);
-  ASSERT_EQ(applyeiv(*p, g, p->imax + 1, con), EivStatus::done);
+  ASSERT_TRUE(applyeiv(*p, g, p->imax + 1));
   ASSERT_EQ(p->imax, 5500);
 
   auto same = [](float a, const std::string& text) {

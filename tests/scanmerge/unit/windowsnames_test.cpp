@@ -47,10 +47,12 @@ Asked askandwrite(const std::string& name, std::string* written = nullptr) {
   }
   std::istringstream in(name + "\n");
   std::ostringstream con;
-  OutputFile out = askoutput(prompt, std::vector<std::string>(), in, con);
+  OutputFile out;
+  Stop stop;
   FieldCounts counts;
-  bool ok = out.isopen() && writexrs82(*p, out.file(), counts);
-  return {keepoutput(out, ok, in, con), con.str()};
+  bool kept = askoutput(prompt, std::vector<std::string>(), in, con, out, stop) &&
+              (!out.opened || keepoutput(out, writexrs82(*p, out.file(), counts), stop));
+  return {kept, con.str() + (kept ? "" : stop.text)};
 }
 
 // An empty working folder of its own for each test.

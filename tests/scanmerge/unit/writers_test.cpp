@@ -165,8 +165,12 @@ TEST(Writers, Gdat) {
   // the title as typed, without its line end; end of input reads as blank
   std::istringstream in("quartz\r\n");
   std::ostringstream con;
-  EXPECT_EQ(asktitle(in, con), "quartz");
-  EXPECT_EQ(asktitle(in, con), "");
+  Stop stop;
+  for (const char* want : {"quartz", ""}) {
+    std::string title = "?";
+    EXPECT_TRUE(asktitle(in, con, title, stop));
+    EXPECT_EQ(title, want);
+  }
   EXPECT_EQ(con.str(), "Enter title: Enter title: ");
 }
 

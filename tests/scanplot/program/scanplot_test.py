@@ -283,7 +283,9 @@ class Failures(Case):
                      ["a.dat", "-o", "p.jpg"], ["a.dat", "--bogus"]):
             r = run(args, self.dir)
             self.assertEqual(r.returncode, 2, args)
-            self.assertIn("scanplot: ", r.stderr)
+            # as scanmerge and scanimport tell one: no usage lines first
+            self.assertRegex(r.stderr, r"^scanplot: [^\n]+\n"
+                             r"Try 'scanplot --help'\.\n$")
         self.assertEqual(self.listing(), ["a.dat"])
         # the build put project()'s version in
         r = run(["--version"], self.dir)
