@@ -1,6 +1,6 @@
 // Helpers shared by the tests of scanmerge and scanimport: files read and
-// written whole, scan file text, small patterns, and the built program run
-// as a user would run it.
+// written whole, a folder's names, scan file text, small patterns, commands
+// run by the shell, and the built program run as a user would run it.
 #pragma once
 
 #ifndef _WIN32
@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -26,6 +27,23 @@ inline std::string slurp(const std::filesystem::path& file) {
 inline void put(const std::filesystem::path& file, const std::string& text) {
   std::ofstream(file, std::ios::binary) << text;
 }
+
+// The names of a folder's entries.
+inline std::set<std::string> listing(const std::filesystem::path& dir = ".") {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+#ifndef _WIN32
+// A command run by the shell: its exit status, or -1 where it did not exit
+// by itself (a signal ended it).
+inline int shell(const std::string& command) {
+  const int rc = std::system(command.c_str());
+  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+#endif
 
 // Scan file text: ten header lines, the two echoed lines, a spare line, the
 // column line and the rows.
@@ -80,8 +98,7 @@ inline int runprogram(const std::filesystem::path& work, const std::string& inpu
   }
   const std::string command = "cd '" + work.string() + "' && timeout 60 bash -c \"" + prefix + " " +
                               launcher + " " + program + "\" < " + input + " > console.out 2>&1";
-  const int rc = std::system(command.c_str());
-  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  return shell(command);
 }
 
 // console.out with each CR LF as LF: the Windows console puts CR LF for

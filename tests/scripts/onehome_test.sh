@@ -6,8 +6,7 @@
 set -euo pipefail
 cd "$1"
 status=0
-sources=$(find merge correct output dialogue files text import -name '*.cpp' -o -name '*.h' |
-  grep -v '/tests/')
+sources=$(find merge correct output dialogue files text import -name '*.cpp' -o -name '*.h')
 for name in maxpts headerlines headerpiece datapiece steptolerance normmonitor fullmonitor \
   lowmonitor tau shortesttime deadlimit fitfirst fitlast fitstep fitsigmamax; do
   n=$(grep -hE "^ *constexpr [a-z ]+ $name = " $sources | wc -l || true)

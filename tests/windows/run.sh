@@ -40,7 +40,7 @@ cmake --no-warn-unused-cli -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mi
   -DSCANMERGE_GTEST_SOURCES="$gtest" -DBUILD_TESTING=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake --build build-windows -j2
 exe=$root/build-windows/scanmerge.exe
-tests=$root/build-windows/tests/unit_tests.exe
+tests=$root/build-windows/tests/scanmerge/scanmerge_unit_tests.exe
 # linked statically: the programs need only what every Windows has
 # (bcrypt: libzip's AES)
 dlls=$(x86_64-w64-mingw32-objdump -p "$exe" "$tests" build-windows/import/scanimport.exe |
@@ -158,9 +158,10 @@ timeout 300 "$wine" "$tests" --gtest_brief=1 </dev/null ||
 
 echo "== windows: end-to-end runs of scanmerge.exe under Wine"
 cmake -S . -B build >/dev/null
-cmake --build build -j2 --target program_tests
+cmake --build build -j2 --target scanmerge_program_tests
 # the suites that run the program: the cases, the long answers, the example
-SCANMERGE_WINDOWS_EXE=$exe SCANMERGE_WINE=$wine timeout 300 build/tests/program_tests \
+SCANMERGE_WINDOWS_EXE=$exe SCANMERGE_WINE=$wine timeout 300 \
+  build/tests/scanmerge/scanmerge_program_tests \
   --gtest_filter='Cases/Dialogue.*:Dialogue.*:Example.*' --gtest_brief=1 </dev/null ||
   { echo "windows: end-to-end runs under Wine FAILED (status $?)" >&2; exit 1; }
 echo "== windows: the zip's scanmerge.exe on the shipped example under Wine"
@@ -190,7 +191,7 @@ echo "== windows: the zip's scanimport.exe on every fixture under Wine"
 linuximport=$root/build/import/scanimport
 cmake --build build -j2 --target scanimport scanmerge >/dev/null
 [ -x "$linuximport" ] || { echo "windows: no Linux scanimport in build/ (xylib, pugixml, libzip)" >&2; exit 1; }
-fixtures=$root/import/tests/fixtures
+fixtures=$root/tests/scanimport/fixtures
 cases=()
 for f in "$fixtures"/*; do
   [ "${f##*.}" != md ] && cases+=("$(basename "$f") --answers answers.txt --command merge.sh")

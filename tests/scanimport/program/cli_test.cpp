@@ -1,17 +1,15 @@
 // The command line: bad inputs, overwriting, blocks that are no step scan,
-// the safety of every file written, usage errors; and the checks behind them.
+// the safety of every file written, usage errors.
 #include <sys/stat.h>
 #include <sys/wait.h>  // WEXITSTATUS for std::system's result
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <random>
 
-#include "importtest.h"
-#include "rules.h"
+#include "tests/scanimport/importtest.h"
 
 namespace {
 
@@ -136,13 +134,6 @@ TEST(ImportInputs, LongScansAreWrittenWholeWithAWarning) {
       << r.err;
   std::string text = slurp(dir / "out/long.dat");
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 14 + 20002);
-}
-
-// The built program run by the shell: its exit status, or -1 where a signal
-// ended it.
-int shell(const std::string& command) {
-  int rc = std::system(command.c_str());
-  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
 
 // The command names the build's scanmerge, bare only where PATH finds it, so
@@ -327,31 +318,6 @@ TEST(ImportUsage, ErrorsExitTwo) {
   std::ostringstream out, err;
   EXPECT_EQ(scanimport({"a.raw", "--help"}, out, err), 0);
   EXPECT_EQ(out.str().rfind("Usage: scanimport [options] FILE...\n", 0), 0u);
-}
-
-TEST(ImportNumbers, AnglesReadBackAsTheSourceFloat) {
-  std::mt19937_64 gen(20001);
-  std::uniform_real_distribution<double> angle(-10, 180);
-  for (int i = 0; i < 100000; ++i) {
-    double x = angle(gen);
-    ASSERT_EQ(std::strtof(anglestr(x).c_str(), nullptr), static_cast<float>(x)) << x;
-  }
-  EXPECT_EQ(anglestr(10.3), "10.3");
-  EXPECT_EQ(anglestr(10 + 0.02 * 3), "10.06");
-}
-
-TEST(ImportNumbers, StepCheck) {
-  std::string why;
-  EXPECT_TRUE(stepscan({10, 10.02, 10.04}, why));
-  EXPECT_TRUE(stepscan({10.04, 10.02, 10}, why));  // falling
-  EXPECT_FALSE(stepscan({10, 11, 10.5}, why));
-  EXPECT_EQ(why, "is not a step scan (2theta does not rise or fall steadily)");
-  EXPECT_TRUE(stepscan({0, 1.0099, 2.0}, why));   // within 1 %
-  EXPECT_FALSE(stepscan({0, 1.0101, 2.0}, why));  // beyond
-  EXPECT_FALSE(stepscan({10, 10, 10}, why));
-  EXPECT_FALSE(stepscan({10}, why));
-  EXPECT_EQ(why, "has fewer than two points");
-  EXPECT_FALSE(stepscan({10, std::nan(""), 11}, why));
 }
 
 }  // namespace

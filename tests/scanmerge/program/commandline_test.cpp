@@ -46,8 +46,7 @@ Cli runcli(const fs::path& work, const std::vector<std::string>& args) {
   std::string command = "cd " + quote(work.string()) + " && timeout 60 " SCANMERGE_BIN;
   for (const std::string& a : args) command += " " + quote(a);
   command += " < /dev/null > cli.out 2> cli.err";
-  const int rc = std::system(command.c_str());
-  Cli r{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(work / "cli.out"), slurp(work / "cli.err")};
+  Cli r{shell(command), slurp(work / "cli.out"), slurp(work / "cli.err")};
   fs::remove(work / "cli.out");
   fs::remove(work / "cli.err");
   return r;

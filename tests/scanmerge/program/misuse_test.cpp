@@ -42,17 +42,9 @@ Ran sh(const fs::path& work, const std::string& args, const std::string& redirec
        const std::string& launcher = "") {
   const std::string command = "cd '" + work.string() + "' && " + launcher +
                               " '" SCANMERGE_BIN "' " + args + " < /dev/null " + redirect;
-  const int rc = std::system(command.c_str());
-  Ran r{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(work / "err.txt")};
+  Ran r{shell(command), slurp(work / "err.txt")};
   fs::remove(work / "err.txt");
   return r;
-}
-
-std::set<std::string> listing(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir))
-    names.insert(entry.path().filename().string());
-  return names;
 }
 
 const std::string scana = scanfile("tth cts mon tim",

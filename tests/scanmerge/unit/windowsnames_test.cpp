@@ -55,13 +55,6 @@ Asked askandwrite(const std::string& name, std::string* written = nullptr) {
   return {kept, con.str() + (kept ? "" : stop.text)};
 }
 
-std::set<std::string> listing() {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator("."))
-    names.insert(entry.path().filename().string());
-  return names;
-}
-
 // An empty working folder of its own for each test.
 class WindowsNames : public testing::Test {
  protected:

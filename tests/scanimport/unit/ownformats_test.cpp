@@ -1,8 +1,9 @@
 // The readers of Bruker RAW 4 and BRML and Rigaku RAS and RASX, on real
-// files (tests/fixtures, SOURCES.md says where each comes from): the ranges
-// they find against values read from the files by hand (Python's struct
-// and zipfile at the layouts the formats' public readers document), and
-// damaged files, which must end in one line of reason and status 1.
+// files (tests/scanimport/fixtures, SOURCES.md says where each comes
+// from): the ranges they find against values read from the files by hand
+// (Python's struct and zipfile at the layouts the formats' public readers
+// document), and damaged files, which must end in one line of reason and
+// status 1.
 #include <zip.h>  // libzip, to make archives
 
 #include <cmath>
@@ -12,10 +13,10 @@
 
 #include "archive.h"
 #include "formats.h"
-#include "importtest.h"
 #include "readers.h"
 #include "rigaku.h"
 #include "rules.h"
+#include "tests/scanimport/importtest.h"
 
 namespace {
 
@@ -461,11 +462,10 @@ const bool asan = false;
 // space): its status (124 out of time, -1 a signal) and what it said.
 Result limited(const fs::path& dir, std::string limits, const std::string& args) {
   if (asan && limits.find("ulimit -v") != std::string::npos) limits = "";
-  int rc = std::system((limits + "timeout 60 '" SCANIMPORT_BIN "' --force -o '" +
-                        (dir / "out").string() + "' " + args + " >'" + (dir / "stdout").string() +
-                        "' 2>'" + (dir / "stderr").string() + "'")
-                           .c_str());
-  return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(dir / "stdout"), slurp(dir / "stderr")};
+  const int status = shell(limits + "timeout 60 '" SCANIMPORT_BIN "' --force -o '" +
+                           (dir / "out").string() + "' " + args + " >'" +
+                           (dir / "stdout").string() + "' 2>'" + (dir / "stderr").string() + "'");
+  return {status, slurp(dir / "stdout"), slurp(dir / "stderr")};
 }
 
 // 5: two members of one name: which is the range is not known

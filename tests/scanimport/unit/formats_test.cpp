@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-#include "importtest.h"
 #include "rules.h"
+#include "tests/scanimport/importtest.h"
 
 namespace {
 
@@ -351,7 +351,7 @@ TEST(ImportFormats, TwoRangeRawMergesAtTheScaleOfTheCounts) {
   EXPECT_EQ(k, 700);
 }
 
-// Real files, from public repositories (tests/fixtures/SOURCES.md)
+// Real files, from public repositories (tests/scanimport/fixtures/SOURCES.md)
 const std::string data = IMPORT_FIXTURES;
 
 TEST(ImportRealFiles, PrintedAnglesFromTheDeclaredStartAndStep) {

@@ -43,13 +43,6 @@ namespace {
 
 const char* const xrsprompt = "To get XRS82 output file with stdev, enter file name: ";
 
-std::set<std::string> listing(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir))
-    names.insert(entry.path().filename().string());
-  return names;
-}
-
 // An empty folder of its own for a test, made the working folder.
 struct Folder {
   fs::path dir, before;

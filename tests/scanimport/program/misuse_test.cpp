@@ -10,22 +10,11 @@
 #include <set>
 #include <thread>
 
-#include "importtest.h"
+#include "tests/scanimport/importtest.h"
 
 namespace {
 
 const char* const plain = "10.0 5\n10.5 6\n11.0 7\n";
-
-int shell(const std::string& command) {
-  const int rc = std::system(command.c_str());
-  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-}
-
-std::set<std::string> listing(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
-  return names;
-}
 
 }  // namespace
 
