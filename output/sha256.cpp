@@ -8,6 +8,11 @@
 #include <functional>
 #include <iterator>
 
+#ifndef _WIN32
+#include <pthread.h>  // pthread_sigmask
+#include <signal.h>
+#endif
+
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define SHA256_HARDWARE 1
 #include <cpuid.h>      // __get_cpuid: whether the processor has them
@@ -240,12 +245,23 @@ static void hashblocks(HashRing& r) {
 HashRing::HashRing(int files) : digests(static_cast<std::size_t>(files)) {
   if (files == 0) return;
   store.reset(new char[ringblocks * ringbytes]);
+#ifndef _WIN32
+  // Started with every signal held back, so that SIGTERM and the like come
+  // to the run's own thread: it holds them back while it changes the list of
+  // temporary files their handler removes, which a second thread would not.
+  sigset_t all, was;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &was);
+#endif
   // the library tells a thread it cannot start by throwing: then each
   // file is hashed as it comes
   try {
     hasher = std::thread(hashblocks, std::ref(*this));
   } catch (const std::exception&) {
   }
+#ifndef _WIN32
+  pthread_sigmask(SIG_SETMASK, &was, nullptr);
+#endif
 }
 
 HashRing::~HashRing() { hashfinish(*this); }

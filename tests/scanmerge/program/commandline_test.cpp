@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -517,3 +518,25 @@ TEST(CommandLine, HashRingDigestsEachFileInTurn) {
   HashRing dropped(2);
   hashadd(dropped, 0, large.data(), large.size());
 }
+
+#ifdef __linux__
+// SIGTERM, SIGINT and SIGHUP come to the run's own thread, never the
+// hashing one: only the run's thread holds them back while it changes the
+// list of temporary files their handler removes.
+TEST(CommandLine, HashThreadTakesNoEndSignal) {
+  HashRing ring(1);
+  const std::string self = std::to_string(getpid());
+  int others = 0;
+  for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+    if (task.path().filename() == self) continue;  // the test's own thread
+    std::istringstream status(slurp(task.path() / "status"));
+    std::string line;
+    while (std::getline(status, line) && line.rfind("SigBlk:", 0) != 0) {
+    }
+    const unsigned long long blocked = std::stoull(line.substr(7), nullptr, 16);
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) EXPECT_TRUE(blocked >> (s - 1) & 1) << s;
+    ++others;
+  }
+  EXPECT_EQ(others, 1);
+}
+#endif
