@@ -90,6 +90,7 @@ struct Options {
 
 // What tells whether a file changed: its size and when it was last written.
 struct Stamp {
+  Inode id;  // where the system gives one
   bool regular = false;
   long long size = 0;     // bytes
   long long written = 0;  // s since 1970, and ns (0 where the system gives seconds only)
@@ -105,6 +106,11 @@ bool stampof(const std::string& name, Stamp& s) {
 #else
   struct stat st;
   if (stat(name.c_str(), &st) != 0) return false;
+#endif
+#ifndef _WIN32
+  s.id.known = true;
+  s.id.dev = static_cast<unsigned long long>(st.st_dev);
+  s.id.ino = static_cast<unsigned long long>(st.st_ino);
 #endif
   s.regular = S_ISREG(st.st_mode);
   s.size = static_cast<long long>(st.st_size);
@@ -426,8 +432,10 @@ bool check(const Options& o, std::vector<Scan>& scans, std::vector<SafeFile>& fi
     std::string why;
     if (!readfirst(scans.back(), why)) return fail(stop, name, why);
   }
+  std::vector<Inode> ids;  // the scans as the check found them
+  for (const Scan& scan : scans) ids.push_back(scan.stamp.id);
   for (int k = 0; k < outputs; ++k)
-    if (!o.name[k].empty() && isscan(o.name[k], o.scans, hasscanheader))
+    if (!o.name[k].empty() && isscan(o.name[k], o.scans, ids, hasscanheader))
       return fail(stop, o.name[k], "is a scan file; it is never overwritten");
   for (int k = 0; k < outputs; ++k) {
     errno = 0;

@@ -124,13 +124,35 @@ void FdStream::close() {
   if (!buf.close()) setstate(std::ios::failbit);
 }
 
+// A regular file that looksscan takes for a scan; a FIFO is never read.
+static bool readsasscan(const std::string& name, ScanTest looksscan) {
+  std::error_code ec;
+  if (!fs::is_regular_file(name, ec)) return false;
+  std::ifstream file(name, std::ios::in | std::ios::binary);
+  return file.is_open() && looksscan(file);
+}
+
 bool isscan(const std::string& name, const std::vector<std::string>& scans, ScanTest looksscan) {
   std::error_code ec;
   for (const std::string& scan : scans)
     if (fs::equivalent(name, scan, ec)) return true;
-  if (!fs::is_regular_file(name, ec)) return false;  // a FIFO is never read
-  std::ifstream file(name, std::ios::in | std::ios::binary);
-  return file.is_open() && looksscan(file);
+  return readsasscan(name, looksscan);
+}
+
+bool isscan(const std::string& name, const std::vector<std::string>& scans,
+            const std::vector<Inode>& ids, ScanTest looksscan) {
+  bool known = ids.size() == scans.size();
+  for (const Inode& id : ids) known = known && id.known;
+  if (!known) return isscan(name, scans, looksscan);
+#ifndef _WIN32
+  struct stat st;
+  if (stat(name.c_str(), &st) == 0)
+    for (const Inode& id : ids)
+      if (id.dev == static_cast<unsigned long long>(st.st_dev) &&
+          id.ino == static_cast<unsigned long long>(st.st_ino))
+        return true;
+#endif
+  return readsasscan(name, looksscan);
 }
 
 std::string finaltarget(const std::string& name) {

@@ -117,6 +117,19 @@ using ScanTest = bool (*)(std::istream& file);
 // a regular file that looksscan takes for one.
 bool isscan(const std::string& name, const std::vector<std::string>& scans, ScanTest looksscan);
 
+// What tells one file from another where the system gives it (POSIX): its
+// device and inode, as stat gives them through every link.
+struct Inode {
+  bool known = false;  // false: none to be had (Windows), compare the names
+  unsigned long long dev = 0, ino = 0;
+};
+
+// The same for a run that asks it of several names: the scans known by
+// their ids as well, each taken once, so each name costs one stat, not two
+// for every scan. Where an id is not known the names are compared.
+bool isscan(const std::string& name, const std::vector<std::string>& scans,
+            const std::vector<Inode>& ids, ScanTest looksscan);
+
 // What to say where commitfiles failed, after the name of the file that
 // failed: the system's reason (error: its errno, or 0) and "nothing
 // written", or where a rename failed after others, which files (names, one
